@@ -1,0 +1,88 @@
+#include "FileTypeRegistration.h"
+
+#include "GlobalSettings.h"
+#include "KestraneError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QBuffer>
+#include <QImageReader>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+const char kPackageXml[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<mime-info xmlns="http://www.freedesktop.org/standards/shared-mime-info">
+  <mime-type type="application/x-kestrane-filelist">
+    <comment>Kestrane list file</comment>
+    <icon name="application-x-kestrane-filelist"/>
+    <glob pattern="*.mst"/>
+  </mime-type>
+</mime-info>
+)";
+
+[[noreturn]] void cannotCreate(const QString &path, const QString &reason)
+{
+    throw KestraneError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
+}
+
+// Writes the file only when its content differs; answers whether it changed.
+bool writeIfChanged(const QString &path, const QByteArray &content)
+{
+    QFile existing(path);
+    if (existing.open(QIODevice::ReadOnly) && existing.readAll() == content)
+        return false;
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        cannotCreate(path, QStringLiteral("The folder cannot be created"));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
+        cannotCreate(path, file.errorString());
+    return true;
+}
+
+QByteArray iconPng()
+{
+    QImageReader reader(Globals().ExeFolder + QStringLiteral("App.ico"));
+    QImage icon = reader.read();
+    if (icon.isNull())
+        return {};
+    if (icon.size() != QSize(32, 32))
+        icon = icon.scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    icon.save(&buffer, "PNG");
+    return png;
+}
+
+} // namespace
+
+QString DataHomeFolder()
+{
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    if (data.isEmpty() || !QDir::isAbsolutePath(data))
+        data = QDir::homePath() + QStringLiteral("/.local/share");
+    return data;
+}
+
+void RegisterListFileType()
+{
+    const QString dataHome = DataHomeFolder();
+    const QString mimeFolder = dataHome + QStringLiteral("/mime");
+    bool changed = writeIfChanged(mimeFolder + QStringLiteral("/packages/kestrane-filelist.xml"), kPackageXml);
+    const QByteArray png = iconPng();
+    if (!png.isEmpty()) {
+        changed |= writeIfChanged(
+            dataHome + QStringLiteral("/icons/hicolor/32x32/mimetypes/application-x-kestrane-filelist.png"), png);
+    }
+    if (!changed && QFileInfo::exists(mimeFolder + QStringLiteral("/globs2")))
+        return;
+    // Rebuilding the MIME cache takes a moment; it runs on its own and never holds up start-up.
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
+    if (!tool.isEmpty())
+        QProcess::startDetached(tool, {mimeFolder});
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+// The program-wide settings record, filled once at start-up.
+struct GlobalSettings
+{
+    QString ProductFileStem;
+    QString ProductTitle;
+    QString MakerName;
+    QString VersionText;
+    QString AboutVersionLine;
+    QString AboutCaption;
+    QString HomePageAddress;
+    QString SupportMailAddress;
+    QString HelpFileName;
+    QString ExeFolder; // ends in '/'
+    QString ExePath;
+    bool FirstRun = true;
+    bool SplashEnabled = true;
+    bool FirstShow = true;
+    // Persisted state, held from start-up to close.
+    bool ShowToolbar = true;
+    QString SkinFile = QStringLiteral("1");
+};
+
+GlobalSettings &Globals();
+
+void InitProductSettings(const QString &exeFolder);
+void ReadVersionFile();
+void ReadOptionFile();
+void WriteOptionFile();
+void ReadSkinSetting();
+void WriteSkinSetting();
+// Each reads or writes one settings file in ExeFolder; store errors propagate to the caller.
+QString SettingsFilePath(const QString &purpose);

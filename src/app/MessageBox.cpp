@@ -1,0 +1,122 @@
+#include "MessageBox.h"
+
+#include "GlobalSettings.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QQueue>
+
+namespace {
+
+struct SeamState
+{
+    bool enabled = false;
+    QQueue<int> answers;
+    QList<MessageBoxSeam::Shown> shown;
+};
+
+SeamState &seam()
+{
+    static SeamState state;
+    return state;
+}
+
+QString applicationTitle()
+{
+    const QString title = Globals().ProductTitle;
+    return title.isEmpty() ? QCoreApplication::applicationName() : title;
+}
+
+QWidget *ownerWindow()
+{
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    const auto tops = QApplication::topLevelWidgets();
+    for (QWidget *w : tops) {
+        if (w->isVisible() && w->isWindow() && !w->inherits("QMenu"))
+            return w;
+    }
+    return nullptr;
+}
+
+int recordInSeam(const QString &text, const QString &caption, int kind, int fallback)
+{
+    SeamState &s = seam();
+    s.shown.append({text, caption, kind});
+    return s.answers.isEmpty() ? fallback : s.answers.dequeue();
+}
+
+} // namespace
+
+int ShowMessageBox(const QString &text, int kind)
+{
+    const QString caption = applicationTitle();
+    if (seam().enabled)
+        return recordInSeam(text, caption, kind, kind == 2 ? IDNO : IDOK);
+
+    QMessageBox box(QMessageBox::Information, caption, text,
+                    kind == 2 ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, ownerWindow());
+    box.setWindowModality(Qt::ApplicationModal);
+    if (kind == 2)
+        box.setEscapeButton(QMessageBox::No);
+    QPointer<QWidget> previous = QApplication::activeWindow();
+    const int answer = box.exec();
+    if (previous)
+        previous->activateWindow();
+    switch (answer) {
+    case QMessageBox::Yes:
+        return IDYES;
+    case QMessageBox::No:
+        return IDNO;
+    default:
+        return IDOK;
+    }
+}
+
+QString ErrorBoxText(const QString &message)
+{
+    if (!message.isEmpty() && message.back() > QLatin1Char('.'))
+        return message + QLatin1Char('.');
+    return message;
+}
+
+void ShowErrorBox(const QString &message)
+{
+    const QString text = ErrorBoxText(message);
+    const QString caption = applicationTitle();
+    if (seam().enabled) {
+        recordInSeam(text, caption, 0, IDOK);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, ownerWindow());
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+namespace MessageBoxSeam {
+void enable()
+{
+    seam().enabled = true;
+}
+void disable()
+{
+    seam() = SeamState{};
+}
+bool enabled()
+{
+    return seam().enabled;
+}
+void setNextAnswer(int code)
+{
+    seam().answers.enqueue(code);
+}
+QList<Shown> takeShown()
+{
+    return std::exchange(seam().shown, {});
+}
+const QList<Shown> &shown()
+{
+    return seam().shown;
+}
+} // namespace MessageBoxSeam

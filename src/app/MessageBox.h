@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// Button codes of the message box.
+enum MessageBoxResult { IDOK = 1, IDYES = 6, IDNO = 7 };
+
+// kind 1: OK with the information icon; kind 2: Yes/No with the information icon.
+int ShowMessageBox(const QString &text, int kind);
+
+// Shows an error text the way the application's error box does ("." appended after a last
+// character that sorts after ".").
+void ShowErrorBox(const QString &message);
+QString ErrorBoxText(const QString &message);
+
+// Test seam: when enabled, no box is shown; texts are recorded and queued answers returned
+// (OK for kind 1, No for kind 2 when nothing is queued).
+namespace MessageBoxSeam {
+struct Shown
+{
+    QString text;
+    QString caption;
+    int kind; // 1, 2, or 0 for the error box
+};
+void enable();
+void disable();
+bool enabled();
+void setNextAnswer(int code);
+QList<Shown> takeShown();
+const QList<Shown> &shown();
+} // namespace MessageBoxSeam

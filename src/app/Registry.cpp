@@ -1,0 +1,69 @@
+#include "Registry.h"
+
+#include "GlobalSettings.h"
+#include "KestraneError.h"
+#include "TIniFile32.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cstdio>
+
+namespace {
+
+const QString kSection = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Kestrane");
+
+// Opening the key "with creation allowed": the folder is made when missing.
+bool openKeyFolder()
+{
+    return QDir().mkpath(QFileInfo(RegistryFilePath()).absolutePath());
+}
+
+void reportRegistryProblem(const QString &message)
+{
+    // Start-up goes on without the registry; nothing the user must act on, so no box.
+    std::fprintf(stderr, "kestrane: registry: %s\n", qPrintable(message));
+}
+
+} // namespace
+
+QString RegistryFilePath()
+{
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty() || !QDir::isAbsolutePath(config))
+        config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QStringLiteral("/Kestrane/registry.ini");
+}
+
+void RecordFirstRun()
+{
+    GlobalSettings &g = Globals();
+    g.FirstRun = true;
+    try {
+        if (!openKeyFolder()) {
+            reportRegistryProblem(QStringLiteral("cannot create the folder of %1").arg(RegistryFilePath()));
+            return;
+        }
+        TIniFile32 key(RegistryFilePath());
+        if (key.ReadString(kSection, QStringLiteral("FirstRun"), QString()) == QLatin1String("false")) {
+            g.FirstRun = false;
+            return;
+        }
+        key.WriteString(kSection, QStringLiteral("FirstRun"), QStringLiteral("false"));
+    } catch (const KestraneError &error) {
+        reportRegistryProblem(error.message());
+    }
+}
+
+void RecordExecutablePath()
+{
+    try {
+        if (!openKeyFolder())
+            return;
+        TIniFile32 key(RegistryFilePath());
+        key.WriteString(kSection, QStringLiteral("Path"), Globals().ExePath);
+    } catch (const KestraneError &error) {
+        reportRegistryProblem(error.message());
+    }
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QDialog>
+
+class QPlainTextEdit;
+class QPushButton;
+
+// The thanks window: a read-only text of acknowledgements.
+class TThankForm final : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TThankForm(QWidget *parent = nullptr);
+
+    QPlainTextEdit *Memo1 = nullptr;
+    QPushButton *Button1 = nullptr;
+};

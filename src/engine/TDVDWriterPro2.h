@@ -1,0 +1,139 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+// The disc engine: image building and writing on libisofs, drives, burning and erasing on libburn.
+// Qt Core only. Events are signals; those raised inside a call are emitted before the call returns.
+// The image side lives in TDVDWriterPro2Image.cpp, the drive side in TDVDWriterPro2Drives.cpp.
+class TDVDWriterPro2 : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString VolumeIdentifier READ VolumeIdentifier WRITE setVolumeIdentifier)
+    Q_PROPERTY(bool TestWrite READ TestWrite WRITE setTestWrite)
+    Q_PROPERTY(int WriteType READ WriteType WRITE setWriteType)
+    Q_PROPERTY(int VolumeType READ VolumeType WRITE setVolumeType)
+    Q_PROPERTY(bool CloseSession READ CloseSession WRITE setCloseSession)
+    Q_PROPERTY(bool DVDHighCompatibilityMode READ DVDHighCompatibilityMode WRITE setDVDHighCompatibilityMode)
+    Q_PROPERTY(bool AutoVerify READ AutoVerify WRITE setAutoVerify)
+
+public:
+    // The start values the three instances of the main window get.
+    enum class Instance { DVDWriterPro, DVDWriterPro21, DVDWriterPro1 };
+
+    explicit TDVDWriterPro2(Instance instance, QObject *parent = nullptr);
+    ~TDVDWriterPro2() override;
+
+    // Properties. Plain values: the engine reads them when a job starts.
+    QString VolumeIdentifier() const { return m_volumeIdentifier; }
+    void setVolumeIdentifier(const QString &value) { m_volumeIdentifier = value; }
+    QString VolumeApplicationIdentifier() const { return m_volumeApplicationIdentifier; }
+    void setVolumeApplicationIdentifier(const QString &value) { m_volumeApplicationIdentifier = value; }
+    QString VolumeSetIdentifier() const { return m_volumeSetIdentifier; }
+    void setVolumeSetIdentifier(const QString &value) { m_volumeSetIdentifier = value; }
+    QString PublisherIdentifier() const { return m_publisherIdentifier; }
+    void setPublisherIdentifier(const QString &value) { m_publisherIdentifier = value; }
+    QString DataPreparerIdentifier() const { return m_dataPreparerIdentifier; }
+    void setDataPreparerIdentifier(const QString &value) { m_dataPreparerIdentifier = value; }
+    QString SystemIdentifier() const { return m_systemIdentifier; }
+    void setSystemIdentifier(const QString &value) { m_systemIdentifier = value; }
+    bool TestWrite() const { return m_testWrite; }
+    void setTestWrite(bool value) { m_testWrite = value; }
+    int WriteType() const { return m_writeType; }
+    void setWriteType(int value) { m_writeType = value; }
+    int VolumeType() const { return m_volumeType; }
+    void setVolumeType(int value) { m_volumeType = value; }
+    bool CloseSession() const { return m_closeSession; }
+    void setCloseSession(bool value) { m_closeSession = value; }
+    bool DVDHighCompatibilityMode() const { return m_dvdHighCompatibilityMode; }
+    void setDVDHighCompatibilityMode(bool value) { m_dvdHighCompatibilityMode = value; }
+    bool AutoVerify() const { return m_autoVerify; }
+    void setAutoVerify(bool value) { m_autoVerify = value; }
+    bool UseVersionDelimiters() const { return m_useVersionDelimiters; }
+    void setUseVersionDelimiters(bool value) { m_useVersionDelimiters = value; }
+    bool CacheImage() const { return m_cacheImage; }
+    void setCacheImage(bool value) { m_cacheImage = value; }
+    int ISOComplianceLevel() const { return m_isoComplianceLevel; }
+    void setISOComplianceLevel(int value) { m_isoComplianceLevel = value; }
+    int BufferSizeBlocks() const { return m_bufferSizeBlocks; }
+    void setBufferSizeBlocks(int value) { m_bufferSizeBlocks = value; }
+    bool BurnFlag() const { return m_burnFlag; }
+    void SetBurnFlag(bool value) { m_burnFlag = value; }
+
+    // Image side.
+    void ResetImage();
+    void AddFile(const QString &destPath, const QString &sourceFile);
+    void AddFolder(const QString &destPath, const QString &source);
+    bool RemoveItem(const QString &destPath);
+    void EnumItems(const QString &destPath);
+    int64_t ImageSizeBlocks();
+    static double BlocksToBytes(int64_t blocks, int unit);
+    bool WriteImageFile(const QString &isoPath);
+    // Stops a running WriteImageFile from any thread; harmless when none runs.
+    void CancelImageWrite();
+
+    // Drive side.
+    bool InitializeDrives(int flags);
+    int DriveCount() const;
+    QString DriveLetter(int index) const;
+    QString DriveVendor(int index) const;
+    QString DriveProduct(int index) const;
+    bool IsWriter(int index) const;
+    bool SelectDrive(int index);
+    int DiscType();
+    bool HasCapability(int code);
+    int MaxWriteSpeed();
+    void SetWriteSpeed(int multiple);
+    int64_t FreeBlocks();
+    bool BurnImageFile(const QString &isoPath);
+    void CancelWrite();
+    void EjectTray(int flags);
+    bool EraseDisc(bool quick);
+
+Q_SIGNALS:
+    void OnISOImageReset();
+    void OnISOItemAdded(const QString &sParentDestPath, const QString &sItemDestPath, const QString &sItemName,
+                        const QString &SourceFilePath, bool bIsDirectory, const QDateTime &dteFileDate,
+                        qint64 lFileSize);
+    void OnEnumISOItems(const QString &sParentDestPath, const QString &sItemDestPath, const QString &sItemName,
+                        const QString &sSourceFilePath, bool bIsDirectory, const QDateTime &dteFileDate,
+                        qint64 lFileSize);
+    // Progress of WriteImageFile, emitted on the writing thread.
+    void OnImageWriteProgress(qint64 bytesWritten, qint64 bytesTotal);
+    void OnTrackWriteStatus(int lTrackNumber, qint64 lBlocksWritten, qint64 lBlocksToWrite);
+    void OnWriteComplete();
+    void OnWriteCancelled();
+    void OnWriteError(int WriteError, int DriveError, const QString &sErrorInfo, const QString &sSenseInfo);
+    void OnEraseDiscStart();
+    void OnEraseDiscComplete();
+    void OnFileVerifyComplete(int lFilesCompared, int lFilesMatched);
+
+private:
+    struct ImageSide;
+    struct DriveSide;
+
+    QString m_volumeIdentifier;
+    QString m_volumeApplicationIdentifier = QStringLiteral("CDPROLIB");
+    QString m_volumeSetIdentifier;
+    QString m_publisherIdentifier;
+    QString m_dataPreparerIdentifier;
+    QString m_systemIdentifier;
+    bool m_testWrite = false;
+    int m_writeType = 0;
+    int m_volumeType = 1;
+    bool m_closeSession = true;
+    bool m_dvdHighCompatibilityMode = false;
+    bool m_autoVerify = false;
+    bool m_useVersionDelimiters = true;
+    bool m_cacheImage = false;
+    int m_isoComplianceLevel = 1;
+    int m_bufferSizeBlocks = 2048;
+    bool m_burnFlag = false;
+
+    std::unique_ptr<ImageSide> m_image;
+    std::unique_ptr<DriveSide> m_drives;
+};

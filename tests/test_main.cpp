@@ -1,0 +1,14 @@
+#include "KestraneApplication.h"
+#include "MessageBox.h"
+
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
+                                                                      : qgetenv("QT_QPA_PLATFORM"));
+    ::testing::InitGoogleTest(&argc, argv);
+    KestraneApplication app(argc, argv);
+    MessageBoxSeam::enable();
+    return RUN_ALL_TESTS();
+}

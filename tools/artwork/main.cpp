@@ -1,0 +1,23 @@
+#include "Artwork.h"
+
+#include <QDir>
+#include <QGuiApplication>
+
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: kestrane-artwork PROGRAM_FOLDER\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
+    bool ok = true;
+    ok &= drawSplash(folder);
+    ok &= drawAppIcon(folder);
+    if (!ok)
+        std::fprintf(stderr, "kestrane-artwork: a picture could not be written into %s\n", argv[1]);
+    return ok ? 0 : 1;
+}
