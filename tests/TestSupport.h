@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 // Small helpers shared by the test programs.
 namespace TestSupport {
@@ -10,6 +13,9 @@ void writeAll(const QString &path, const QByteArray &bytes);
 // Runs the event loop until the predicate holds or the time runs out; answers the predicate.
 template<typename Predicate>
 bool waitFor(Predicate predicate, int timeoutMs);
+// Runs the function in a forked child that has dropped root rights (when it had them) and answers
+// the lines it returned; for checks of file permissions, which root ignores.
+QStringList runUnprivileged(const std::function<QStringList()> &body);
 } // namespace TestSupport
 
 #include <QCoreApplication>

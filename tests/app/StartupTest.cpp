@@ -1,0 +1,196 @@
+#include "GlobalSettings.h"
+#include "MessageBox.h"
+#include "Registry.h"
+#include "Startup.h"
+#include "TAboutForm.h"
+#include "TFormSplash.h"
+#include "TMainForm.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using TestSupport::readAll;
+using TestSupport::writeAll;
+
+namespace {
+
+// A program folder, config and data folders of its own, and a run of the core as main() does it.
+class StartupRun : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_root.isValid());
+        m_program = m_root.filePath(QStringLiteral("Kestrane/"));
+        QDir().mkpath(m_program + QStringLiteral("Image"));
+        QFile::copy(QStringLiteral(KESTRANE_PROGRAM_DIR "/Image/Kestrane.jpg"),
+                    m_program + QStringLiteral("Image/Kestrane.jpg"));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_root.filePath(QStringLiteral("config"))));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_root.filePath(QStringLiteral("data"))));
+        MessageBoxSeam::takeShown();
+    }
+
+    void TearDown() override
+    {
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_DATA_HOME");
+    }
+
+    QString exePath() const { return m_program + QStringLiteral("kestrane"); }
+    QString programFile(const char *name) const { return m_program + QLatin1String(name); }
+
+    struct Outcome
+    {
+        qint64 firstPageAfterMs = -1;
+        bool splashSeen = false;
+        QString version;
+        bool thankVisible = false;
+        QString caption;
+        QString page;
+    };
+
+    // Starts, waits for the first page, closes the main window.
+    Outcome runOnce(const QStringList &arguments)
+    {
+        Outcome outcome;
+        Startup startup(m_program, exePath(), arguments);
+        TMainForm *main = startup.run();
+        QElapsedTimer clock;
+        clock.start();
+        bool finished = false;
+        QObject::connect(main, &TMainForm::firstShowFinished, main, [&] {
+            finished = true;
+            outcome.firstPageAfterMs = clock.elapsed();
+        });
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, &watch, [&] {
+            if (main->secondaryWindows().FormSplash->isVisible())
+                outcome.splashSeen = true;
+        });
+        watch.start(50);
+        EXPECT_TRUE(TestSupport::waitFor([&] { return finished; }, 10000));
+        const TAboutForm *about = main->secondaryWindows().AboutForm;
+        outcome.version = about->Version->text();
+        outcome.thankVisible = !about->ThankButton->isHidden();
+        outcome.caption = main->windowTitle();
+        outcome.page = main->currentPageName();
+        main->close();
+        return outcome;
+    }
+
+    QTemporaryDir m_root;
+    QString m_program;
+};
+
+TEST_F(StartupRun, FirstRunWritesDefaultsAndRegistry)
+{
+    const Outcome first = runOnce({});
+    EXPECT_GE(first.firstPageAfterMs, 3900);
+    EXPECT_TRUE(first.splashSeen);
+    EXPECT_EQ(first.version, QStringLiteral("Version:1.5"));
+    EXPECT_FALSE(first.thankVisible);
+    EXPECT_EQ(first.caption, QStringLiteral("Varnholt Kestrane"));
+    EXPECT_EQ(first.page, QStringLiteral("CDTOISO"));
+    EXPECT_EQ(readAll(programFile("Kestrane_option.ini")),
+              QByteArray("\r\n[option]\r\nShowToolbar=1\r\nChangeSkin=1\r\n"));
+    EXPECT_EQ(readAll(programFile("Kestrane_skinfile.ini")), QByteArray("\r\n[data]\r\nskinfile=1\r\n"));
+    EXPECT_EQ(readAll(RegistryFilePath()),
+              QByteArray("\r\n[HKEY_LOCAL_MACHINE\\Software\\Kestrane]\r\nFirstRun=false\r\nPath=")
+                  + QFile::encodeName(exePath()) + "\r\n");
+    EXPECT_TRUE(MessageBoxSeam::takeShown().isEmpty());
+
+    // The next start is not a first run: one second.
+    const Outcome second = runOnce({});
+    EXPECT_GE(second.firstPageAfterMs, 900);
+    EXPECT_LT(second.firstPageAfterMs, 3500);
+}
+
+TEST_F(StartupRun, HandEditedSettingsSurviveAndChangeSkinIsRewritten)
+{
+    writeAll(programFile("Kestrane_option.ini"), "[option]\r\nShowToolbar=0\r\nChangeSkin=0\r\n");
+    writeAll(programFile("Kestrane_skinfile.ini"), "[data]\r\nskinfile=ocean blue\r\n");
+    writeAll(programFile("Kestrane_verdata.ini"), "[data]\r\nversion=2.0.1\r\n");
+    writeAll(programFile("Kestrane_thank.txt"), "Thanks\r\n");
+    QDir().mkpath(QFileInfo(RegistryFilePath()).absolutePath());
+    // "False" is not "false": still a first run, and the old Path is replaced.
+    writeAll(RegistryFilePath(), "[HKEY_LOCAL_MACHINE\\Software\\Kestrane]\r\nFirstRun=False\r\nPath=/old/kestrane\r\n");
+
+    const Outcome run = runOnce({QStringLiteral("-nosplash")});
+    EXPECT_GE(run.firstPageAfterMs, 3900);
+    EXPECT_FALSE(run.splashSeen);
+    EXPECT_EQ(run.version, QStringLiteral("Version:2.0.1"));
+    EXPECT_TRUE(run.thankVisible);
+    EXPECT_EQ(readAll(programFile("Kestrane_option.ini")), QByteArray("[option]\r\nShowToolbar=0\r\nChangeSkin=1\r\n"));
+    EXPECT_EQ(readAll(programFile("Kestrane_skinfile.ini")), QByteArray("[data]\r\nskinfile=ocean blue\r\n"));
+    EXPECT_EQ(readAll(RegistryFilePath()), QByteArray("[HKEY_LOCAL_MACHINE\\Software\\Kestrane]\r\nFirstRun=false\r\nPath=")
+                                               + QFile::encodeName(exePath()) + "\r\n");
+}
+
+TEST_F(StartupRun, EmptyVersionValueAndSplashSwitchSpelling)
+{
+    writeAll(programFile("Kestrane_verdata.ini"), "[data]\r\nversion=\r\n");
+    QDir().mkpath(QFileInfo(RegistryFilePath()).absolutePath());
+    writeAll(RegistryFilePath(), "[HKEY_LOCAL_MACHINE\\Software\\Kestrane]\r\nFirstRun=false\r\n");
+    const Outcome run = runOnce({QStringLiteral("-NOSPLASH"), QStringLiteral("nosplash")});
+    EXPECT_TRUE(run.splashSeen);
+    EXPECT_EQ(run.version, QStringLiteral("Version:1.5"));
+    EXPECT_LT(run.firstPageAfterMs, 3500);
+}
+
+TEST(StartupArguments, OnlyTheExactSwitchSuppressesTheSplash)
+{
+    const struct
+    {
+        QStringList arguments;
+        bool suppressed;
+    } rows[] = {
+        {{}, false},
+        {{QStringLiteral("-nosplash")}, true},
+        {{QStringLiteral("list.mst"), QStringLiteral("x"), QStringLiteral("-nosplash")}, true},
+        {{QStringLiteral("-NOSPLASH")}, false},
+        {{QStringLiteral("nosplash")}, false},
+        {{QStringLiteral("-nosplash ")}, false},
+        {{QStringLiteral("--nosplash")}, false},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(Startup::splashSuppressed(row.arguments), row.suppressed) << row.arguments.join(' ').toStdString();
+}
+
+TEST_F(StartupRun, UnreadableSettingsAndUnwritableFolderAreReportedAndTheProgramGoesOn)
+{
+    // A folder where the option file should be cannot be read as a file, even by root.
+    QDir().mkpath(programFile("Kestrane_option.ini"));
+    // The registry folder cannot be made under a plain file: the run counts as a first run.
+    writeAll(m_root.filePath(QStringLiteral("config")), "not a folder");
+
+    Startup startup(m_program, exePath(), {QStringLiteral("-nosplash")});
+    TMainForm *main = startup.run();
+    bool finished = false;
+    QObject::connect(main, &TMainForm::firstShowFinished, main, [&] { finished = true; });
+    ASSERT_TRUE(TestSupport::waitFor([&] { return finished; }, 10000));
+    EXPECT_TRUE(Globals().FirstRun);
+    auto shown = MessageBoxSeam::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].kind, 0);
+    EXPECT_EQ(shown[0].text,
+              QStringLiteral("Cannot open file \"%1\". Is a directory.").arg(programFile("Kestrane_option.ini")));
+
+    // The program folder vanishes before close: reported, and the window still closes.
+    QDir(m_program).removeRecursively();
+    EXPECT_TRUE(main->close());
+    shown = MessageBoxSeam::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].text, QStringLiteral("Cannot create file \"%1\". No such file or directory.")
+                                 .arg(programFile("Kestrane_skinfile.ini")));
+    EXPECT_FALSE(main->isVisible());
+}
+
+} // namespace
