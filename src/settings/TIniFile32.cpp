@@ -103,13 +103,27 @@ void TIniFile32::Load()
     m_lines = splitLines(text);
 }
 
-void TIniFile32::Save() const
+TIniFile32 TIniFile32::fromText(const QString &fileName, const QByteArray &text)
+{
+    TIniFile32 ini;
+    ini.m_fileName = fileName;
+    ini.m_lines = splitLines(text);
+    return ini;
+}
+
+QByteArray TIniFile32::text() const
 {
     QByteArray text;
     for (const QByteArray &line : m_lines) {
         text.append(line);
         text.append("\r\n");
     }
+    return text;
+}
+
+void TIniFile32::Save() const
+{
+    const QByteArray text = this->text();
     const auto fail = [this](int error) {
         throw KestraneError(QStringLiteral("Cannot create file \"%1\". %2").arg(m_fileName, systemReason(error)));
     };

@@ -23,6 +23,11 @@ public:
     void WriteString(const QString &section, const QString &key, const QString &value);
     void WriteBool(const QString &section, const QString &key, bool value);
 
+    // An object over text already in memory, saved to fileName on the first write.
+    static TIniFile32 fromText(const QString &fileName, const QByteArray &text);
+    // The file's bytes as a save writes them.
+    QByteArray text() const;
+
     const QString &FileName() const { return m_fileName; }
     const QList<QByteArray> &Lines() const { return m_lines; }
 
@@ -34,6 +39,7 @@ public:
     static std::optional<int32_t> parseInteger(const QByteArray &text);
 
 private:
+    TIniFile32() = default;
     void Load();
     void Save() const;
     std::optional<qsizetype> SectionIndex(const QByteArray &section) const;
