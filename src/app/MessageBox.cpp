@@ -74,6 +74,18 @@ int ShowMessageBox(const QString &text, int kind)
     }
 }
 
+void ShowPlainMessage(const QString &text)
+{
+    const QString caption = applicationTitle();
+    if (seam().enabled) {
+        recordInSeam(text, caption, 3, IDOK);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, ownerWindow());
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
 QString ErrorBoxText(const QString &message)
 {
     if (!message.isEmpty() && message.back() > QLatin1Char('.'))

@@ -9,6 +9,9 @@ enum MessageBoxResult { IDOK = 1, IDYES = 6, IDNO = 7 };
 // kind 1: OK with the information icon; kind 2: Yes/No with the information icon.
 int ShowMessageBox(const QString &text, int kind);
 
+// The platform's plain message: OK button, application title, no icon.
+void ShowPlainMessage(const QString &text);
+
 // Shows an error text the way the application's error box does ("." appended after a last
 // character that sorts after ".").
 void ShowErrorBox(const QString &message);
@@ -21,7 +24,7 @@ struct Shown
 {
     QString text;
     QString caption;
-    int kind; // 1, 2, or 0 for the error box
+    int kind; // 1, 2; 0 for the error box, 3 for a plain message
 };
 void enable();
 void disable();

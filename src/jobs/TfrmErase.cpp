@@ -1,9 +1,140 @@
 #include "TfrmErase.h"
 
+#include "EraseTable.h"
+#include "MessageBox.h"
+#include "TDVDWriterPro2.h"
+#include "WriteErrors.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+// One erase window at a time listens to the engine; a new window takes the handlers over.
+QMetaObject::Connection g_startConnection;
+QMetaObject::Connection g_errorConnection;
+
+} // namespace
+
 TfrmErase::TfrmErase(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmErase"));
     setWindowTitle(QStringLiteral("frmErase"));
     resize(390, 160);
+    move(381, 254);
+
+    chkQuikErase = new QCheckBox(QStringLiteral("Perform Quick Erase"), this);
+    chkQuikErase->setObjectName(QStringLiteral("chkQuikErase"));
+    chkQuikErase->setChecked(true);
+    chkQuikErase->setGeometry(16, 8, 200, 20);
+
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setText(QStringLiteral("NOTE: If not performing a quick erase, it could take \n"
+                                   "several minutes to completely erase the disc. This \n"
+                                   "operation cannot be cancelled. A quick erase will erase \n"
+                                   "the table of contents, but not the actual data."));
+    Label1->setGeometry(16, 30, 360, 64);
+
+    lblStatus = new QLabel(this);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setAlignment(Qt::AlignCenter);
+    lblStatus->setGeometry(8, 98, 374, 18);
+
+    cmdErase = new QPushButton(QStringLiteral("&Erase"), this);
+    cmdErase->setObjectName(QStringLiteral("cmdErase"));
+    cmdErase->setGeometry(112, 122, 75, 25);
+    cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setGeometry(204, 122, 75, 25);
+
+    connect(cmdErase, &QPushButton::clicked, this, &TfrmErase::cmdEraseClick);
+    connect(cmdCancel, &QPushButton::clicked, this, &TfrmErase::close);
+}
+
+void TfrmErase::attachEngine(TDVDWriterPro2 *engine)
+{
+    m_engine = engine;
+}
+
+void TfrmErase::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TfrmErase::FormShow()
+{
+    if (m_engine) {
+        QObject::disconnect(g_startConnection);
+        QObject::disconnect(g_errorConnection);
+        g_startConnection = connect(m_engine, &TDVDWriterPro2::OnEraseDiscStart, this, &TfrmErase::EraseStarted);
+        g_errorConnection = connect(m_engine, &TDVDWriterPro2::OnWriteError, this, &TfrmErase::EraseWriteError);
+    }
+    setButtonsEnabled(true);
+}
+
+void TfrmErase::cmdEraseClick()
+{
+    if (!m_engine)
+        return;
+    const int type = m_engine->DiscType();
+    const EraseDecision decision = DecideErase(type, [this](int code) { return m_engine->HasCapability(code); });
+    if (!decision.erase) {
+        ShowPlainMessage(decision.message);
+        close();
+        return;
+    }
+    if (!m_engine->EraseDisc(chkQuikErase->isChecked())) {
+        ShowPlainMessage(QStringLiteral("Error Erasing Disc!!!"));
+        close();
+    }
+}
+
+void TfrmErase::EraseStarted()
+{
+    lblStatus->setText(QStringLiteral("Erasing Disc...Please Wait!!"));
+    setButtonsEnabled(false);
+}
+
+void TfrmErase::EraseWriteError(int WriteError, int DriveError, const QString &sErrorInfo,
+                                const QString &sSenseInfo)
+{
+    ShowPlainMessage(ComposeWriteErrorText(WriteError, DriveError, sErrorInfo, sSenseInfo));
+    setButtonsEnabled(true);
+}
+
+void TfrmErase::eraseCompleted()
+{
+    lblStatus->setText(QStringLiteral("Erase operation complete!!!"));
+    ShowPlainMessage(QStringLiteral(" Erase     Completed!!!"));
+    setButtonsEnabled(true);
+    close();
+    if (m_engine)
+        m_engine->EjectTray(0);
+}
+
+void TfrmErase::setButtonsEnabled(bool enabled)
+{
+    cmdErase->setEnabled(enabled);
+    cmdCancel->setEnabled(enabled);
+}
+
+void TfrmErase::closeEvent(QCloseEvent *event)
+{
+    // While the disc is being erased the window stays: the erase cannot be stopped.
+    if (cmdCancel->isEnabled())
+        QDialog::closeEvent(event);
+    else
+        event->ignore();
+}
+
+void TfrmErase::reject()
+{
+    if (cmdCancel->isEnabled())
+        QDialog::reject();
 }

@@ -1,11 +1,42 @@
 #pragma once
 
 #include <QDialog>
+#include <QMetaObject>
 
-// The erase window.
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class TDVDWriterPro2;
+
+// The erase window: a new one for every click on the Erase button.
 class TfrmErase final : public QDialog
 {
     Q_OBJECT
 public:
     explicit TfrmErase(QWidget *parent = nullptr);
+
+    // Takes the erase engine and attaches this window's handlers, replacing an earlier window's.
+    void attachEngine(TDVDWriterPro2 *engine);
+    // The engine's erase-complete event, delivered by the main window to its current erase window.
+    void eraseCompleted();
+
+    QCheckBox *chkQuikErase = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *lblStatus = nullptr;
+    QPushButton *cmdErase = nullptr;
+    QPushButton *cmdCancel = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void reject() override;
+
+private:
+    void FormShow();
+    void cmdEraseClick();
+    void EraseStarted();
+    void EraseWriteError(int WriteError, int DriveError, const QString &sErrorInfo, const QString &sSenseInfo);
+    void setButtonsEnabled(bool enabled);
+
+    TDVDWriterPro2 *m_engine = nullptr;
 };

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class QWidget;
+class TDVDWriterPro2;
+class TfrmErase;
+
+// Opens a fresh erase window for every click and routes the engine's erase-complete event to it.
+class EraseLauncher final : public QObject
+{
+    Q_OBJECT
+public:
+    EraseLauncher(QWidget *owner, TDVDWriterPro2 *eraseEngine);
+
+    // The Erase button's click: a new window, shown modally.
+    void suiImageButton20Click();
+    TfrmErase *currentEraseWindow() const { return m_current; }
+
+private:
+    void DVDWriterPro1EraseDiscComplete();
+
+    QWidget *m_owner;
+    TDVDWriterPro2 *m_engine;
+    QPointer<TfrmErase> m_current;
+};
