@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+
+class QAction;
+class QComboBox;
+class QLineEdit;
+class QProgressBar;
+class QWidget;
+class TDVDWriterPro2;
+
+// The BURNISO page's controls that a burn reads, moves or locks.
+struct BurnPageControls
+{
+    QComboBox *CboCDRWList = nullptr;
+    QLineEdit *EdtBurnISOPath = nullptr;
+    QWidget *SpeedButton2 = nullptr;
+    QWidget *SbtnSelSavepath = nullptr;
+    QProgressBar *PsBarWriteDisk = nullptr;
+};
+
+// Burning an image file: the checks, the start, the progress and end events, cancel and the job lock.
+class BurnController final : public QObject
+{
+    Q_OBJECT
+public:
+    // Actions carry their category in the dynamic property "category"; "sys" ones are never locked.
+    BurnController(TDVDWriterPro2 *DVDWriterPro, TDVDWriterPro2 *DVDWriterPro1, const BurnPageControls &controls,
+                   QList<QAction *> actions, QObject *parent = nullptr);
+
+    void SpeedButton2Click();
+    void ActBURNISOExecExecute();
+    void StartBurn(const QString &path);
+    void ActCancelBURNISOExecExecute();
+    void SetJobControlsEnabled(bool enabled);
+
+    static qint64 ImageFileSize(const QString &path);
+    static QString FreeSpaceMessage(qint64 freeBytes, qint64 imageBytes);
+
+private:
+    void DVDWriterProTrackWriteStatus(int lTrackNumber, qint64 lBlocksWritten, qint64 lBlocksToWrite);
+    void DVDWriterProWriteComplete();
+    void DVDWriterProWriteCancelled();
+    void DVDWriterProWriteError(int WriteError, int DriveError, const QString &sErrorInfo,
+                                const QString &sSenseInfo);
+    void DVDWriterPro1FileVerifyComplete(int lFilesCompared, int lFilesMatched);
+
+    TDVDWriterPro2 *m_engine;
+    TDVDWriterPro2 *m_eraseEngine;
+    BurnPageControls m_controls;
+    QList<QAction *> m_actions;
+};

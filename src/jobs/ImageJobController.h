@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <optional>
+
+class BurnController;
+class DriveLists;
+class QComboBox;
+class QLineEdit;
+class QWidget;
+class TDVDWriterPro2;
+class TFrmConvertProcess;
+class TNewThread;
+
+// What an image job reads from and reports to the main window.
+struct ImageJobContext
+{
+    QWidget *mainWindow = nullptr;
+    TDVDWriterPro2 *DVDWriterPro = nullptr;
+    TDVDWriterPro2 *DVDWriterPro21 = nullptr;
+    TFrmConvertProcess *progressWindow = nullptr;
+    QComboBox *CboCdList = nullptr;
+    QLineEdit *EdtSavePath = nullptr;
+    QLineEdit *EdtBurnISOPath = nullptr;
+    DriveLists *driveLists = nullptr;
+    BurnController *burn = nullptr;
+    // The text of the image tree's root node; none before the tree has a root.
+    std::function<std::optional<QString>()> imageRootText;
+    // Makes the BURNISO page the current one (its entry work is done by the job itself).
+    std::function<void()> showBurnPage;
+};
+
+// Writing an image file on a worker thread behind the progress window, and the burn offered after it.
+class ImageJobController final : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ImageJobController(const ImageJobContext &context, QObject *parent = nullptr);
+    ~ImageJobController() override;
+
+    void ActCDTOISOExecExecute();
+    void SbtnSelSavepathClick();
+    void ActFILETOISOExecExecute();
+    void ShowJobProgress(int kind);
+    void StartImageJob(TDVDWriterPro2 *engine, const QString &isoPath, const QString &sourceDrive);
+
+    // The label an image gets: the root text before its first "{", without the blanks at its end.
+    static QString LabelFromRootText(const QString &rootText);
+    TNewThread *currentImageJob() const { return m_current; }
+
+private:
+    void FormShow();
+    void jobEnd(TNewThread *job, bool Succeeded);
+    void cancelJob();
+    void finishPrevious();
+
+    ImageJobContext m_context;
+    QPointer<TNewThread> m_current;
+    QPointer<TNewThread> m_previous;
+};
