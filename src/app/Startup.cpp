@@ -68,6 +68,7 @@ TMainForm *Startup::run()
     windows.FrmFilesSelect = new TFrmFilesSelect(main);
     windows.FrmConvertProcess = new TFrmConvertProcess(main);
     windows.frmErase = new TfrmErase(main);
+    windows.AboutForm->setThankForm(windows.ThankForm);
     main->adoptSecondaryWindows(windows);
 
     // The loop shows the main window, as the program's first event.

@@ -19,3 +19,8 @@ TThankForm::TThankForm(QWidget *parent)
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 }
+
+void TThankForm::reject()
+{
+    // The thanks window has no cancel button: Escape leaves it open.
+}

@@ -14,4 +14,7 @@ public:
 
     QPlainTextEdit *Memo1 = nullptr;
     QPushButton *Button1 = nullptr;
+
+protected:
+    void reject() override;
 };

@@ -1,0 +1,118 @@
+#include "GlobalSettings.h"
+#include "MessageBox.h"
+#include "Shell.h"
+#include "TAboutForm.h"
+#include "TThankForm.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class AboutWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Globals().ExeFolder = m_dir.path() + QLatin1Char('/');
+        Globals().ProductFileStem = QStringLiteral("Kestrane");
+        Globals().ProductTitle = QStringLiteral("Kestrane");
+        m_about.setThankForm(&m_thanks);
+        MessageBoxSeam::takeShown();
+    }
+
+    // Clicks Thank and answers what the thanks window showed, or nothing when it did not open.
+    std::optional<QString> clickThank()
+    {
+        std::optional<QString> shown;
+        QTimer::singleShot(0, &m_thanks, [&] {
+            if (m_thanks.isVisible()) {
+                shown = m_thanks.Memo1->toPlainText();
+                m_thanks.accept();
+            }
+        });
+        m_about.ThankButtonClick();
+        QCoreApplication::processEvents();
+        return shown;
+    }
+
+    QString thanksPath() const { return m_dir.filePath(QStringLiteral("Kestrane_thank.txt")); }
+
+    QTemporaryDir m_dir;
+    TAboutForm m_about;
+    TThankForm m_thanks;
+};
+
+TEST_F(AboutWindow, ThanksFileHidesCommentLinesAndIsReloadedAtEveryClick)
+{
+    TestSupport::writeAll(thanksPath(), "// header\r\nFirst\r\n\r\n//x\r\nSecond\r\n");
+    EXPECT_EQ(clickThank(), QStringLiteral("First\n\nSecond"));
+    TestSupport::writeAll(thanksPath(), " // kept\nThird");
+    EXPECT_EQ(clickThank(), QStringLiteral(" // kept\nThird"));
+    EXPECT_TRUE(MessageBoxSeam::takeShown().isEmpty());
+}
+
+TEST_F(AboutWindow, VanishedThanksFileShowsTheErrorAndNoWindow)
+{
+    EXPECT_EQ(clickThank(), std::nullopt);
+    const auto shown = MessageBoxSeam::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].text, QStringLiteral("File not found."));
+    EXPECT_EQ(shown[0].kind, 0);
+    EXPECT_TRUE(m_thanks.Memo1->toPlainText().isEmpty());
+}
+
+TEST_F(AboutWindow, LinksOpenThroughTheDesktop)
+{
+    ShellSeam::enable();
+    m_about.URL->setText(QStringLiteral("https://www.varnholt.example/kestrane"));
+    m_about.EMAIL->setText(QStringLiteral("support@varnholt.example"));
+    m_about.URLClick();
+    m_about.EMAILClick();
+    EXPECT_EQ(ShellSeam::takeOpened(), QStringList({QStringLiteral("https://www.varnholt.example/kestrane"),
+                                                    QStringLiteral("mailto:support@varnholt.example")}));
+    ShellSeam::disable();
+}
+
+TEST_F(AboutWindow, HiddenGestureNeedsAllThreeStepsInOrder)
+{
+    const QPoint inPress = TAboutForm::pressArea().center();
+    const QPoint inRelease = TAboutForm::releaseArea().center();
+    const auto pressKeys = Qt::ControlModifier | Qt::ShiftModifier;
+    const auto releaseKeys = Qt::ControlModifier | Qt::AltModifier;
+    const struct
+    {
+        const char *name;
+        bool company;
+        QPoint press;
+        Qt::KeyboardModifiers pressMods;
+        QPoint release;
+        Qt::KeyboardModifiers releaseMods;
+        bool shown;
+    } rows[] = {
+        {"all_three_steps", true, inPress, pressKeys, inRelease, releaseKeys, true},
+        {"no_company_click", false, inPress, pressKeys, inRelease, releaseKeys, false},
+        {"press_outside_area", true, QPoint(150, 10), pressKeys, inRelease, releaseKeys, false},
+        {"press_wrong_keys", true, inPress, releaseKeys, inRelease, releaseKeys, false},
+        {"release_wrong_area", true, inPress, pressKeys, inPress, releaseKeys, false},
+        {"release_wrong_keys", true, inPress, pressKeys, inRelease, pressKeys, false},
+    };
+    for (const auto &row : rows) {
+        TAboutForm about;
+        if (row.company)
+            about.CompanyTopClick();
+        about.Image1MouseDown(row.press, row.pressMods);
+        about.Image1MouseUp(row.release, row.releaseMods);
+        EXPECT_EQ(!about.Memo1->isHidden(), row.shown) << row.name;
+        EXPECT_EQ(about.gestureState(), 0) << row.name;
+        EXPECT_EQ(about.Memo1->toPlainText(), QStringLiteral("Date:06-09-2003"));
+    }
+}
+
+} // namespace
