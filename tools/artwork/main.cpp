@@ -17,6 +17,8 @@ int main(int argc, char **argv)
     bool ok = true;
     ok &= drawSplash(folder);
     ok &= drawAppIcon(folder);
+    ok &= drawAnimations(folder);
+    ok &= drawAboutPicture(folder);
     if (!ok)
         std::fprintf(stderr, "kestrane-artwork: a picture could not be written into %s\n", argv[1]);
     return ok ? 0 : 1;
