@@ -19,6 +19,7 @@ struct State
     bool burnTried = false;
     bool burnOk = false;
     QHash<QChar, QString> letters;
+    void (*beforeBurnFinish)() = nullptr;
 };
 
 State &state()
@@ -30,8 +31,11 @@ State &state()
 void finishLibraries()
 {
     State &s = state();
-    if (s.burnOk)
+    if (s.burnOk) {
+        if (s.beforeBurnFinish)
+            s.beforeBurnFinish();
         burn::burn_finish();
+    }
     if (s.isoOk)
         iso_finish();
 }
@@ -78,6 +82,13 @@ bool EngineLibraries::ensureBurnInit()
         registerFinishOnce();
     }
     return s.burnOk;
+}
+
+void EngineLibraries::setBeforeBurnFinish(void (*hook)())
+{
+    State &s = state();
+    std::lock_guard guard(s.mutex);
+    s.beforeBurnFinish = hook;
 }
 
 void DriveLetters::bind(QChar letter, const QString &devicePath)

@@ -11,6 +11,8 @@ std::recursive_mutex &isoLock();
 // Initialise once per process; safe to call again. False when the library cannot start.
 bool ensureIsoInit();
 bool ensureBurnInit();
+// Run at exit before burn_finish: libburn must not be shut down while drives are held.
+void setBeforeBurnFinish(void (*hook)());
 } // namespace EngineLibraries
 
 // Which drive letter reads from which device or file: filled by the drive scan, read by the image

@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <memory>
 
+namespace Drives {
+class DriveLayer;
+}
+
 // The disc engine: image building and writing on libisofs, drives, burning and erasing on libburn.
 // Qt Core only. Events are signals; those raised inside a call are emitted before the call returns.
 // The image side lives in TDVDWriterPro2Image.cpp, the drive side in TDVDWriterPro2Drives.cpp.
@@ -93,6 +97,9 @@ public:
     void CancelWrite();
     void EjectTray(int flags);
     bool EraseDisc(bool quick);
+    // The drive layer every instance uses from the next InitializeDrives on: libburn unless a test
+    // gives scripted drives.
+    static void setDriveLayer(std::unique_ptr<Drives::DriveLayer> layer);
 
 Q_SIGNALS:
     void OnISOImageReset();
@@ -115,6 +122,10 @@ Q_SIGNALS:
 private:
     struct ImageSide;
     struct DriveSide;
+
+    // Drive side helpers (TDVDWriterPro2Drives.cpp).
+    void pollDriveJob();
+    void finishDriveJob();
 
     QString m_volumeIdentifier;
     QString m_volumeApplicationIdentifier = QStringLiteral("CDPROLIB");

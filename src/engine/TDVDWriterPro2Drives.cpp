@@ -1,8 +1,441 @@
 #include "DriveSide.h"
-#include "Libraries.h"
 #include "TDVDWriterPro2.h"
+
+#include "drives/DriveRegistry.h"
+#include "drives/LibraryMessages.h"
+#include "drives/MediaTable.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+using Drives::DriveRegistry;
+using Entry = Drives::DriveRegistry::Entry;
+
+namespace {
+
+// Progress reaches the receivers ten times a second.
+constexpr int PollMs = 100;
+constexpr int64_t BlockBytes = 2048;
+
+DriveRegistry &registry()
+{
+    return DriveRegistry::instance();
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Messages a job gathered and did not turn into its event.
+void logJobMessages(const std::vector<Drives::LibraryMessage> &messages, int except = -1)
+{
+    for (int i = 0; i < int(messages.size()); ++i) {
+        if (i != except && !Drives::isDebug(messages[size_t(i)]))
+            Drives::logMessage(messages[size_t(i)]);
+    }
+}
+
+// Refreshes what the drive holds; false when the drive cannot be opened.
+bool refreshMedium(Entry &entry)
+{
+    if (entry.busy)
+        return true; // keep what was learnt before the job: the drive is not asked while it works
+    if (!registry().acquire(entry))
+        return false;
+    entry.lastMedium = entry.drive->medium();
+    registry().pumpMessages();
+    return true;
+}
+
+// A virtual drive is erased by emptying its file; libburn cannot blank a plain file.
+QString emptyVirtualDrive(const Entry &entry)
+{
+    const QByteArray path = QFile::encodeName(entry.virtualPath);
+    if (::truncate(path.constData(), 0) == 0)
+        return {};
+    const int error = errno;
+    if (error == ENOENT && QFileInfo(QFileInfo(entry.virtualPath).absolutePath()).isDir())
+        return {}; // no file yet: the disc is blank already
+    return QStringLiteral("Cannot empty the virtual drive file %1: %2")
+        .arg(entry.virtualPath, systemError(error));
+}
+
+} // namespace
+
+TDVDWriterPro2::DriveSide::~DriveSide()
+{
+    if (!job)
+        return;
+    DriveRegistry &r = registry();
+    Entry *entry = job->generation == r.generation() ? r.entry(job->drive) : nullptr;
+    if (entry && entry->busy && entry->drive) {
+        entry->drive->cancel();
+        for (int i = 0; i < 500 && entry->drive->progress().busy; ++i)
+            QThread::msleep(10);
+        entry->drive->outcome();
+        entry->busy = false;
+    }
+    r.pumpMessages();
+    r.removeCollector(&job->messages);
+    logJobMessages(job->messages);
+}
+
+void TDVDWriterPro2::setDriveLayer(std::unique_ptr<Drives::DriveLayer> layer)
+{
+    registry().setLayer(std::move(layer));
+}
 
 bool TDVDWriterPro2::InitializeDrives(int)
 {
-    return EngineLibraries::ensureBurnInit();
+    return registry().initialize();
+}
+
+int TDVDWriterPro2::DriveCount() const
+{
+    return registry().count();
+}
+
+QString TDVDWriterPro2::DriveLetter(int index) const
+{
+    if (!registry().entry(index))
+        return {};
+    return QString(QChar('D' + index));
+}
+
+QString TDVDWriterPro2::DriveVendor(int index) const
+{
+    const Entry *entry = registry().entry(index);
+    return entry ? entry->description.vendor : QString();
+}
+
+QString TDVDWriterPro2::DriveProduct(int index) const
+{
+    const Entry *entry = registry().entry(index);
+    return entry ? entry->description.product : QString();
+}
+
+bool TDVDWriterPro2::IsWriter(int index) const
+{
+    const Entry *entry = registry().entry(index);
+    return entry && entry->description.writer;
+}
+
+bool TDVDWriterPro2::SelectDrive(int index)
+{
+    DriveRegistry &r = registry();
+    m_drives->selectionMade = true;
+    m_drives->selectionGeneration = r.generation();
+    m_drives->selected = -1;
+    Entry *entry = r.entry(index);
+    if (!entry)
+        return false;
+    if (!entry->busy && !r.acquire(*entry))
+        return false;
+    m_drives->selected = index;
+    return true;
+}
+
+int TDVDWriterPro2::DriveSide::currentIndex() const
+{
+    if (selectionMade && selectionGeneration == registry().generation())
+        return selected;
+    return registry().defaultWriter();
+}
+
+Entry *TDVDWriterPro2::DriveSide::current() const
+{
+    return registry().entry(currentIndex());
+}
+
+int TDVDWriterPro2::DiscType()
+{
+    Entry *entry = m_drives->current();
+    if (entry && entry->isVirtual)
+        return Drives::DiscTypes::RandomAccess;
+    if (!entry || !refreshMedium(*entry))
+        return Drives::DiscTypes::NoWritableMedium;
+    return Drives::discTypeFor(entry->lastMedium.profile, entry->lastMedium.status);
+}
+
+bool TDVDWriterPro2::HasCapability(int code)
+{
+    Entry *entry = m_drives->current();
+    if (!entry)
+        return false;
+    if (entry->isVirtual)
+        return code == Drives::Capabilities::FormatRandomAccess;
+    return refreshMedium(*entry) && Drives::driveHasCapability(code, entry->lastMedium.driveProfiles);
+}
+
+int TDVDWriterPro2::MaxWriteSpeed()
+{
+    Entry *entry = m_drives->current();
+    if (!entry || entry->isVirtual || !refreshMedium(*entry))
+        return 0;
+    return entry->lastMedium.maxWriteSpeed;
+}
+
+void TDVDWriterPro2::SetWriteSpeed(int multiple)
+{
+    m_drives->speedMultiple = multiple;
+}
+
+int64_t TDVDWriterPro2::FreeBlocks()
+{
+    Entry *entry = m_drives->current();
+    if (!entry)
+        return 0;
+    if (entry->isVirtual)
+        return entry->virtualSize / BlockBytes;
+    if (!refreshMedium(*entry))
+        return 0;
+    return entry->lastMedium.freeBytes / BlockBytes;
+}
+
+bool TDVDWriterPro2::BurnImageFile(const QString &isoPath)
+{
+    DriveRegistry &r = registry();
+    Entry *entry = m_drives->current();
+    if (!entry) {
+        Drives::logLine(QStringLiteral("Burn refused: no drive is selected"));
+        return false;
+    }
+    if (m_drives->job || entry->busy) {
+        Drives::logLine(QStringLiteral("Burn refused: drive %1 is busy").arg(entry->description.devicePath));
+        return false;
+    }
+    const QFileInfo info(isoPath);
+    QFile image(isoPath);
+    if (!info.isFile() || info.size() <= 0 || !image.open(QIODevice::ReadOnly)) {
+        Drives::logLine(QStringLiteral("Burn refused: %1 is not a readable image file").arg(isoPath));
+        return false;
+    }
+    image.close();
+
+    auto job = std::make_unique<DriveSide::Job>();
+    job->kind = DriveSide::Job::Kind::Burn;
+    job->drive = m_drives->currentIndex();
+    job->generation = r.generation();
+    job->imagePath = info.absoluteFilePath();
+    job->imageBytes = info.size();
+    job->totalBlocks = (job->imageBytes + BlockBytes - 1) / BlockBytes;
+    job->simulate = m_testWrite;
+    r.pumpMessages();
+    r.addCollector(&job->messages);
+    const auto refuse = [&](const QString &reason) {
+        r.pumpMessages();
+        r.removeCollector(&job->messages);
+        logJobMessages(job->messages);
+        Drives::logLine(QStringLiteral("Burn refused: ") + reason);
+        return false;
+    };
+
+    int speedKBs = 0;
+    if (entry->isVirtual) {
+        // libburn does not check a file's capacity: the drive's size is the engine's to enforce.
+        if (job->imageBytes > entry->virtualSize)
+            return refuse(
+                QStringLiteral("the image (%1 bytes) is larger than the virtual drive %2 (%3 bytes)")
+                    .arg(job->imageBytes)
+                    .arg(entry->virtualPath)
+                    .arg(entry->virtualSize));
+        if (!r.acquire(*entry)) {
+            // The reason (a vanished folder, say) reaches the receivers as the burn's error.
+            job->kind = DriveSide::Job::Kind::FailedStart;
+            m_drives->job = std::move(job);
+            pollDriveJob();
+            return true;
+        }
+    } else {
+        if (!refreshMedium(*entry))
+            return refuse(QStringLiteral("drive %1 cannot be opened").arg(entry->description.devicePath));
+        const Drives::MediumInfo &medium = entry->lastMedium;
+        if (Drives::discTypeFor(medium.profile, medium.status) == Drives::DiscTypes::NoWritableMedium)
+            return refuse(QStringLiteral("no writable medium in %1").arg(entry->description.devicePath));
+        if (job->imageBytes > medium.freeBytes)
+            return refuse(QStringLiteral("the image (%1 bytes) is larger than the free space (%2 bytes)")
+                              .arg(job->imageBytes)
+                              .arg(medium.freeBytes));
+        if (m_drives->speedMultiple > 0)
+            speedKBs = m_drives->speedMultiple * Drives::baseSpeedFor(medium.profile);
+    }
+
+    Drives::WriteRequest request;
+    request.imagePath = job->imagePath;
+    request.imageBytes = job->imageBytes;
+    request.simulate = m_testWrite;
+    request.closeDisc = m_closeSession;
+    request.underrunProtection = m_burnFlag;
+    request.sessionAtOnce = m_writeType == 1;
+    request.speedKBs = speedKBs;
+    if (!entry->drive->startWrite(request))
+        return refuse(QStringLiteral("the drive library did not start the burn"));
+    entry->busy = true;
+    m_drives->job = std::move(job);
+    pollDriveJob();
+    return true;
+}
+
+void TDVDWriterPro2::CancelWrite()
+{
+    DriveSide::Job *job = m_drives->job.get();
+    if (!job || job->kind != DriveSide::Job::Kind::Burn || job->cancelRequested)
+        return;
+    job->cancelRequested = true;
+    if (job->generation != registry().generation())
+        return;
+    if (Entry *entry = registry().entry(job->drive))
+        entry->drive->cancel();
+}
+
+void TDVDWriterPro2::EjectTray(int)
+{
+    Entry *entry = m_drives->current();
+    if (!entry || entry->isVirtual || entry->busy)
+        return;
+    // Released with eject; the next use opens the drive again, closing the tray.
+    entry->drive->release(true);
+    registry().pumpMessages();
+}
+
+bool TDVDWriterPro2::EraseDisc(bool quick)
+{
+    DriveRegistry &r = registry();
+    Entry *entry = m_drives->current();
+    if (!entry || entry->busy || m_drives->job)
+        return false;
+    auto job = std::make_unique<DriveSide::Job>();
+    job->drive = m_drives->currentIndex();
+    job->generation = r.generation();
+    if (entry->isVirtual) {
+        job->kind = DriveSide::Job::Kind::VirtualErase;
+    } else {
+        job->kind = DriveSide::Job::Kind::Erase;
+        if (!r.acquire(*entry))
+            return false;
+        r.pumpMessages();
+        r.addCollector(&job->messages);
+        if (!entry->drive->startErase(quick)) {
+            r.pumpMessages();
+            r.removeCollector(&job->messages);
+            logJobMessages(job->messages);
+            return false;
+        }
+    }
+    entry->busy = true;
+    m_drives->job = std::move(job);
+    pollDriveJob();
+    return true;
+}
+
+void TDVDWriterPro2::pollDriveJob()
+{
+    if (!m_drives->poll) {
+        m_drives->poll = new QTimer(this);
+        m_drives->poll->setInterval(PollMs);
+        connect(m_drives->poll, &QTimer::timeout, this, &TDVDWriterPro2::pollDriveJob);
+    }
+    DriveSide::Job *job = m_drives->job.get();
+    if (!job) {
+        m_drives->poll->stop();
+        return;
+    }
+    if (!m_drives->poll->isActive()) {
+        // Called from the call that started the job: its events come later, from the event loop.
+        m_drives->poll->start();
+        return;
+    }
+    DriveRegistry &r = registry();
+    r.pumpMessages();
+    Entry *entry = job->generation == r.generation() ? r.entry(job->drive) : nullptr;
+    using Kind = DriveSide::Job::Kind;
+    if (!entry || job->kind == Kind::FailedStart || job->kind == Kind::VirtualErase) {
+        finishDriveJob();
+        return;
+    }
+    if (job->kind == Kind::Erase && !job->started) {
+        job->started = true;
+        Q_EMIT OnEraseDiscStart();
+        if (m_drives->job.get() != job)
+            return;
+    }
+    const Drives::Progress progress = entry->drive->progress();
+    if (!progress.busy) {
+        finishDriveJob();
+        return;
+    }
+    if (job->kind == Kind::Burn) {
+        // libburn's counter reads zero between phases: the events only ever go up.
+        job->blocksWritten = std::clamp<int64_t>(progress.sector, job->blocksWritten, job->totalBlocks);
+        Q_EMIT OnTrackWriteStatus(1, job->blocksWritten, job->totalBlocks);
+    }
+}
+
+void TDVDWriterPro2::finishDriveJob()
+{
+    using Kind = DriveSide::Job::Kind;
+    std::unique_ptr<DriveSide::Job> job = std::move(m_drives->job);
+    m_drives->poll->stop();
+    DriveRegistry &r = registry();
+    Entry *entry = job->generation == r.generation() ? r.entry(job->drive) : nullptr;
+
+    Drives::JobOutcome outcome;
+    QString failure; // a failure of the engine's own part of the job
+    if (!entry) {
+        failure = QStringLiteral("The drive list was rebuilt while the drive worked");
+    } else if (job->kind == Kind::Burn || job->kind == Kind::Erase) {
+        outcome = entry->drive->outcome();
+        entry->busy = false;
+    } else if (job->kind == Kind::VirtualErase) {
+        entry->busy = false;
+        Q_EMIT OnEraseDiscStart();
+        failure = emptyVirtualDrive(*entry);
+        outcome.succeeded = failure.isEmpty();
+    }
+    r.pumpMessages();
+    r.removeCollector(&job->messages);
+
+    if (job->kind == Kind::Burn && outcome.succeeded && entry->isVirtual && !job->simulate) {
+        // The file holds exactly the image: whatever an older, longer image left behind goes.
+        if (::truncate(QFile::encodeName(entry->virtualPath).constData(), job->imageBytes) != 0) {
+            failure = QStringLiteral("Cannot cut the virtual drive file %1 to the image's length: %2")
+                          .arg(entry->virtualPath, systemError(errno));
+            outcome.succeeded = false;
+        }
+    }
+
+    if (outcome.succeeded) {
+        logJobMessages(job->messages);
+        if (job->kind == Kind::Burn) {
+            Q_EMIT OnTrackWriteStatus(1, job->totalBlocks, job->totalBlocks);
+            Q_EMIT OnWriteComplete();
+        } else {
+            Q_EMIT OnEraseDiscComplete();
+        }
+        return;
+    }
+    if (job->kind == Kind::Burn && job->cancelRequested && failure.isEmpty()) {
+        logJobMessages(job->messages);
+        Q_EMIT OnWriteCancelled();
+        return;
+    }
+    Drives::WriteErrorReport report;
+    if (!failure.isEmpty()) {
+        report.errorInfo = failure;
+    } else {
+        report = Drives::reportFailure(job->messages, outcome.sourceError);
+    }
+    logJobMessages(job->messages, report.usedMessage);
+    // A failed drive is let go, so that the next job starts from a freshly opened drive.
+    if (entry && entry->drive && !entry->busy)
+        entry->drive->release(false);
+    r.pumpMessages();
+    Q_EMIT OnWriteError(report.writeError, report.driveError, report.errorInfo, report.senseInfo);
 }

@@ -1,0 +1,394 @@
+#include <cstdint>
+// libburn.h first: it puts its API in namespace burn.
+#include <libburn/libburn.h>
+
+#include "LibburnDriveLayer.h"
+
+#include "ImageFileSource.h"
+#include "Libraries.h"
+
+#include <QFile>
+#include <QThread>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace Drives {
+
+namespace {
+
+using namespace burn;
+
+// Profiles libburn can write: a drive that knows one of them is a writer.
+constexpr std::array WritableProfiles {0x09, 0x0a, 0x11, 0x12, 0x13, 0x14, 0x15,
+                                       0x16, 0x1a, 0x1b, 0x2a, 0x2b, 0x41, 0x43};
+
+void submit(burn_drive *drive, const QString &text, const char *severity = "SORRY")
+{
+    QByteArray bytes = text.toUtf8().left(BURN_MSGS_MESSAGE_LEN - 1);
+    burn_msgs_submit(0, bytes.data(), 0, const_cast<char *>(severity), drive);
+}
+
+std::vector<int> profilesOf(burn_drive *drive)
+{
+    int count = 0;
+    int profiles[64] = {};
+    char current[64] = {};
+    std::vector<int> result;
+    if (burn_drive_get_all_profiles(drive, &count, profiles, current) == 1)
+        result.assign(profiles, profiles + std::clamp(count, 0, 64));
+    if (burn_drive_get_drive_role(drive) != 1)
+        result.push_back(0xffff);
+    return result;
+}
+
+QString fixedText(const char *text, size_t length)
+{
+    return QString::fromLatin1(text, qsizetype(strnlen(text, length))).trimmed();
+}
+
+DiscStatus statusOf(burn_disc_status status)
+{
+    switch (status) {
+    case BURN_DISC_BLANK:
+        return DiscStatus::Blank;
+    case BURN_DISC_EMPTY:
+        return DiscStatus::Empty;
+    case BURN_DISC_APPENDABLE:
+        return DiscStatus::Appendable;
+    case BURN_DISC_FULL:
+        return DiscStatus::Full;
+    case BURN_DISC_UNSUITABLE:
+        return DiscStatus::Unsuitable;
+    default:
+        return DiscStatus::Unknown;
+    }
+}
+
+// The pieces of one burn, freed once the drive is idle again.
+struct WriteSetup
+{
+    burn_disc *disc = nullptr;
+    burn_session *session = nullptr;
+    burn_track *track = nullptr;
+    burn_write_opts *opts = nullptr;
+
+    ~WriteSetup()
+    {
+        if (opts)
+            burn_write_opts_free(opts);
+        if (track)
+            burn_track_free(track);
+        if (session)
+            burn_session_free(session);
+        if (disc)
+            burn_disc_free(disc);
+    }
+};
+
+class LibburnDrive final : public Drive
+{
+public:
+    explicit LibburnDrive(const DriveDescription &description)
+        : m_description(description)
+    { }
+
+    ~LibburnDrive() override
+    {
+        if (m_drive) {
+            if (burn_drive_get_status(m_drive, nullptr) != BURN_DRIVE_IDLE) {
+                burn_drive_cancel(m_drive);
+                for (int i = 0; i < 500 && burn_drive_get_status(m_drive, nullptr) != BURN_DRIVE_IDLE; ++i)
+                    QThread::msleep(10);
+            }
+            m_write.reset();
+            release(false);
+        }
+    }
+
+    bool acquire() override
+    {
+        if (m_drive)
+            return true;
+        QByteArray address = m_description.address.toLocal8Bit();
+        burn_drive_info *info = nullptr;
+        if (burn_drive_scan_and_grab(&info, address.data(), 1) != 1 || !info)
+            return false;
+        m_info = info;
+        m_drive = info[0].drive;
+        return true;
+    }
+
+    bool isAcquired() const override { return m_drive != nullptr; }
+
+    void release(bool eject) override
+    {
+        if (!m_drive)
+            return;
+        burn_drive_release(m_drive, eject ? 1 : 0);
+        burn_drive_info_free(m_info);
+        m_drive = nullptr;
+        m_info = nullptr;
+    }
+
+    MediumInfo medium() override
+    {
+        MediumInfo info;
+        if (!m_drive)
+            return info;
+        burn_disc_status status = burn_disc_get_status(m_drive);
+        // A drive that has just been given a disc may need a moment to tell what it holds.
+        for (int i = 0; i < 20 && status == BURN_DISC_UNREADY; ++i) {
+            QThread::msleep(100);
+            status = burn_disc_get_status(m_drive);
+        }
+        info.status = statusOf(status);
+        char name[80] = {};
+        int profile = 0;
+        if (burn_disc_get_profile(m_drive, &profile, name) == 1)
+            info.profile = profile;
+        info.freeBytes = int64_t(burn_disc_available_space(m_drive, nullptr));
+        info.maxWriteSpeed = burn_drive_get_write_speed(m_drive);
+        info.driveProfiles = profilesOf(m_drive);
+        return info;
+    }
+
+    bool startWrite(const WriteRequest &request) override
+    {
+        if (!m_drive)
+            return false;
+        resetJob();
+        const burn_disc_status status = burn_disc_get_status(m_drive);
+        if (status != BURN_DISC_BLANK && status != BURN_DISC_APPENDABLE) {
+            submit(m_drive,
+                   QStringLiteral("The medium in %1 cannot be written: it is neither blank nor "
+                                  "appendable")
+                       .arg(m_description.devicePath));
+            return false;
+        }
+        m_readState = std::make_shared<ImageReadState>();
+        burn_source *source = createImageFileSource(request.imagePath, request.imageBytes, m_readState);
+        if (!source) {
+            submit(m_drive, m_readState->error());
+            return false;
+        }
+        auto setup = std::make_unique<WriteSetup>();
+        setup->disc = burn_disc_create();
+        setup->session = burn_session_create();
+        setup->track = burn_track_create();
+        burn_disc_add_session(setup->disc, setup->session, BURN_POS_END);
+        burn_track_define_data(setup->track, 0, 0, 1, BURN_MODE1);
+        const bool sourceSet = burn_track_set_source(setup->track, source) == BURN_SOURCE_OK;
+        burn_source_free(source); // the track holds its own reference
+        if (!sourceSet || burn_session_add_track(setup->session, setup->track, BURN_POS_END) != 1) {
+            submit(m_drive, QStringLiteral("Cannot attach the image file to the burn"));
+            return false;
+        }
+
+        setup->opts = burn_write_opts_new(m_drive);
+        if (!setup->opts) {
+            submit(m_drive, QStringLiteral("Cannot create the write options"));
+            return false;
+        }
+        if (request.sessionAtOnce)
+            burn_write_opts_set_write_type(setup->opts, BURN_WRITE_SAO, BURN_BLOCK_SAO);
+        else
+            burn_write_opts_set_write_type(setup->opts, BURN_WRITE_TAO, BURN_BLOCK_MODE1);
+        burn_write_opts_set_simulate(setup->opts, request.simulate ? 1 : 0);
+        burn_write_opts_set_underrun_proof(setup->opts, request.underrunProtection ? 1 : 0);
+        burn_write_opts_set_multi(setup->opts, request.closeDisc ? 0 : 1);
+        burn_write_opts_set_perform_opc(setup->opts, 1);
+        // A file-backed drive is synced once at the end: durable like a burnt disc, without stalls.
+        burn_write_opts_set_stdio_fsync(setup->opts, 1);
+
+        char reasons[BURN_REASONS_LEN] = {};
+        if (burn_write_opts_auto_write_type(setup->opts, setup->disc, reasons, 1) == BURN_WRITE_NONE) {
+            // The medium does not take the asked write type: let libburn pick one that fits it.
+            submit(m_drive,
+                   QStringLiteral("Write type not usable on this medium (%1), choosing another")
+                       .arg(QString::fromLocal8Bit(reasons)),
+                   "NOTE");
+            if (burn_write_opts_auto_write_type(setup->opts, setup->disc, reasons, 0) == BURN_WRITE_NONE)
+                return false;
+        }
+        if (burn_precheck_write(setup->opts, setup->disc, reasons, 0) <= 0)
+            return false;
+
+        burn_drive_set_speed(m_drive, 0, request.speedKBs);
+        burn_disc_write(setup->opts, setup->disc);
+        m_write = std::move(setup);
+        m_jobStarted = true;
+        return true;
+    }
+
+    bool startErase(bool quick) override
+    {
+        if (!m_drive)
+            return false;
+        resetJob();
+        const MediumInfo info = medium();
+        switch (info.profile) {
+        case 0x0a: // CD-RW
+        case 0x13: // DVD-RW restricted overwrite
+        case 0x14: // DVD-RW sequential
+            if (info.status == DiscStatus::Blank && info.profile != 0x13)
+                return finishAtOnce(true); // nothing on it to erase
+            burn_disc_erase(m_drive, quick ? 1 : 0);
+            m_jobStarted = true;
+            return true;
+        case 0x1a: // DVD+RW
+        case 0x2a:
+        case 0x12: // DVD-RAM
+        case 0x43: // BD-RE
+            if (quick) {
+                // Overwritable media have no table of contents: clearing the first 64 KB removes the
+                // volume descriptors, which is what a quick erase leaves behind on other media.
+                std::vector<char> zeros(64 * 1024, 0);
+                return finishAtOnce(
+                    burn_random_access_write(m_drive, 0, zeros.data(), off_t(zeros.size()), 1) == 1);
+            }
+            // bit4 re-formats formatted media, size mode 2 (bits 1-2) keeps the full size,
+            // bit6 skips the lengthy certification of DVD-RAM and BD-RE.
+            burn_disc_format(m_drive, 0, 16 | 4 | 64);
+            m_jobStarted = true;
+            return true;
+        default:
+            submit(m_drive,
+                   QStringLiteral("The medium in %1 is not rewritable").arg(m_description.devicePath));
+            return false;
+        }
+    }
+
+    Progress progress() override
+    {
+        Progress result;
+        if (m_atOnce)
+            return result;
+        if (!m_drive || !m_jobStarted)
+            return result;
+        burn_progress p {};
+        const burn_drive_status status = burn_drive_get_status(m_drive, &p);
+        result.busy = status != BURN_DRIVE_IDLE;
+        result.sector = std::max(0, p.sector);
+        return result;
+    }
+
+    JobOutcome outcome() override
+    {
+        JobOutcome result;
+        if (m_atOnce) {
+            result.succeeded = m_atOnceOk;
+        } else if (m_drive && m_jobStarted) {
+            result.succeeded = burn_drive_wrote_well(m_drive) == 1;
+        }
+        if (m_readState) {
+            result.sourceError = m_readState->error();
+            if (!result.sourceError.isEmpty())
+                result.succeeded = false;
+        }
+        m_write.reset();
+        if (m_drive && burn_drive_get_drive_role(m_drive) == 1)
+            burn_drive_re_assess(m_drive, 0); // learn the new state of the medium
+        return result;
+    }
+
+    void cancel() override
+    {
+        if (m_drive && m_jobStarted)
+            burn_drive_cancel(m_drive);
+    }
+
+private:
+    void resetJob()
+    {
+        m_write.reset();
+        m_readState.reset();
+        m_jobStarted = false;
+        m_atOnce = false;
+        m_atOnceOk = false;
+    }
+
+    bool finishAtOnce(bool ok)
+    {
+        m_atOnce = true;
+        m_atOnceOk = ok;
+        return true;
+    }
+
+    DriveDescription m_description;
+    burn_drive_info *m_info = nullptr;
+    burn_drive *m_drive = nullptr;
+    std::unique_ptr<WriteSetup> m_write;
+    std::shared_ptr<ImageReadState> m_readState;
+    bool m_jobStarted = false;
+    bool m_atOnce = false;
+    bool m_atOnceOk = false;
+};
+
+} // namespace
+
+bool LibburnDriveLayer::start()
+{
+    if (!EngineLibraries::ensureBurnInit())
+        return false;
+    // Everything is queued for the engine, which turns it into events or log lines; DEBUG is queued
+    // too because libburn reports SCSI sense data at that level.
+    burn_msgs_set_severities(const_cast<char *>("DEBUG"), const_cast<char *>("NEVER"),
+                             const_cast<char *>("libburn : "));
+    return true;
+}
+
+std::vector<DriveDescription> LibburnDriveLayer::scan()
+{
+    std::vector<DriveDescription> found;
+    burn_drive_info *infos = nullptr;
+    unsigned int count = 0;
+    int done = 0;
+    while ((done = burn_drive_scan(&infos, &count)) == 0)
+        QThread::usleep(1000);
+    if (done < 0 || !infos)
+        return found;
+    for (unsigned int i = 0; i < count; ++i) {
+        char address[BURN_DRIVE_ADR_LEN] = {};
+        if (burn_drive_get_adr(&infos[i], address) > 0) {
+            DriveDescription description;
+            description.vendor = fixedText(infos[i].vendor, sizeof(infos[i].vendor));
+            description.product = fixedText(infos[i].product, sizeof(infos[i].product));
+            description.address = QString::fromLocal8Bit(address);
+            description.devicePath = description.address;
+            const std::vector<int> profiles = profilesOf(infos[i].drive);
+            description.writer = infos[i].write_cdr || infos[i].write_cdrw || infos[i].write_dvdr ||
+                infos[i].write_dvdram || std::any_of(profiles.begin(), profiles.end(), [](int p) {
+                                     return std::find(WritableProfiles.begin(), WritableProfiles.end(), p) !=
+                                         WritableProfiles.end();
+                                 });
+            found.push_back(description);
+        }
+        // Keep no drive locked: each is opened again when it is used.
+        burn_drive_info_forget(&infos[i], 0);
+    }
+    burn_drive_info_free(infos);
+    return found;
+}
+
+std::unique_ptr<Drive> LibburnDriveLayer::drive(const DriveDescription &description)
+{
+    return std::make_unique<LibburnDrive>(description);
+}
+
+std::vector<LibraryMessage> LibburnDriveLayer::takeMessages()
+{
+    std::vector<LibraryMessage> messages;
+    int code = 0;
+    int osErrno = 0;
+    char text[BURN_MSGS_MESSAGE_LEN] = {};
+    char severity[80] = {};
+    while (burn_msgs_obtain(const_cast<char *>("ALL"), &code, text, &osErrno, severity) == 1) {
+        messages.push_back(
+            LibraryMessage {code, QString::fromLatin1(severity), osErrno, QString::fromLocal8Bit(text)});
+    }
+    return messages;
+}
+
+} // namespace Drives

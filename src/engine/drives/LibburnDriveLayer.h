@@ -1,0 +1,17 @@
+#pragma once
+
+#include "DriveLayer.h"
+
+namespace Drives {
+
+// The drive layer on libburn: MMC drives found by its scan, and "stdio:" pseudo-drives on plain files.
+class LibburnDriveLayer final : public DriveLayer
+{
+public:
+    bool start() override;
+    std::vector<DriveDescription> scan() override;
+    std::unique_ptr<Drive> drive(const DriveDescription &description) override;
+    std::vector<LibraryMessage> takeMessages() override;
+};
+
+} // namespace Drives

@@ -1,0 +1,95 @@
+#include "LibraryMessages.h"
+
+#include "SenseTable.h"
+
+#include <QByteArray>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+namespace Drives {
+
+int severityRank(const QString &severity)
+{
+    static const std::array<const char *, 11> names {"ALL",   "DEBUG",  "UPDATE",  "NOTE",  "HINT", "WARNING",
+                                                     "SORRY", "MISHAP", "FAILURE", "FATAL", "ABORT"};
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (severity.compare(QLatin1String(names[i]), Qt::CaseInsensitive) == 0)
+            return int(i) - 1;
+    }
+    return severityRank(QStringLiteral("WARNING"));
+}
+
+bool isDebug(const LibraryMessage &message)
+{
+    return severityRank(message.severity) <= 0;
+}
+
+QString describe(const LibraryMessage &message)
+{
+    QString text = message.text.trimmed();
+    if (message.osErrno != 0)
+        text += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(message.osErrno)));
+    return text;
+}
+
+void logMessage(const LibraryMessage &message)
+{
+    const QByteArray line = QStringLiteral("kestrane: libburn %1 0x%2: %3\n")
+                                .arg(message.severity)
+                                .arg(uint(message.code), 8, 16, QLatin1Char('0'))
+                                .arg(describe(message))
+                                .toLocal8Bit();
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+}
+
+void logLine(const QString &text)
+{
+    const QByteArray line = (QStringLiteral("kestrane: ") + text + QLatin1Char('\n')).toLocal8Bit();
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+}
+
+WriteErrorReport reportFailure(const std::vector<LibraryMessage> &messages, const QString &sourceError)
+{
+    WriteErrorReport report;
+    if (!sourceError.isEmpty()) {
+        report.writeError = 1;
+        report.errorInfo = sourceError;
+        return report;
+    }
+    // The first message of the highest severity names the cause; later ones tend to be summaries.
+    int best = -1;
+    for (int i = 0; i < int(messages.size()); ++i) {
+        if (!isDebug(messages[size_t(i)]) &&
+            (best < 0 ||
+             severityRank(messages[size_t(i)].severity) > severityRank(messages[size_t(best)].severity)))
+            best = i;
+    }
+    // Sense data may sit in any message of the job, DEBUG included; the last one is the failing command.
+    std::optional<Sense> sense;
+    int senseIndex = -1;
+    for (int i = 0; i < int(messages.size()); ++i) {
+        if (const std::optional<Sense> found = parseSense(messages[size_t(i)].text)) {
+            if (found->key != 0 || found->asc != 0) {
+                sense = found;
+                senseIndex = i;
+            }
+        }
+    }
+    if (best < 0)
+        best = senseIndex;
+    report.usedMessage = best;
+    report.errorInfo = best >= 0 ? describe(messages[size_t(best)])
+                                 : QStringLiteral("The drive library reported a failure without a reason");
+    if (sense) {
+        report.writeError = 3;
+        report.driveError = driveErrorFor(*sense);
+        report.senseInfo = sense->text();
+    }
+    return report;
+}
+
+} // namespace Drives
