@@ -1,8 +1,35 @@
 #pragma once
 
 #include "TDVDWriterPro2.h"
+#include "image/ImageTree.h"
+#include "image/ImageWriter.h"
+#include "image/SourceFileStream.h"
+
+#include <memory>
+#include <mutex>
 
 // The libisofs state of one engine instance.
 struct TDVDWriterPro2::ImageSide
 {
+    ImageSide();
+    ~ImageSide();
+
+    // Made on first use, so that engines can be created before libisofs is needed.
+    std::unique_ptr<ImageTree> tree;
+    // Shared with the file streams of this image: the cancel request and the first read failure.
+    std::shared_ptr<WriteControl> control = std::make_shared<WriteControl>();
+
+    // A cancel only reaches a write that is running.
+    std::mutex writeMutex;
+    bool writing = false;
+
+    struct SizeCache
+    {
+        bool valid = false;
+        uint64_t generation = 0;
+        WriteSettings settings;
+        int64_t blocks = 0;
+    } sizeCache;
+
+    QString lastError;
 };

@@ -123,6 +123,11 @@ private:
     struct ImageSide;
     struct DriveSide;
 
+    // Image side helpers (TDVDWriterPro2Image.cpp); called with the libisofs lock held.
+    class ImageTree &imageTree();
+    struct ItemSink itemSink();
+    struct WriteSettings writeSettings();
+
     // Drive side helpers (TDVDWriterPro2Drives.cpp).
     void pollDriveJob();
     void finishDriveJob();

@@ -1,0 +1,225 @@
+#include "ImageSide.h"
+#include "KestraneError.h"
+#include "Libraries.h"
+#include "TDVDWriterPro2.h"
+#include "image/DiscImporter.h"
+#include "image/ImagePaths.h"
+#include "image/LocalSourceAdder.h"
+
+#include <cstdint>
+#include <libisofs/libisofs.h>
+
+#include <QFileInfo>
+#include <QMetaMethod>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// libisofs and UTF-8 names: set once, whatever locale the process started with.
+void ensureImageLibrary()
+{
+    if (!EngineLibraries::ensureIsoInit())
+        throw KestraneError(QStringLiteral("The image library could not be started."));
+    static const bool charsetSet = [] {
+        std::lock_guard lock(EngineLibraries::isoLock());
+        iso_set_local_charset(const_cast<char *>("UTF-8"), 0);
+        return true;
+    }();
+    (void)charsetSet;
+}
+
+QString lastComponentName(const QString &path)
+{
+    QString trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
+        trimmed.chop(1);
+    return QFileInfo(trimmed).fileName();
+}
+
+} // namespace
+
+TDVDWriterPro2::ImageSide::ImageSide() = default;
+
+TDVDWriterPro2::ImageSide::~ImageSide()
+{
+    if (tree) {
+        std::lock_guard lock(EngineLibraries::isoLock());
+        tree.reset();
+    }
+}
+
+ImageTree &TDVDWriterPro2::imageTree()
+{
+    ensureImageLibrary();
+    if (!m_image->tree)
+        m_image->tree = std::make_unique<ImageTree>();
+    return *m_image->tree;
+}
+
+ItemSink TDVDWriterPro2::itemSink()
+{
+    ItemSink sink;
+    sink.wanted = isSignalConnected(QMetaMethod::fromSignal(&TDVDWriterPro2::OnISOItemAdded));
+    sink.report = [this](const ImageItem &item) {
+        Q_EMIT OnISOItemAdded(item.parentDest, item.itemDest, item.name, item.sourcePath, item.isDirectory,
+                              item.date, item.size);
+    };
+    return sink;
+}
+
+WriteSettings TDVDWriterPro2::writeSettings()
+{
+    WriteSettings s;
+    s.volumeId = m_volumeIdentifier;
+    s.applicationId = m_volumeApplicationIdentifier;
+    s.volumeSetId = m_volumeSetIdentifier;
+    s.publisherId = m_publisherIdentifier;
+    s.dataPreparerId = m_dataPreparerIdentifier;
+    s.systemId = m_systemIdentifier;
+    s.joliet = m_volumeType == 1;
+    s.versionNumbers = m_useVersionDelimiters;
+    s.level = std::clamp(m_isoComplianceLevel, 1, 3);
+    // Levels 1 and 2 cannot hold a file of 4 GiB: such an image is written at level 3.
+    if (imageTree().hugeFileCount() > 0)
+        s.level = 3;
+    return s;
+}
+
+void TDVDWriterPro2::ResetImage()
+{
+    {
+        std::lock_guard lock(EngineLibraries::isoLock());
+        imageTree().reset();
+    }
+    Q_EMIT OnISOImageReset();
+}
+
+void TDVDWriterPro2::AddFile(const QString &destPath, const QString &sourceFile)
+{
+    std::lock_guard lock(EngineLibraries::isoLock());
+    ImageTree &tree = imageTree();
+    QStringList dest = ImagePaths::splitDest(destPath);
+    if (dest.isEmpty())
+        dest << ImagePaths::imageName(lastComponentName(sourceFile));
+    const ItemSink sink = itemSink();
+    LocalSourceAdder(tree, m_image->control, sink).addEntry(dest, sourceFile);
+}
+
+void TDVDWriterPro2::AddFolder(const QString &destPath, const QString &source)
+{
+    std::lock_guard lock(EngineLibraries::isoLock());
+    ImageTree &tree = imageTree();
+    const ImagePaths::Source parsed = ImagePaths::parseSource(source);
+    QStringList dest = ImagePaths::splitDest(destPath);
+    const ItemSink sink = itemSink();
+    switch (parsed.kind) {
+    case ImagePaths::Source::Kind::DriveContent:
+        DiscImporter::importDisc(tree, dest, parsed.driveLetter, sink);
+        return;
+    case ImagePaths::Source::Kind::FolderContent:
+        LocalSourceAdder(tree, m_image->control, sink).addFolderContent(dest, parsed.path);
+        return;
+    case ImagePaths::Source::Kind::Entry:
+        // A destination folder ("\Docs\", the list-file form) takes the entry under its own name.
+        if (dest.isEmpty() || ImagePaths::destNamesFolder(destPath))
+            dest << ImagePaths::imageName(lastComponentName(parsed.path));
+        LocalSourceAdder(tree, m_image->control, sink).addEntry(dest, parsed.path);
+        return;
+    }
+}
+
+bool TDVDWriterPro2::RemoveItem(const QString &destPath)
+{
+    std::lock_guard lock(EngineLibraries::isoLock());
+    return imageTree().remove(ImagePaths::splitDest(destPath));
+}
+
+void TDVDWriterPro2::EnumItems(const QString &destPath)
+{
+    std::vector<ImageItem> items;
+    {
+        std::lock_guard lock(EngineLibraries::isoLock());
+        const QStringList dest = ImagePaths::splitDest(destPath);
+        IsoNode *node = imageTree().find(dest);
+        if (!node)
+            throw KestraneError(QStringLiteral("%1 is not in the image.").arg(destPath));
+        if (iso_node_get_type(node) != LIBISO_DIR)
+            throw KestraneError(QStringLiteral("%1 is not a folder.").arg(destPath));
+        const QString parentDest = ImagePaths::joinDest(dest);
+        IsoDirIter *iter = nullptr;
+        if (iso_dir_get_children(reinterpret_cast<IsoDir *>(node), &iter) < 0)
+            throw KestraneError(QStringLiteral("%1 could not be listed.").arg(destPath));
+        IsoNode *child = nullptr;
+        while (iso_dir_iter_next(iter, &child) == 1)
+            items.push_back(ImageTree::describe(child, parentDest));
+        iso_dir_iter_free(iter);
+    }
+    // Outside the lock and the iteration: a handler may call back into the engine.
+    for (const ImageItem &item : items)
+        Q_EMIT OnEnumISOItems(item.parentDest, item.itemDest, item.name, item.sourcePath, item.isDirectory,
+                              item.date, item.size);
+}
+
+int64_t TDVDWriterPro2::ImageSizeBlocks()
+{
+    std::lock_guard lock(EngineLibraries::isoLock());
+    ImageTree &tree = imageTree();
+    const WriteSettings settings = writeSettings();
+    ImageSide::SizeCache &cache = m_image->sizeCache;
+    if (cache.valid && cache.generation == tree.generation() && cache.settings.sameLayout(settings))
+        return cache.blocks;
+    cache.blocks = ImageWriter::sizeBlocks(tree.image(), settings);
+    cache.generation = tree.generation();
+    cache.settings = settings;
+    cache.valid = true;
+    return cache.blocks;
+}
+
+double TDVDWriterPro2::BlocksToBytes(int64_t blocks, int)
+{
+    // The engine has one block size: 2048-byte data sectors.
+    return static_cast<double>(blocks) * 2048.0;
+}
+
+bool TDVDWriterPro2::WriteImageFile(const QString &isoPath)
+{
+    WriteSettings settings;
+    IsoImage *image = nullptr;
+    try {
+        std::lock_guard lock(EngineLibraries::isoLock());
+        image = imageTree().image();
+        settings = writeSettings();
+    } catch (const KestraneError &e) {
+        std::lock_guard guard(m_image->writeMutex);
+        m_image->lastError = e.message();
+        return false;
+    }
+    {
+        std::lock_guard guard(m_image->writeMutex);
+        m_image->control->reset();
+        m_image->writing = true;
+    }
+    const ImageWriter::Result result =
+        ImageWriter::write(image, settings, isoPath, *m_image->control, [this](qint64 written, qint64 total) {
+            Q_EMIT OnImageWriteProgress(written, total);
+        });
+    std::lock_guard guard(m_image->writeMutex);
+    m_image->writing = false;
+    m_image->lastError = result.error;
+    return result.ok;
+}
+
+void TDVDWriterPro2::CancelImageWrite()
+{
+    std::lock_guard guard(m_image->writeMutex);
+    if (m_image->writing)
+        m_image->control->cancel = true;
+}
+
+QString TDVDWriterPro2::LastImageError() const
+{
+    std::lock_guard guard(m_image->writeMutex);
+    return m_image->lastError;
+}

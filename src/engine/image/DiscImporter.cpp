@@ -1,0 +1,181 @@
+#include "DiscImporter.h"
+
+#include "ImagePaths.h"
+#include "KestraneError.h"
+#include "Libraries.h"
+
+#include <cstdint>
+#include <libisofs/libisofs.h>
+
+#include <QFile>
+
+#include <vector>
+
+namespace {
+
+class Merger final
+{
+public:
+    Merger(ImageTree &tree, const ItemSink &sink, const QString &drivePrefix)
+        : m_tree(tree)
+        , m_sink(sink)
+        , m_drivePrefix(drivePrefix)
+    { }
+
+    // Moves the children of `from` (in the disc's image) into `into` (in ours).
+    void merge(IsoDir *into, const QString &intoDest, IsoDir *from, const QString &discPath)
+    {
+        std::vector<IsoNode *> children;
+        IsoDirIter *iter = nullptr;
+        if (iso_dir_get_children(from, &iter) < 0)
+            return;
+        IsoNode *child = nullptr;
+        while (iso_dir_iter_next(iter, &child) == 1)
+            children.push_back(child);
+        iso_dir_iter_free(iter);
+
+        for (IsoNode *node : children) {
+            const QString name = ImageTree::nodeName(node);
+            const QString childDisc = ImagePaths::childDest(discPath, name);
+            const bool isDir = iso_node_get_type(node) == LIBISO_DIR;
+            IsoNode *existing = nullptr;
+            bool replaced = false;
+            if (iso_dir_get_node(into, iso_node_get_name(node), &existing) == 1) {
+                const bool existingIsDir = iso_node_get_type(existing) == LIBISO_DIR;
+                if (existingIsDir && isDir) {
+                    merge(reinterpret_cast<IsoDir *>(existing), ImagePaths::childDest(intoDest, name),
+                          reinterpret_cast<IsoDir *>(node), childDisc);
+                    continue;
+                }
+                if (existingIsDir) {
+                    noteConflict(childDisc);
+                    continue;
+                }
+                m_tree.countRemoved(existing);
+                iso_node_remove(existing);
+                replaced = !isDir;
+            }
+            iso_node_take(node);
+            const int ret = iso_dir_add_node(into, node, ISO_REPLACE_NEVER);
+            if (ret < 0) {
+                iso_node_unref(node);
+                noteConflict(childDisc);
+                continue;
+            }
+            m_tree.countAdded(node);
+            m_tree.touch();
+            label(node, childDisc);
+            if (!replaced)
+                report(node, intoDest);
+        }
+    }
+
+    void throwIfConflicts() const
+    {
+        if (m_conflicts > 0)
+            throw KestraneError(
+                QStringLiteral("%1 entries of the disc could not be added, the first %2: a folder "
+                               "of that name is already in the image.")
+                    .arg(m_conflicts)
+                    .arg(m_firstConflict));
+    }
+
+private:
+    // Remembers each moved item's place on the disc, folders before what they hold.
+    void label(IsoNode *node, const QString &discPath)
+    {
+        ImageTree::setSourcePath(node, m_drivePrefix + discPath);
+        if (iso_node_get_type(node) != LIBISO_DIR)
+            return;
+        forChildren(reinterpret_cast<IsoDir *>(node), [&](IsoNode *child) {
+            label(child, ImagePaths::childDest(discPath, ImageTree::nodeName(child)));
+        });
+    }
+
+    void report(IsoNode *node, const QString &parentDest)
+    {
+        if (!m_sink.wanted)
+            return;
+        const ImageItem item = ImageTree::describe(node, parentDest);
+        m_sink.report(item);
+        if (!item.isDirectory)
+            return;
+        std::vector<IsoNode *> subfolders;
+        forChildren(reinterpret_cast<IsoDir *>(node), [&](IsoNode *child) {
+            if (iso_node_get_type(child) == LIBISO_DIR)
+                subfolders.push_back(child);
+            else
+                m_sink.report(ImageTree::describe(child, item.itemDest));
+        });
+        for (IsoNode *sub : subfolders)
+            report(sub, item.itemDest);
+    }
+
+    template<typename Fn>
+    static void forChildren(IsoDir *dir, Fn fn)
+    {
+        IsoDirIter *iter = nullptr;
+        if (iso_dir_get_children(dir, &iter) < 0)
+            return;
+        IsoNode *child = nullptr;
+        while (iso_dir_iter_next(iter, &child) == 1)
+            fn(child);
+        iso_dir_iter_free(iter);
+    }
+
+    void noteConflict(const QString &discPath)
+    {
+        if (m_conflicts++ == 0)
+            m_firstConflict = m_drivePrefix + discPath;
+    }
+
+    ImageTree &m_tree;
+    const ItemSink &m_sink;
+    QString m_drivePrefix;
+    int m_conflicts = 0;
+    QString m_firstConflict;
+};
+
+} // namespace
+
+void DiscImporter::importDisc(ImageTree &tree, const QStringList &dest, QChar driveLetter,
+                              const ItemSink &sink)
+{
+    const QString drive = QString(driveLetter.toUpper()) + QLatin1Char(':');
+    const QString device = DriveLetters::devicePath(driveLetter);
+    if (device.isEmpty())
+        throw KestraneError(QStringLiteral("Drive %1 is not available.").arg(drive));
+
+    IsoDataSource *source = nullptr;
+    int ret = iso_data_source_new_from_file(QFile::encodeName(device).constData(), &source);
+    if (ret < 0)
+        throw KestraneError(QStringLiteral("Could not read the disc in drive %1 (%2): %3")
+                                .arg(drive, device, isoErrorText(ret)));
+    IsoReadOpts *options = nullptr;
+    ret = iso_read_opts_new(&options, 0);
+    IsoImage *disc = nullptr;
+    if (ret >= 0)
+        ret = iso_image_new("DISC", &disc);
+    if (ret >= 0)
+        ret = iso_image_import(disc, source, options, nullptr);
+    if (options)
+        iso_read_opts_free(options);
+    iso_data_source_unref(source);
+    if (ret < 0) {
+        if (disc)
+            iso_image_unref(disc);
+        throw KestraneError(QStringLiteral("The disc in drive %1 holds no readable file system: %2")
+                                .arg(drive, isoErrorText(ret)));
+    }
+
+    Merger merger(tree, sink, drive);
+    try {
+        IsoDir *into = tree.ensureFolder(dest, sink, nullptr);
+        merger.merge(into, ImagePaths::joinDest(dest), iso_image_get_root(disc), QStringLiteral("\\"));
+    } catch (...) {
+        iso_image_unref(disc);
+        throw;
+    }
+    iso_image_unref(disc);
+    merger.throwIfConflicts();
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <sys/types.h>
+
+struct Iso_Image;
+struct Iso_Node;
+struct Iso_Dir;
+
+// One item as the engine's events report it.
+struct ImageItem
+{
+    QString parentDest;
+    QString itemDest;
+    QString name;
+    QString sourcePath;
+    bool isDirectory = false;
+    QDateTime date;
+    qint64 size = 0;
+};
+
+// Receives every item an add creates. `wanted` false lets the adders skip building the texts.
+struct ItemSink
+{
+    std::function<void(const ImageItem &)> report;
+    bool wanted = false;
+};
+
+// The attributes an image folder takes from its source folder.
+struct FolderOrigin
+{
+    QString sourcePath;
+    mode_t mode = 0755;
+    uid_t uid = 0;
+    gid_t gid = 0;
+    time_t mtime = 0;
+    time_t atime = 0;
+    time_t ctime = 0;
+};
+
+// The libisofs tree of one engine instance and what the engine tracks about it. Every call must be
+// made with EngineLibraries::isoLock() held.
+class ImageTree final
+{
+public:
+    ImageTree();
+    ~ImageTree();
+    ImageTree(const ImageTree &) = delete;
+    ImageTree &operator=(const ImageTree &) = delete;
+
+    void reset();
+    Iso_Image *image() const { return m_image; }
+    Iso_Dir *root() const;
+
+    // Bumped by every change; the size cache compares it.
+    uint64_t generation() const { return m_generation; }
+    void touch() { ++m_generation; }
+    // Files of 4 GiB or more force ISO level 3.
+    int64_t hugeFileCount() const { return m_hugeFiles; }
+    void countAdded(Iso_Node *node); // the node and everything below it
+    void countRemoved(Iso_Node *node); // likewise, before it goes
+
+    Iso_Node *find(const QStringList &components) const;
+    // The folder at `components`, creating what is missing. Every folder made is reported; the last
+    // one takes `origin` when given. A component that exists as a file raises KestraneError.
+    Iso_Dir *ensureFolder(const QStringList &components, const ItemSink &sink, const FolderOrigin *origin);
+    bool remove(const QStringList &components);
+
+    static ImageItem describe(Iso_Node *node, const QString &parentDest);
+    static QString nodeName(Iso_Node *node);
+
+    // Remembers where a folder or symlink came from (files know it through their stream).
+    static void setSourcePath(Iso_Node *node, const QString &path);
+    static QString sourcePathOf(Iso_Node *node);
+    static void applyOrigin(Iso_Node *node, const FolderOrigin &origin);
+
+private:
+    Iso_Image *m_image = nullptr;
+    uint64_t m_generation = 0;
+    int64_t m_hugeFiles = 0;
+};
+
+// A libisofs return code as a user-readable reason.
+QString isoErrorText(int code);

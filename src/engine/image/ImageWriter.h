@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+struct Iso_Image;
+struct WriteControl;
+
+// The options an image is written with, taken from the engine's properties at the start of a job.
+struct WriteSettings
+{
+    QString volumeId;
+    QString applicationId;
+    QString volumeSetId;
+    QString publisherId;
+    QString dataPreparerId;
+    QString systemId;
+    bool joliet = true;
+    int level = 1; // already raised to 3 when a file needs it
+    bool versionNumbers = true;
+
+    // Only these change the layout, and so the size.
+    bool sameLayout(const WriteSettings &other) const
+    {
+        return joliet == other.joliet && level == other.level && versionNumbers == other.versionNumbers;
+    }
+};
+
+namespace ImageWriter {
+
+// The exact size in 2048-byte blocks of the image the settings would write, without writing it.
+// Takes the libisofs lock; raises KestraneError when libisofs refuses the image.
+int64_t sizeBlocks(Iso_Image *image, const WriteSettings &settings);
+
+struct Result
+{
+    bool ok = false;
+    bool cancelled = false;
+    QString error;
+};
+using Progress = std::function<void(qint64 written, qint64 total)>;
+
+// Writes the image to a temporary file beside `isoPath` and renames it over `isoPath` only when it
+// is complete; on failure or cancel the temporary file is removed and `isoPath` is untouched.
+// `control.cancel` set from another thread stops it within a few milliseconds.
+Result write(Iso_Image *image, const WriteSettings &settings, const QString &isoPath, WriteControl &control,
+             const Progress &progress);
+
+} // namespace ImageWriter

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ImageTree.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <sys/stat.h>
+#include <utility>
+#include <vector>
+
+struct WriteControl;
+class SourceFolder;
+
+// Puts files and folders of the local file system into an image tree, reporting every new item.
+// Symlinks are stored as symlinks and never followed; FIFOs, sockets and devices are left out
+// without being opened. Entries inside a folder that cannot be read are skipped: the rest is added
+// and one KestraneError at the end names the first of them and how many there were.
+class LocalSourceAdder final
+{
+public:
+    LocalSourceAdder(ImageTree &tree, std::shared_ptr<WriteControl> control, const ItemSink &sink);
+
+    // One file, folder or symlink, stored under the last component of `dest`.
+    void addEntry(const QStringList &dest, const QString &sourcePath);
+    // The whole content of a folder, hidden entries included, merged into the folder `dest`.
+    void addFolderContent(const QStringList &dest, const QString &folderPath);
+
+private:
+    struct Entry
+    {
+        QByteArray name;
+        struct stat st;
+    };
+    void walk(Iso_Dir *dir, const QString &dirDest, const QByteArray &nativePath);
+    // Adds one entry of a folder (`entry.name` is its name in the image, `sourceName` on disk);
+    // answers the new folder to descend into, or the merged one.
+    Iso_Dir *addChild(Iso_Dir *dir, const QString &dirDest, SourceFolder *folder,
+                      const QByteArray &nativePath, const Entry &entry, std::vector<ImageItem> &reports,
+                      const QByteArray &sourceName);
+    void skip(const QByteArray &path, const QString &reason);
+    void throwIfSkipped() const;
+
+    ImageTree &m_tree;
+    std::shared_ptr<WriteControl> m_control;
+    const ItemSink &m_sink;
+    std::vector<std::pair<dev_t, ino_t>> m_ancestors; // folders being walked: a bind-mount loop ends here
+    int m_skipped = 0;
+    QString m_firstSkipped;
+};
