@@ -2,20 +2,66 @@
 
 #include <QFile>
 
-#include <array>
+#include <algorithm>
+#include <climits>
+#include <vector>
 #include <unordered_map>
 
 namespace {
 
-constexpr int kRed = 6, kGreen = 7, kBlue = 6;
-
-int cubeIndex(QRgb c)
+// The palette: the 256 most frequent colours of all frames; every other colour takes its nearest.
+class Palette256
 {
-    const int r = (qRed(c) * (kRed - 1) + 127) / 255;
-    const int g = (qGreen(c) * (kGreen - 1) + 127) / 255;
-    const int b = (qBlue(c) * (kBlue - 1) + 127) / 255;
-    return (r * kGreen + g) * kBlue + b;
-}
+public:
+    explicit Palette256(const QList<QImage> &frames)
+    {
+        std::unordered_map<QRgb, int> counts;
+        for (const QImage &frame : frames) {
+            for (int y = 0; y < frame.height(); ++y) {
+                const auto *line = reinterpret_cast<const QRgb *>(frame.constScanLine(y));
+                for (int x = 0; x < frame.width(); ++x)
+                    ++counts[line[x] | 0xff000000u];
+            }
+        }
+        std::vector<std::pair<int, QRgb>> byCount;
+        for (const auto &[colour, count] : counts)
+            byCount.emplace_back(count, colour);
+        std::sort(byCount.begin(), byCount.end(), [](const auto &a, const auto &b) {
+            return a.first != b.first ? a.first > b.first : a.second < b.second;
+        });
+        for (size_t i = 0; i < byCount.size() && i < 256; ++i)
+            m_colours.push_back(byCount[i].second);
+        while (m_colours.size() < 256)
+            m_colours.push_back(0xff000000u);
+    }
+
+    QRgb colour(int index) const { return m_colours[size_t(index)]; }
+
+    int index(QRgb c)
+    {
+        c |= 0xff000000u;
+        const auto known = m_cache.find(c);
+        if (known != m_cache.end())
+            return known->second;
+        int best = 0;
+        int bestDistance = INT_MAX;
+        for (int i = 0; i < 256; ++i) {
+            const QRgb p = m_colours[size_t(i)];
+            const int dr = qRed(p) - qRed(c), dg = qGreen(p) - qGreen(c), db = qBlue(p) - qBlue(c);
+            const int distance = 2 * dr * dr + 4 * dg * dg + 3 * db * db;
+            if (distance < bestDistance) {
+                bestDistance = distance;
+                best = i;
+            }
+        }
+        m_cache.emplace(c, best);
+        return best;
+    }
+
+private:
+    std::vector<QRgb> m_colours;
+    std::unordered_map<QRgb, int> m_cache;
+};
 
 class BitWriter
 {
@@ -127,17 +173,18 @@ bool writeAnimatedGif(const QString &path, const QList<QImage> &frames, int dela
     out.append(char(0xf7)); // global colour table of 256 entries
     out.append('\0');
     out.append('\0');
+    QList<QImage> rgbFrames;
+    for (const QImage &source : frames)
+        rgbFrames.append(source.convertToFormat(QImage::Format_RGB32));
+    Palette256 palette(rgbFrames);
     for (int i = 0; i < 256; ++i) {
-        const int r = i / (kGreen * kBlue), g = (i / kBlue) % kGreen, b = i % kBlue;
-        const bool inCube = i < kRed * kGreen * kBlue;
-        out.append(char(inCube ? r * 255 / (kRed - 1) : 0));
-        out.append(char(inCube ? g * 255 / (kGreen - 1) : 0));
-        out.append(char(inCube ? b * 255 / (kBlue - 1) : 0));
+        out.append(char(qRed(palette.colour(i))));
+        out.append(char(qGreen(palette.colour(i))));
+        out.append(char(qBlue(palette.colour(i))));
     }
     // Loop for ever.
     out.append("\x21\xff\x0bNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
-    for (const QImage &source : frames) {
-        const QImage frame = source.convertToFormat(QImage::Format_RGB32);
+    for (const QImage &frame : std::as_const(rgbFrames)) {
         out.append("\x21\xf9\x04\x04", 4);
         appendWord(out, delayCentiseconds);
         out.append('\0');
@@ -153,7 +200,7 @@ bool writeAnimatedGif(const QString &path, const QList<QImage> &frames, int dela
         for (int y = 0; y < size.height(); ++y) {
             const auto *line = reinterpret_cast<const QRgb *>(frame.constScanLine(y));
             for (int x = 0; x < size.width(); ++x)
-                indices.append(char(cubeIndex(line[x])));
+                indices.append(char(palette.index(line[x])));
         }
         compress(indices, out);
     }

@@ -4,5 +4,6 @@
 #include <QList>
 #include <QString>
 
-// Writes a looping animated GIF: Qt reads GIF but cannot write it. Colours go to a fixed 6x7x6 cube.
+// Writes a looping animated GIF: Qt reads GIF but cannot write it. The palette holds the frames'
+// most frequent colours.
 bool writeAnimatedGif(const QString &path, const QList<QImage> &frames, int delayCentiseconds);
