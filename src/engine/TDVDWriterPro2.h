@@ -79,6 +79,8 @@ public:
     bool WriteImageFile(const QString &isoPath);
     // Stops a running WriteImageFile from any thread; harmless when none runs.
     void CancelImageWrite();
+    // Why the last WriteImageFile returned false (empty after a success).
+    QString LastImageError() const;
 
     // Drive side.
     bool InitializeDrives(int flags);
