@@ -1,26 +1,48 @@
 #include "TMainForm.h"
 
+#include "FileDialogs.h"
 #include "FileTypeRegistration.h"
 #include "GlobalSettings.h"
 #include "KestraneError.h"
+#include "MainFormBuild.h"
 #include "MessageBox.h"
+#include "PageEntry.h"
+#include "PictureStrip.h"
+#include "Shell.h"
 #include "TAboutForm.h"
 #include "TDVDWriterPro2.h"
 #include "TFormSplash.h"
+#include "TNotebook.h"
+#include "TsuiSkinForm.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
+
+namespace {
+const QString IsoFilter = QStringLiteral("ISO Files(*.iso)|*.iso");
+const QString IsoExtension = QStringLiteral(".iso");
+} // namespace
 
 TMainForm::TMainForm(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("MainForm"));
     setFixedSize(718, 463);
+    // Positions are in pixels, so the text must not grow with the desktop's font settings.
+    QFont face = font();
+    face.setPointSize(8);
+    setFont(face);
+
     DVDWriterPro = new TDVDWriterPro2(TDVDWriterPro2::Instance::DVDWriterPro, this);
     DVDWriterPro21 = new TDVDWriterPro2(TDVDWriterPro2::Instance::DVDWriterPro21, this);
     DVDWriterPro1 = new TDVDWriterPro2(TDVDWriterPro2::Instance::DVDWriterPro1, this);
@@ -29,11 +51,20 @@ TMainForm::TMainForm(QWidget *parent)
     TimerSplash->setObjectName(QStringLiteral("TimerSplash"));
     TimerSplash->setInterval(1000);
     TimerSplash->setSingleShot(false);
+    // A coarse timer may fire a little early; the pause before the first page is a promise.
+    TimerSplash->setTimerType(Qt::PreciseTimer);
     connect(TimerSplash, &QTimer::timeout, this, &TMainForm::TimerSplashTimer);
 
-    ActCDTOISO = new QAction(this);
-    ActCDTOISO->setObjectName(QStringLiteral("ActCDTOISO"));
-    connect(ActCDTOISO, &QAction::triggered, this, [this] { enterPage(QStringLiteral("CDTOISO")); });
+    m_strip = new PictureStrip(this);
+    m_pageEntry = std::make_unique<PageEntry>(*this);
+    MainFormBuild::buildFace(*this);
+    MainFormBuild::buildPages(*this);
+    MainFormBuild::setUpActions(*this);
+    connect(suiSkinForm1, &TsuiSkinForm::OnMouseMove, this, &TMainForm::suiSkinForm1MouseMove);
+    connect(Notebook, &TNotebook::OnMouseMove, this, &TMainForm::NotebookMouseMove);
+
+    if (QScreen *display = screen())
+        move(display->availableGeometry().center() - rect().center());
 
     FormCreate();
 }
@@ -43,6 +74,16 @@ TMainForm::~TMainForm() = default;
 void TMainForm::adoptSecondaryWindows(const SecondaryWindows &windows)
 {
     m_windows = windows;
+}
+
+QString TMainForm::currentPageName() const
+{
+    return Notebook->ActivePage();
+}
+
+void TMainForm::ShowPictureStrip(QLabel *picture)
+{
+    m_strip->ShowPictureStrip(picture);
 }
 
 void TMainForm::FormCreate()
@@ -79,7 +120,8 @@ void TMainForm::FormShow()
             TimerSplash->setInterval(4000);
         TFormSplash *splash = m_windows.FormSplash;
         if (g.SplashEnabled && splash) {
-            const QString picture = g.ExeFolder + QStringLiteral("Image/") + g.ProductFileStem + QStringLiteral(".jpg");
+            const QString picture =
+                g.ExeFolder + QStringLiteral("Image/") + g.ProductFileStem + QStringLiteral(".jpg");
             // A missing or broken picture only costs the splash; the wait below still runs.
             if (splash->loadPicture(picture)) {
                 splash->centreOnScreen();
@@ -124,9 +166,90 @@ void TMainForm::setUpWindows()
     }
 }
 
-void TMainForm::enterPage(const QString &name)
+void TMainForm::ActCDTOISOExecute()
 {
-    m_currentPage = name;
+    m_pageEntry->EnterCdToIsoPage();
+    Notebook->setActivePage(QStringLiteral("CDTOISO"));
+}
+
+void TMainForm::ActFILETOISOExecute()
+{
+    m_pageEntry->EnterFileToIsoPage();
+    Notebook->setActivePage(QStringLiteral("FILETOISO"));
+}
+
+void TMainForm::ActBURNISOExecute()
+{
+    m_pageEntry->EnterBurnIsoPage();
+    Notebook->setActivePage(QStringLiteral("BURNISO"));
+}
+
+void TMainForm::ActApplicationCloseExecute()
+{
+    close();
+}
+
+void TMainForm::ActMainFormMinSizeExecute()
+{
+    showMinimized();
+}
+
+void TMainForm::ActWebsiteExecute()
+{
+    OpenDocument(Globals().HomePageAddress);
+}
+
+void TMainForm::ActEMailExecute()
+{
+    OpenDocument(QStringLiteral("mailto:") + Globals().SupportMailAddress);
+}
+
+void TMainForm::ActContentExecute()
+{
+    const GlobalSettings &g = Globals();
+    OpenDocument(QDir::cleanPath(g.ExeFolder + g.HelpFileName));
+}
+
+void TMainForm::ActAboutExecute()
+{
+    if (m_windows.AboutForm)
+        m_windows.AboutForm->exec();
+}
+
+void TMainForm::SbtnSelSavepathClick()
+{
+    // An empty name goes in, so cancelling the dialog empties the field.
+    QString fileName;
+    AskSaveFileName(IsoFilter, IsoExtension, fileName);
+    EdtSavePath->setText(fileName);
+}
+
+void TMainForm::SpeedButton2Click()
+{
+    QString fileName;
+    AskOpenFileName(IsoFilter, IsoExtension, fileName);
+    EdtBurnISOPath->setText(fileName);
+}
+
+void TMainForm::suiSkinForm1MouseMove()
+{
+    m_strip->backgroundMoved(Notebook->ActivePage());
+}
+
+void TMainForm::NotebookMouseMove()
+{
+    m_strip->backgroundMoved(Notebook->ActivePage());
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    // CboCdListKeyPress: a reader is picked from the list only; typed characters are dropped.
+    if (watched == CboCdList && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (!key->text().isEmpty() && key->text().at(0).isPrint())
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)

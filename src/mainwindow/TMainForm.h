@@ -3,15 +3,31 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
+
 class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QSplitter;
 class QTimer;
+class QToolButton;
+class QTreeWidget;
+class PageEntry;
+class PictureStrip;
 class TAboutForm;
+class TActionList;
 class TDVDWriterPro2;
 class TFormSplash;
 class TFrmConvertProcess;
 class TFrmFilesSelect;
+class TNotebook;
 class TThankForm;
 class TfrmErase;
+class TsuiImageButton;
+class TsuiSkinForm;
 
 // The windows created at start-up after the main window, held by it for the whole run.
 struct SecondaryWindows
@@ -25,6 +41,8 @@ struct SecondaryWindows
 };
 
 // The main window: owns everything that lives for the run; the subsystems do the work.
+// Its face is built by MainFormFace.cpp, its pages by MainFormPages.cpp, its actions by
+// ActionSetup.cpp.
 class TMainForm final : public QWidget
 {
     Q_OBJECT
@@ -36,14 +54,114 @@ public:
     void adoptSecondaryWindows(const SecondaryWindows &windows);
     const SecondaryWindows &secondaryWindows() const { return m_windows; }
 
+    // The name of the current page.
+    QString currentPageName() const;
+    // Makes one description picture the visible one, or none.
+    void ShowPictureStrip(QLabel *picture);
+    PictureStrip *pictureStrip() const { return m_strip; }
+
     TDVDWriterPro2 *DVDWriterPro = nullptr;
     TDVDWriterPro2 *DVDWriterPro21 = nullptr;
     TDVDWriterPro2 *DVDWriterPro1 = nullptr;
     QStringList FileListBuffer;
     QTimer *TimerSplash = nullptr;
-    QAction *ActCDTOISO = nullptr;
 
-    QString currentPageName() const { return m_currentPage; }
+    // Frame.
+    TsuiSkinForm *suiSkinForm1 = nullptr;
+    TsuiImageButton *suiImageButton1 = nullptr; // website
+    TsuiImageButton *suiImageButton2 = nullptr; // e-mail
+    TsuiImageButton *suiImageButton4 = nullptr; // help
+    TsuiImageButton *suiImageButton5 = nullptr; // CD -> ISO
+    TsuiImageButton *suiImageButton6 = nullptr; // Data -> ISO
+    TsuiImageButton *suiImageButton7 = nullptr; // Burn ISO page
+    TsuiImageButton *suiImageButton8 = nullptr; // About
+    TsuiImageButton *suiImageButton18 = nullptr; // close
+    TsuiImageButton *suiImageButton19 = nullptr; // minimise
+    TNotebook *Notebook = nullptr;
+
+    // CDTOISO page.
+    QLabel *ImgSourceDrive = nullptr;
+    QLabel *ImgOutputIsoFile = nullptr;
+    QComboBox *CboCdList = nullptr;
+    QLineEdit *EdtSavePath = nullptr;
+    QToolButton *SbtnSelSavepath = nullptr;
+    TsuiImageButton *suiImageButton15 = nullptr; // Make ISO
+
+    // FILETOISO page.
+    QWidget *Panel1 = nullptr;
+    QSplitter *Splitter1 = nullptr;
+    QTreeWidget *TsListDir = nullptr;
+    QTreeWidget *LsviewFile = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QAction *ChangeVolume1 = nullptr;
+    TsuiImageButton *suiImageButton9 = nullptr; // Add File
+    TsuiImageButton *suiImageButton10 = nullptr; // Remove File
+    TsuiImageButton *suiImageButton11 = nullptr; // Clear All
+    TsuiImageButton *suiImageButton13 = nullptr; // Save List
+    TsuiImageButton *suiImageButton14 = nullptr; // Load List
+    TsuiImageButton *suiImageButton12 = nullptr; // Make ISO
+
+    // BURNISO page.
+    QLabel *ImgRecorder = nullptr;
+    QLabel *ImgIsoFile = nullptr;
+    QComboBox *CboCDRWList = nullptr;
+    QLineEdit *EdtBurnISOPath = nullptr;
+    QToolButton *SpeedButton2 = nullptr;
+    QProgressBar *PsBarWriteDisk = nullptr;
+    TsuiImageButton *suiImageButton20 = nullptr; // Erase
+    TsuiImageButton *suiImageButton16 = nullptr; // Burn ISO
+    TsuiImageButton *suiImageButton17 = nullptr; // Cancel
+
+    // Picture strip.
+    QLabel *ImgCDTOISO = nullptr;
+    QLabel *ImgDATATOISO = nullptr;
+    QLabel *ImgBURNISO = nullptr;
+    QLabel *ImgAbout = nullptr;
+    QLabel *ImgWEBSITE = nullptr;
+    QLabel *ImgEmail = nullptr;
+    QLabel *ImgHelp = nullptr;
+    QLabel *ImgBtnAddFile = nullptr;
+    QLabel *ImgBtnRemoveFile = nullptr;
+    QLabel *ImgBtnClearAll = nullptr;
+    QLabel *ImgBtnSaveList = nullptr;
+    QLabel *ImgBtnLoadList = nullptr;
+    QLabel *ImgBtnMakeIso = nullptr;
+    QLabel *ImgBtnBurnIso = nullptr;
+    QLabel *ImgBtnCancel = nullptr;
+
+    // Actions.
+    TActionList *ActionList1 = nullptr;
+    QAction *ActCDTOISO = nullptr;
+    QAction *ActFILETOISO = nullptr;
+    QAction *ActBURNISO = nullptr;
+    QAction *ActFileAdd = nullptr;
+    QAction *ActFileDel = nullptr;
+    QAction *ActFileClear = nullptr;
+    QAction *ActCDTOISOExec = nullptr;
+    QAction *ActFILETOISOExec = nullptr;
+    QAction *ActSaveFileList = nullptr;
+    QAction *ActLoadFileList = nullptr;
+    QAction *ActBURNISOExec = nullptr;
+    QAction *ActCancelBURNISOExec = nullptr;
+    QAction *ActApplicationClose = nullptr;
+    QAction *ActMainFormMinSize = nullptr;
+    QAction *ActWebsite = nullptr;
+    QAction *ActEMail = nullptr;
+    QAction *ActContent = nullptr;
+    QAction *ActAbout = nullptr;
+
+    // Page switch: the page's entry work, then the page becomes current.
+    void ActCDTOISOExecute();
+    void ActFILETOISOExecute();
+    void ActBURNISOExecute();
+    void ActApplicationCloseExecute();
+    void ActMainFormMinSizeExecute();
+    void ActWebsiteExecute();
+    void ActEMailExecute();
+    void ActContentExecute();
+    void ActAboutExecute();
+    void SbtnSelSavepathClick();
+    void SpeedButton2Click();
 
 Q_SIGNALS:
     // The first show has ended and the first page is current.
@@ -52,6 +170,7 @@ Q_SIGNALS:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void FormCreate();
@@ -59,8 +178,10 @@ private:
     void FormClose();
     void TimerSplashTimer();
     void setUpWindows();
-    void enterPage(const QString &name);
+    void suiSkinForm1MouseMove();
+    void NotebookMouseMove();
 
     SecondaryWindows m_windows;
-    QString m_currentPage;
+    PictureStrip *m_strip = nullptr;
+    std::unique_ptr<PageEntry> m_pageEntry;
 };

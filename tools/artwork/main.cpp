@@ -17,6 +17,12 @@ int main(int argc, char **argv)
     bool ok = true;
     ok &= drawSplash(folder);
     ok &= drawAppIcon(folder);
+    const QImage skin = paintSkin();
+    ok &= drawSkin(folder, skin);
+    ok &= drawButtons(folder, skin);
+    ok &= drawBanners(folder);
+    ok &= drawPageLabels(folder);
+    ok &= drawImageList(folder);
     ok &= drawAnimations(folder);
     ok &= drawAboutPicture(folder);
     if (!ok)

@@ -1,0 +1,56 @@
+#include "PictureStrip.h"
+
+#include "TsuiImageButton.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+
+PictureStrip::PictureStrip(QObject *parent)
+    : QObject(parent)
+{ }
+
+void PictureStrip::addBanner(QLabel *banner)
+{
+    m_banners.append(banner);
+}
+
+void PictureStrip::describe(TsuiImageButton *button, QLabel *banner)
+{
+    connect(button, &TsuiImageButton::OnMouseEnter, this, [this, banner] { ShowPictureStrip(banner); });
+}
+
+void PictureStrip::setPageBanner(const QString &page, QLabel *banner)
+{
+    m_pageBanners.insert(page, banner);
+}
+
+void PictureStrip::ShowPictureStrip(QLabel *picture)
+{
+    QCoreApplication::processEvents();
+    for (QLabel *banner : std::as_const(m_banners))
+        banner->hide();
+    if (picture)
+        picture->show();
+}
+
+void PictureStrip::backgroundMoved(const QString &page)
+{
+    QLabel *wanted = m_pageBanners.value(page);
+    if (!wanted) {
+        ShowPictureStrip(nullptr);
+        return;
+    }
+    // The right banner is already up: no work while the pointer wanders over the background.
+    if (!wanted->isHidden())
+        return;
+    ShowPictureStrip(wanted);
+}
+
+QLabel *PictureStrip::visibleBanner() const
+{
+    for (QLabel *banner : m_banners) {
+        if (!banner->isHidden())
+            return banner;
+    }
+    return nullptr;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QLabel;
+class TsuiImageButton;
+
+// The description strip: banners lying on top of each other, at most one visible. It describes
+// the button under the pointer and falls back to the current page's banner on the background.
+class PictureStrip final : public QObject
+{
+    Q_OBJECT
+public:
+    explicit PictureStrip(QObject *parent = nullptr);
+
+    void addBanner(QLabel *banner);
+    // Entering the button brings up its banner.
+    void describe(TsuiImageButton *button, QLabel *banner);
+    void setPageBanner(const QString &page, QLabel *banner);
+
+    // Handles pending window messages, hides every banner, then shows the one given (if any).
+    void ShowPictureStrip(QLabel *picture);
+    // The pointer is on the window's background or the page area while `page` is current.
+    void backgroundMoved(const QString &page);
+
+    QLabel *visibleBanner() const;
+
+private:
+    QList<QLabel *> m_banners;
+    QHash<QString, QLabel *> m_pageBanners;
+};

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+// Where the shipped pictures lie in the program folder. The artwork tool writes them and the
+// windows read them, both through these names.
+namespace ArtworkFiles {
+
+enum class ButtonState { Normal, MouseOn, MouseDown };
+
+struct Face
+{
+    const char *name;
+    int width;
+    int height;
+};
+
+// Every button face, with the size of its pictures.
+inline constexpr std::array<Face, 19> ButtonFaces {{
+    {"CdToIso", 132, 61}, {"DataToIso", 132, 61}, {"BurnIsoPage", 132, 61},   {"About", 132, 61},
+    {"Website", 70, 50},  {"EMail", 70, 50},      {"Help", 70, 50},           {"Minimise", 26, 28},
+    {"Close", 26, 28},    {"AddFile", 80, 33},    {"RemoveFile", 80, 33},     {"ClearAll", 80, 33},
+    {"SaveList", 80, 33}, {"LoadList", 80, 33},   {"MakeIso", 80, 33},        {"BurnIso", 80, 33},
+    {"Cancel", 80, 33},   {"Erase", 80, 33},      {"ProgressCancel", 66, 27},
+}};
+
+// The description banners of the main window's picture strip.
+inline constexpr std::array<const char *, 15> Banners {
+    "ImgCDTOISO",     "ImgDATATOISO",   "ImgBURNISO",    "ImgAbout",         "ImgWEBSITE",
+    "ImgEmail",       "ImgHelp",        "ImgBtnAddFile", "ImgBtnRemoveFile", "ImgBtnClearAll",
+    "ImgBtnSaveList", "ImgBtnLoadList", "ImgBtnMakeIso", "ImgBtnBurnIso",    "ImgBtnCancel",
+};
+inline constexpr int BannerWidth = 500;
+inline constexpr int BannerHeight = 59;
+
+// The label pictures of the pages.
+inline constexpr std::array<Face, 4> PageLabels {{
+    {"SourceDrive", 135, 23},
+    {"OutputIsoFile", 100, 23},
+    {"Recorder", 63, 23},
+    {"IsoFile", 63, 23},
+}};
+
+inline constexpr int SkinWidth = 718;
+inline constexpr int SkinHeight = 463;
+inline constexpr int ImageListSize = 16;
+inline constexpr int ImageListCount = 6;
+
+inline QString skin()
+{
+    return QStringLiteral("Image/Skin.png");
+}
+
+inline QString button(const char *face, ButtonState state)
+{
+    static const char *const suffix[] = {"Normal", "MouseOn", "MouseDown"};
+    return QStringLiteral("Image/Button/%1_%2.png")
+        .arg(QLatin1String(face), QLatin1String(suffix[static_cast<int>(state)]));
+}
+
+inline QString banner(const char *name)
+{
+    return QStringLiteral("Image/Strip/%1.png").arg(QLatin1String(name));
+}
+
+inline QString pageLabel(const char *name)
+{
+    return QStringLiteral("Image/Label/%1.png").arg(QLatin1String(name));
+}
+
+inline QString imageList(int index)
+{
+    return QStringLiteral("Image/List/%1.png").arg(index);
+}
+
+} // namespace ArtworkFiles

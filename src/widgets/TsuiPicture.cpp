@@ -1,0 +1,53 @@
+#include "TsuiPicture.h"
+
+#include <QImageReader>
+
+namespace {
+
+QImage keyOut(const QImage &source)
+{
+    QImage keyed = source.convertToFormat(QImage::Format_ARGB32);
+    const QRgb key = keyed.pixel(0, 0) | 0xff000000u;
+    for (int y = 0; y < keyed.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(keyed.scanLine(y));
+        for (int x = 0; x < keyed.width(); ++x) {
+            if ((line[x] | 0xff000000u) == key)
+                line[x] = 0;
+        }
+    }
+    return keyed;
+}
+
+} // namespace
+
+TsuiPicture::TsuiPicture(const QImage &image)
+    : m_assigned(true)
+    , m_image(image)
+{
+    m_keyed = keyOut(bitmap());
+}
+
+TsuiPicture TsuiPicture::fromFile(const QString &path)
+{
+    QImageReader reader(path);
+    return TsuiPicture(reader.read());
+}
+
+QImage TsuiPicture::blankBitmap()
+{
+    QImage blank(74, 21, QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    return blank;
+}
+
+QImage TsuiPicture::bitmap() const
+{
+    if (!m_assigned)
+        return {};
+    return m_image.isNull() ? blankBitmap() : m_image;
+}
+
+QImage TsuiPicture::keyedBitmap() const
+{
+    return m_keyed;
+}
