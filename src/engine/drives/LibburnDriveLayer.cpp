@@ -16,6 +16,46 @@
 
 namespace Drives {
 
+// libburn's message queue, drained by the layer itself so that it can see a refusal of its own calls
+// before the engine takes the rest.
+class MessageStash final
+{
+public:
+    void drain()
+    {
+        int code = 0;
+        int osErrno = 0;
+        char text[BURN_MSGS_MESSAGE_LEN] = {};
+        char severity[80] = {};
+        while (burn::burn_msgs_obtain(const_cast<char *>("ALL"), &code, text, &osErrno, severity) == 1)
+            m_messages.push_back(
+                LibraryMessage {code, QString::fromLatin1(severity), osErrno, QString::fromLocal8Bit(text)});
+    }
+
+    std::vector<LibraryMessage> takeAll()
+    {
+        drain();
+        return std::exchange(m_messages, {});
+    }
+
+    // libburn ends its worker thread a little after the drive reads idle; until then it refuses the
+    // next job with this message. True when such a refusal was queued (and is dropped).
+    bool takeBusyRefusal()
+    {
+        drain();
+        const auto refusal = std::find_if(m_messages.begin(), m_messages.end(),
+                                          [](const LibraryMessage &m) { return m.code == BusyRefusalCode; });
+        if (refusal == m_messages.end())
+            return false;
+        m_messages.erase(refusal);
+        return true;
+    }
+
+private:
+    static constexpr int BusyRefusalCode = 0x00020102; // "A drive operation is still going on"
+    std::vector<LibraryMessage> m_messages;
+};
+
 namespace {
 
 using namespace burn;
@@ -66,6 +106,18 @@ DiscStatus statusOf(burn_disc_status status)
     }
 }
 
+// Runs a libburn call that starts a job, again while libburn's previous worker is still winding down.
+template<typename Start>
+void startWhenLibburnIsFree(burn_drive *drive, MessageStash &stash, Start start)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        start();
+        if (burn_drive_get_status(drive, nullptr) != BURN_DRIVE_IDLE || !stash.takeBusyRefusal())
+            return;
+        QThread::msleep(50);
+    }
+}
+
 // The pieces of one burn, freed once the drive is idle again.
 struct WriteSetup
 {
@@ -90,8 +142,9 @@ struct WriteSetup
 class LibburnDrive final : public Drive
 {
 public:
-    explicit LibburnDrive(const DriveDescription &description)
+    LibburnDrive(const DriveDescription &description, std::shared_ptr<MessageStash> stash)
         : m_description(description)
+        , m_stash(std::move(stash))
     { }
 
     ~LibburnDrive() override
@@ -216,7 +269,7 @@ public:
             return false;
 
         burn_drive_set_speed(m_drive, 0, request.speedKBs);
-        burn_disc_write(setup->opts, setup->disc);
+        startWhenLibburnIsFree(m_drive, *m_stash, [&] { burn_disc_write(setup->opts, setup->disc); });
         m_write = std::move(setup);
         m_jobStarted = true;
         return true;
@@ -234,7 +287,7 @@ public:
         case 0x14: // DVD-RW sequential
             if (info.status == DiscStatus::Blank && info.profile != 0x13)
                 return finishAtOnce(true); // nothing on it to erase
-            burn_disc_erase(m_drive, quick ? 1 : 0);
+            startWhenLibburnIsFree(m_drive, *m_stash, [&] { burn_disc_erase(m_drive, quick ? 1 : 0); });
             m_jobStarted = true;
             return true;
         case 0x1a: // DVD+RW
@@ -250,7 +303,7 @@ public:
             }
             // bit4 re-formats formatted media, size mode 2 (bits 1-2) keeps the full size,
             // bit6 skips the lengthy certification of DVD-RAM and BD-RE.
-            burn_disc_format(m_drive, 0, 16 | 4 | 64);
+            startWhenLibburnIsFree(m_drive, *m_stash, [&] { burn_disc_format(m_drive, 0, 16 | 4 | 64); });
             m_jobStarted = true;
             return true;
         default:
@@ -317,6 +370,7 @@ private:
     }
 
     DriveDescription m_description;
+    std::shared_ptr<MessageStash> m_stash;
     burn_drive_info *m_info = nullptr;
     burn_drive *m_drive = nullptr;
     std::unique_ptr<WriteSetup> m_write;
@@ -327,6 +381,12 @@ private:
 };
 
 } // namespace
+
+LibburnDriveLayer::LibburnDriveLayer()
+    : m_stash(std::make_shared<MessageStash>())
+{ }
+
+LibburnDriveLayer::~LibburnDriveLayer() = default;
 
 bool LibburnDriveLayer::start()
 {
@@ -345,8 +405,13 @@ std::vector<DriveDescription> LibburnDriveLayer::scan()
     burn_drive_info *infos = nullptr;
     unsigned int count = 0;
     int done = 0;
-    while ((done = burn_drive_scan(&infos, &count)) == 0)
-        QThread::usleep(1000);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        while ((done = burn_drive_scan(&infos, &count)) == 0)
+            QThread::usleep(1000);
+        if (done > 0 || !m_stash->takeBusyRefusal())
+            break;
+        QThread::msleep(50);
+    }
     if (done < 0 || !infos)
         return found;
     for (unsigned int i = 0; i < count; ++i) {
@@ -374,21 +439,12 @@ std::vector<DriveDescription> LibburnDriveLayer::scan()
 
 std::unique_ptr<Drive> LibburnDriveLayer::drive(const DriveDescription &description)
 {
-    return std::make_unique<LibburnDrive>(description);
+    return std::make_unique<LibburnDrive>(description, m_stash);
 }
 
 std::vector<LibraryMessage> LibburnDriveLayer::takeMessages()
 {
-    std::vector<LibraryMessage> messages;
-    int code = 0;
-    int osErrno = 0;
-    char text[BURN_MSGS_MESSAGE_LEN] = {};
-    char severity[80] = {};
-    while (burn_msgs_obtain(const_cast<char *>("ALL"), &code, text, &osErrno, severity) == 1) {
-        messages.push_back(
-            LibraryMessage {code, QString::fromLatin1(severity), osErrno, QString::fromLocal8Bit(text)});
-    }
-    return messages;
+    return m_stash->takeAll();
 }
 
 } // namespace Drives

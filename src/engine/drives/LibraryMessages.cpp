@@ -60,9 +60,16 @@ WriteErrorReport reportFailure(const std::vector<LibraryMessage> &messages, cons
         report.errorInfo = sourceError;
         return report;
     }
-    // The first message of the highest severity names the cause; later ones tend to be summaries.
+    // The first error names the cause; libburn follows it with summaries such as "Burn run failed".
+    // Without an error the most severe message explains best.
+    const int sorry = severityRank(QStringLiteral("SORRY"));
     int best = -1;
-    for (int i = 0; i < int(messages.size()); ++i) {
+    for (int i = 0; i < int(messages.size()) && best < 0; ++i) {
+        if (severityRank(messages[size_t(i)].severity) >= sorry)
+            best = i;
+    }
+    const bool noError = best < 0;
+    for (int i = 0; noError && i < int(messages.size()); ++i) {
         if (!isDebug(messages[size_t(i)]) &&
             (best < 0 ||
              severityRank(messages[size_t(i)].severity) > severityRank(messages[size_t(best)].severity)))

@@ -1,0 +1,116 @@
+#include "ScriptedDriveLayer.h"
+
+namespace {
+
+class ScriptedDrive final : public Drives::Drive
+{
+public:
+    ScriptedDrive(std::shared_ptr<DriveScript> script, std::shared_ptr<LayerScript> layer)
+        : m_script(std::move(script))
+        , m_layer(std::move(layer))
+    { }
+
+    bool acquire() override
+    {
+        ++m_script->acquireCalls;
+        if (!m_script->acquired && m_script->canAcquire)
+            m_script->acquired = true;
+        return m_script->acquired;
+    }
+    bool isAcquired() const override { return m_script->acquired; }
+    void release(bool eject) override
+    {
+        if (!m_script->acquired)
+            return;
+        m_script->acquired = false;
+        ++m_script->releases;
+        m_script->ejects += eject ? 1 : 0;
+    }
+    Drives::MediumInfo medium() override { return m_script->medium; }
+    bool startWrite(const Drives::WriteRequest &request) override
+    {
+        m_script->writes.push_back(request);
+        return begin();
+    }
+    bool startErase(bool quick) override
+    {
+        m_script->erases.push_back(quick);
+        return begin();
+    }
+    Drives::Progress progress() override
+    {
+        if (!m_running)
+            return {};
+        if (m_step < m_script->progressSteps.size())
+            return {true, m_script->progressSteps[m_step++]};
+        m_running = false;
+        for (const Drives::LibraryMessage &message : m_script->messagesAtEnd)
+            m_layer->queued.push_back(message);
+        return {};
+    }
+    Drives::JobOutcome outcome() override
+    {
+        return {m_script->jobSucceeds && !m_cancelled, m_script->sourceError};
+    }
+    void cancel() override
+    {
+        ++m_script->cancels;
+        m_cancelled = true;
+        m_step = m_script->progressSteps.size();
+    }
+
+private:
+    bool begin()
+    {
+        if (!m_script->startSucceeds)
+            return false;
+        m_running = true;
+        m_cancelled = false;
+        m_step = 0;
+        return true;
+    }
+
+    std::shared_ptr<DriveScript> m_script;
+    std::shared_ptr<LayerScript> m_layer;
+    bool m_running = false;
+    bool m_cancelled = false;
+    size_t m_step = 0;
+};
+
+} // namespace
+
+std::vector<Drives::DriveDescription> ScriptedDriveLayer::scan()
+{
+    std::vector<Drives::DriveDescription> found;
+    for (const auto &drive : m_script->drives)
+        found.push_back(drive->description);
+    return found;
+}
+
+std::unique_ptr<Drives::Drive> ScriptedDriveLayer::drive(const Drives::DriveDescription &description)
+{
+    for (const auto &drive : m_script->drives) {
+        if (drive->description.address == description.address)
+            return std::make_unique<ScriptedDrive>(drive, m_script);
+    }
+    return nullptr;
+}
+
+std::vector<Drives::LibraryMessage> ScriptedDriveLayer::takeMessages()
+{
+    return std::exchange(m_script->queued, {});
+}
+
+std::shared_ptr<DriveScript> scriptedDrive(const QString &device, bool writer, int profile,
+                                           Drives::DiscStatus status, std::vector<int> driveProfiles)
+{
+    auto script = std::make_shared<DriveScript>();
+    script->description = {QStringLiteral("Vendor"), QStringLiteral("Model ") + device, device, device,
+                           writer};
+    script->medium.profile = profile;
+    script->medium.status = status;
+    script->medium.freeBytes = int64_t(4'700'372'992);
+    script->medium.maxWriteSpeed = 11080;
+    script->medium.driveProfiles = std::move(driveProfiles);
+    return script;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "drives/DriveLayer.h"
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+// Drives whose state a test writes down: the states that need hardware (a CD-RW, no disc, a drive
+// error) without it. The test keeps a shared pointer to the script and reads what the engine asked.
+struct DriveScript
+{
+    Drives::DriveDescription description;
+    Drives::MediumInfo medium;
+    bool canAcquire = true;
+    bool startSucceeds = true;
+    std::vector<int64_t> progressSteps {100, 200}; // sectors, one per poll, then the job ends
+    bool jobSucceeds = true;
+    QString sourceError;
+    std::vector<Drives::LibraryMessage> messagesAtEnd; // queued when the job ends
+
+    // What the engine did.
+    bool acquired = false;
+    int acquireCalls = 0;
+    int ejects = 0;
+    int releases = 0;
+    int cancels = 0;
+    std::vector<Drives::WriteRequest> writes;
+    std::vector<bool> erases; // the quick flag of each erase
+};
+
+struct LayerScript
+{
+    std::vector<std::shared_ptr<DriveScript>> drives;
+    std::vector<Drives::LibraryMessage> queued; // handed out by the next takeMessages()
+};
+
+class ScriptedDriveLayer final : public Drives::DriveLayer
+{
+public:
+    explicit ScriptedDriveLayer(std::shared_ptr<LayerScript> script)
+        : m_script(std::move(script))
+    { }
+    bool start() override { return true; }
+    std::vector<Drives::DriveDescription> scan() override;
+    std::unique_ptr<Drives::Drive> drive(const Drives::DriveDescription &description) override;
+    std::vector<Drives::LibraryMessage> takeMessages() override;
+
+private:
+    std::shared_ptr<LayerScript> m_script;
+};
+
+std::shared_ptr<DriveScript> scriptedDrive(const QString &device, bool writer, int profile,
+                                           Drives::DiscStatus status, std::vector<int> driveProfiles);
