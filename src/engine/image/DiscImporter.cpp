@@ -136,6 +136,18 @@ private:
     QString m_firstConflict;
 };
 
+// Folders deeper than eight levels live in a root folder "rr_moved" on discs mastered the classic
+// way; Rock Ridge puts them back in place on import and leaves that folder empty behind.
+void dropEmptyRelocationFolder(IsoImage *disc)
+{
+    IsoNode *node = nullptr;
+    if (iso_dir_get_node(iso_image_get_root(disc), "rr_moved", &node) != 1 ||
+        iso_node_get_type(node) != LIBISO_DIR)
+        return;
+    if (iso_dir_get_children_count(reinterpret_cast<IsoDir *>(node)) == 0)
+        iso_node_remove(node);
+}
+
 } // namespace
 
 void DiscImporter::importDisc(ImageTree &tree, const QStringList &dest, QChar driveLetter,
@@ -153,6 +165,10 @@ void DiscImporter::importDisc(ImageTree &tree, const QStringList &dest, QChar dr
                                 .arg(drive, device, isoErrorText(ret)));
     IsoReadOpts *options = nullptr;
     ret = iso_read_opts_new(&options, 0);
+    // The disc's inode numbers would clash with the ones the new image gives its other files, and
+    // readers take equal numbers for hard links.
+    if (ret >= 0)
+        ret = iso_read_opts_set_new_inos(options, 1);
     IsoImage *disc = nullptr;
     if (ret >= 0)
         ret = iso_image_new("DISC", &disc);
@@ -171,6 +187,7 @@ void DiscImporter::importDisc(ImageTree &tree, const QStringList &dest, QChar dr
     Merger merger(tree, sink, drive);
     try {
         IsoDir *into = tree.ensureFolder(dest, sink, nullptr);
+        dropEmptyRelocationFolder(disc);
         merger.merge(into, ImagePaths::joinDest(dest), iso_image_get_root(disc), QStringLiteral("\\"));
     } catch (...) {
         iso_image_unref(disc);

@@ -31,6 +31,7 @@ using BurnSource = burn::burn_source;
 constexpr int FifoBlocks = 4096; // 8 MiB between libisofs's writer thread and ours
 constexpr int ChunkBytes = 1 << 20; // one read from the burn source, one write(2)
 constexpr qint64 ProgressEveryMs = 50;
+constexpr const char *RelocationFolder = "rr_moved";
 
 QString errnoText(int error)
 {
@@ -59,8 +60,9 @@ Options makeOptions(const WriteSettings &s, bool sizeOnly)
     iso_write_opts_set_no_force_dots(raw, 2);
     iso_write_opts_set_omit_version_numbers(raw, s.versionNumbers ? 2 : 3);
     iso_write_opts_set_relaxed_vol_atts(raw, 1);
-    // Folders deeper than eight levels go to rr_moved: libarchive readers reject the default layout.
-    ret = iso_write_opts_set_rr_reloc(raw, const_cast<char *>("rr_moved"), 0);
+    // Folders deeper than eight levels go to rr_moved (libarchive readers reject the default layout),
+    // marked so that Rock Ridge readers hide it.
+    ret = iso_write_opts_set_rr_reloc(raw, const_cast<char *>(RelocationFolder), 1);
     if (ret < 0)
         throw KestraneError(QStringLiteral("The image options could not be set: %1").arg(isoErrorText(ret)));
     iso_write_opts_set_fifo_size(raw, FifoBlocks);
@@ -88,10 +90,14 @@ public:
         if (!sizeOnly)
             setIdentifiers(image, settings);
         const Options opts = makeOptions(settings, sizeOnly);
+        m_image = image;
+        m_hadRelocationFolder = relocationFolder(image) != nullptr;
         ::burn_source *raw = nullptr;
         const int ret = iso_image_create_burn_source(image, opts.get(), &raw);
-        if (ret < 0)
+        if (ret < 0) {
+            dropRelocationFolder();
             throw KestraneError(QStringLiteral("The image could not be laid out: %1").arg(isoErrorText(ret)));
+        }
         m_source = reinterpret_cast<BurnSource *>(raw);
         m_size = m_source->get_size(m_source);
     }
@@ -103,6 +109,7 @@ public:
         if (m_source->free_data)
             m_source->free_data(m_source); // joins the writer thread
         std::free(m_source);
+        dropRelocationFolder();
     }
     Generator(const Generator &) = delete;
     Generator &operator=(const Generator &) = delete;
@@ -119,6 +126,23 @@ public:
     void finished() { m_finished = true; }
 
 private:
+    static IsoNode *relocationFolder(IsoImage *image)
+    {
+        IsoNode *node = nullptr;
+        return iso_dir_get_node(iso_image_get_root(image), RelocationFolder, &node) == 1 ? node : nullptr;
+    }
+    // libisofs puts the relocation folder into the image's own tree while it lays the image out;
+    // once the writer thread has ended it goes again, so that the compilation stays as the user made it.
+    void dropRelocationFolder()
+    {
+        if (m_hadRelocationFolder)
+            return;
+        if (IsoNode *made = relocationFolder(m_image))
+            iso_node_remove(made);
+    }
+
+    IsoImage *m_image = nullptr;
+    bool m_hadRelocationFolder = false;
     BurnSource *m_source = nullptr;
     qint64 m_size = 0;
     bool m_finished = false;
