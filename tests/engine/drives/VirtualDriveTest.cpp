@@ -219,6 +219,37 @@ TEST_F(VirtualDriveTest, SelectFailsWhenTheFolderIsMissing)
     EXPECT_FALSE(m_engine->SelectDrive(first + 1));
 }
 
+// Extracts an image with an independent reader; answers the folder.
+QString extract(const QString &iso, const QString &into)
+{
+    QDir().mkpath(into);
+    QProcess bsdtar;
+    bsdtar.start(QStringLiteral("bsdtar"), {QStringLiteral("-xf"), iso, QStringLiteral("-C"), into});
+    EXPECT_TRUE(bsdtar.waitForFinished(60000));
+    EXPECT_EQ(bsdtar.exitCode(), 0) << bsdtar.readAllStandardError().constData();
+    return into;
+}
+
+TEST_F(VirtualDriveTest, DiscToImageReadsTheVirtualDriveThroughItsLetter)
+{
+    const QString original = makeIso("original.iso");
+    ASSERT_TRUE(QFile::copy(original, path("drive.img")));
+    const int first = initDrives({path("drive.img")});
+    const QString letter = m_engine->DriveLetter(first);
+
+    m_engine->ResetImage();
+    m_engine->AddFolder(QStringLiteral("\\"), letter + QStringLiteral(":\\*.*"));
+    ASSERT_TRUE(m_engine->WriteImageFile(path("copy.iso"))) << m_engine->LastImageError().toStdString();
+
+    const QString a = extract(original, path("a"));
+    const QString b = extract(path("copy.iso"), path("b"));
+    QProcess diff;
+    diff.start(QStringLiteral("diff"), {QStringLiteral("-r"), a, b});
+    ASSERT_TRUE(diff.waitForFinished(60000));
+    EXPECT_EQ(diff.exitCode(), 0) << diff.readAllStandardOutput().constData();
+    EXPECT_TRUE(QFileInfo::exists(b + QStringLiteral("/Docs/Deep/b.txt")));
+}
+
 // Faults that fail a started burn: each gives WriteError 2 with libburn's reason, and once the fault
 // is gone the same drive burns again.
 struct FaultRow
