@@ -1,0 +1,100 @@
+#include "MainFormFixture.h"
+
+#include "TNotebook.h"
+#include "TsuiImageButton.h"
+#include "TsuiSkinForm.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QToolButton>
+#include <QWidget>
+
+namespace {
+
+using Frame = MainFormFixture;
+
+TEST_F(Frame, TheWindowIsShapedByTheShippedSkin)
+{
+    const QImage skin(QStringLiteral(KESTRANE_PROGRAM_DIR "/Image/Skin.png"));
+    ASSERT_EQ(skin.size(), QSize(718, 463));
+    EXPECT_EQ(m_form->size(), QSize(718, 463));
+    EXPECT_TRUE(m_form->windowFlags().testFlag(Qt::FramelessWindowHint));
+
+    // Inside exactly where the picture is not black, the last column never.
+    const QRegion mask = m_form->mask();
+    int differences = 0;
+    for (int y = 0; y < skin.height(); ++y) {
+        for (int x = 0; x < skin.width(); ++x) {
+            const bool expected = x < skin.width() - 1 && (skin.pixel(x, y) & 0xffffff) != 0;
+            differences += mask.contains(QPoint(x, y)) != expected;
+        }
+    }
+    EXPECT_EQ(differences, 0);
+    EXPECT_FALSE(mask.contains(QPoint(0, 0)));
+    EXPECT_FALSE(mask.contains(QPoint(717, 231)));
+    EXPECT_TRUE(mask.contains(QPoint(716, 231)));
+    EXPECT_TRUE(mask.contains(QPoint(359, 231)));
+}
+
+TEST_F(Frame, ControlsSitWhereTheLayoutPutsThem)
+{
+    TMainForm &f = *m_form;
+    const std::pair<QWidget *, QRect> rows[] = {
+        {f.suiSkinForm1, {0, 0, 718, 463}},       {f.suiImageButton19, {648, 8, 26, 28}},
+        {f.suiImageButton18, {672, 8, 26, 28}},   {f.suiImageButton1, {271, 40, 70, 50}},
+        {f.suiImageButton2, {431, 40, 70, 50}},   {f.suiImageButton4, {511, 40, 70, 50}},
+        {f.suiImageButton5, {17, 113, 132, 61}},  {f.suiImageButton6, {17, 174, 132, 61}},
+        {f.suiImageButton7, {17, 235, 132, 61}},  {f.suiImageButton8, {17, 299, 132, 61}},
+        {f.Notebook, {174, 93, 524, 277}},        {f.ImgCDTOISO, {170, 384, 500, 59}},
+        {f.ImgSourceDrive, {12, 58, 135, 23}},    {f.ImgOutputIsoFile, {44, 94, 100, 23}},
+        {f.EdtSavePath, {149, 96, 309, 21}},      {f.SbtnSelSavepath, {458, 95, 23, 22}},
+        {f.suiImageButton15, {432, 238, 80, 33}}, {f.suiImageButton9, {23, 238, 80, 33}},
+        {f.suiImageButton12, {422, 238, 80, 33}}, {f.ImgRecorder, {24, 56, 63, 23}},
+        {f.EdtBurnISOPath, {88, 99, 361, 21}},    {f.SpeedButton2, {449, 98, 23, 22}},
+        {f.PsBarWriteDisk, {20, 212, 489, 17}},   {f.suiImageButton20, {268, 238, 81, 33}},
+        {f.suiImageButton16, {350, 238, 80, 33}}, {f.suiImageButton17, {429, 238, 80, 33}},
+    };
+    for (const auto &[widget, geometry] : rows)
+        EXPECT_EQ(widget->geometry(), geometry) << widget->objectName().toStdString();
+    EXPECT_EQ(f.CboCdList->geometry().topLeft(), QPoint(149, 60));
+    EXPECT_EQ(f.CboCdList->width(), 310);
+    EXPECT_EQ(f.CboCDRWList->width(), 361);
+    EXPECT_EQ(f.font().pointSize(), 8);
+
+    // The buttons on the frame let the skin show through; the close button and the page buttons do not.
+    for (TsuiImageButton *b : {f.suiImageButton19, f.suiImageButton1, f.suiImageButton2, f.suiImageButton4,
+                               f.suiImageButton5, f.suiImageButton6, f.suiImageButton7, f.suiImageButton8})
+        EXPECT_TRUE(b->Transparent()) << b->objectName().toStdString();
+    for (TsuiImageButton *b :
+         {f.suiImageButton18, f.suiImageButton15, f.suiImageButton20, f.suiImageButton16})
+        EXPECT_FALSE(b->Transparent()) << b->objectName().toStdString();
+}
+
+TEST_F(Frame, TransparentButtonsShowTheSkinAtTheirCutOutPixels)
+{
+    TMainForm &f = *m_form;
+    const QImage skin(QStringLiteral(KESTRANE_PROGRAM_DIR "/Image/Skin.png"));
+    const QImage face = f.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    for (TsuiImageButton *b : {f.suiImageButton1, f.suiImageButton5, f.suiImageButton19}) {
+        SCOPED_TRACE(b->objectName().toStdString());
+        const QImage picture = b->PicNormal().bitmap();
+        const QRgb key = picture.pixel(0, 0);
+        int keyed = 0;
+        for (int y = 0; y < picture.height(); ++y) {
+            for (int x = 0; x < picture.width(); ++x) {
+                const QPoint at = b->pos() + QPoint(x, y);
+                if (picture.pixel(x, y) == key) {
+                    ++keyed;
+                    EXPECT_EQ(face.pixel(at), skin.pixel(at));
+                } else {
+                    EXPECT_EQ(face.pixel(at), picture.pixel(x, y));
+                }
+            }
+        }
+        EXPECT_GT(keyed, 0);
+    }
+}
+
+} // namespace

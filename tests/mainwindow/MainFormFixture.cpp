@@ -1,0 +1,44 @@
+#include "MainFormFixture.h"
+
+#include "FileDialogs.h"
+#include "GlobalSettings.h"
+#include "MessageBox.h"
+#include "Shell.h"
+#include "TAboutForm.h"
+
+#include <QDir>
+#include <QFile>
+
+QString MainFormFixture::programFolder() const
+{
+    return m_root.filePath(QStringLiteral("Kestrane")) + QLatin1Char('/');
+}
+
+void MainFormFixture::SetUp()
+{
+    ASSERT_TRUE(m_root.isValid());
+    ASSERT_TRUE(QDir().mkpath(programFolder()));
+    ASSERT_TRUE(QFile::link(QStringLiteral(KESTRANE_PROGRAM_DIR "/Image"),
+                            programFolder() + QStringLiteral("Image")));
+    qputenv("XDG_DATA_HOME", m_root.filePath(QStringLiteral("data")).toUtf8());
+    qputenv("XDG_CONFIG_HOME", m_root.filePath(QStringLiteral("config")).toUtf8());
+    Globals() = GlobalSettings {};
+    InitProductSettings(programFolder());
+    // The start-up pause is tested with the start-up; here a show enters the first page at once.
+    Globals().FirstShow = false;
+    FileDialogSeam::enable();
+    ShellSeam::enable();
+    m_form = std::make_unique<TMainForm>();
+    SecondaryWindows windows;
+    windows.AboutForm = new TAboutForm(m_form.get());
+    m_form->adoptSecondaryWindows(windows);
+    MessageBoxSeam::takeShown();
+}
+
+void MainFormFixture::TearDown()
+{
+    m_form.reset();
+    FileDialogSeam::disable();
+    ShellSeam::disable();
+    MessageBoxSeam::takeShown();
+}

@@ -1,0 +1,205 @@
+#include "MainFormFixture.h"
+
+#include "FileDialogs.h"
+#include "GlobalSettings.h"
+#include "Shell.h"
+#include "TAboutForm.h"
+#include "TActionList.h"
+#include "TNotebook.h"
+#include "TsuiImageButton.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <set>
+
+namespace {
+
+using PagesAndActions = MainFormFixture;
+
+TEST_F(PagesAndActions, EachPageSwitchRunsTheEntryWorkAlsoToTheCurrentPage)
+{
+    struct Row
+    {
+        QAction *TMainForm::*action;
+        const char *page;
+        QLabel *TMainForm::*banner;
+        bool clearsSavePath;
+        bool clearsFileList;
+    };
+    const Row rows[] = {
+        {&TMainForm::ActCDTOISO, "CDTOISO", &TMainForm::ImgCDTOISO, true, false},
+        {&TMainForm::ActFILETOISO, "FILETOISO", &TMainForm::ImgDATATOISO, false, true},
+        {&TMainForm::ActBURNISO, "BURNISO", &TMainForm::ImgBURNISO, true, false},
+    };
+    TMainForm &f = *m_form;
+    for (const Row &row : rows) {
+        for (int time = 1; time <= 2; ++time) {
+            SCOPED_TRACE(std::string(row.page) + " switch " + std::to_string(time));
+            f.EdtSavePath->setText(QStringLiteral("/tmp/old.iso"));
+            f.EdtBurnISOPath->setText(QStringLiteral("/tmp/burn.iso"));
+            new QTreeWidgetItem(f.LsviewFile, {QStringLiteral("a.txt")});
+            f.ShowPictureStrip(f.ImgAbout);
+
+            (f.*row.action)->trigger();
+            EXPECT_EQ(f.currentPageName(), QLatin1String(row.page));
+            EXPECT_EQ(f.EdtSavePath->text().isEmpty(), row.clearsSavePath);
+            EXPECT_EQ(f.LsviewFile->topLevelItemCount() == 0, row.clearsFileList);
+            EXPECT_EQ(f.EdtBurnISOPath->text(), QStringLiteral("/tmp/burn.iso"));
+            EXPECT_FALSE((f.*row.banner)->isHidden());
+            EXPECT_TRUE(f.ImgAbout->isHidden());
+        }
+    }
+}
+
+TEST_F(PagesAndActions, ActionsCarryTheirCategoryAndTheirButton)
+{
+    TMainForm &f = *m_form;
+    const std::set<QString> jobControls = {
+        "ActCDTOISO",     "ActFILETOISO",     "ActBURNISO",      "ActFileAdd",
+        "ActFileDel",     "ActFileClear",     "ActSaveFileList", "ActLoadFileList",
+        "ActCDTOISOExec", "ActFILETOISOExec", "ActBURNISOExec",
+    };
+    const std::set<QString> sys = {"ActCancelBURNISOExec",
+                                   "ActApplicationClose",
+                                   "ActMainFormMinSize",
+                                   "ActWebsite",
+                                   "ActEMail",
+                                   "ActContent",
+                                   "ActAbout"};
+    std::set<QString> seen;
+    for (QAction *action : f.ActionList1->actions()) {
+        const QString name = action->objectName();
+        seen.insert(name);
+        if (jobControls.count(name))
+            EXPECT_TRUE(TActionList::Category(action).isEmpty()) << name.toStdString();
+        else
+            EXPECT_EQ(TActionList::Category(action), QStringLiteral("sys")) << name.toStdString();
+    }
+    std::set<QString> all = jobControls;
+    all.insert(sys.begin(), sys.end());
+    EXPECT_EQ(seen, all);
+
+    const std::pair<TsuiImageButton *, QAction *> bound[] = {
+        {f.suiImageButton5, f.ActCDTOISO},           {f.suiImageButton6, f.ActFILETOISO},
+        {f.suiImageButton7, f.ActBURNISO},           {f.suiImageButton9, f.ActFileAdd},
+        {f.suiImageButton10, f.ActFileDel},          {f.suiImageButton11, f.ActFileClear},
+        {f.suiImageButton15, f.ActCDTOISOExec},      {f.suiImageButton12, f.ActFILETOISOExec},
+        {f.suiImageButton13, f.ActSaveFileList},     {f.suiImageButton14, f.ActLoadFileList},
+        {f.suiImageButton16, f.ActBURNISOExec},      {f.suiImageButton17, f.ActCancelBURNISOExec},
+        {f.suiImageButton18, f.ActApplicationClose}, {f.suiImageButton19, f.ActMainFormMinSize},
+        {f.suiImageButton1, f.ActWebsite},           {f.suiImageButton2, f.ActEMail},
+        {f.suiImageButton4, f.ActContent},           {f.suiImageButton8, f.ActAbout},
+    };
+    for (const auto &[button, action] : bound) {
+        EXPECT_EQ(button->Action(), action) << button->objectName().toStdString();
+        // A locked job control disables its button; the Erase button has no action and stays usable.
+        action->setEnabled(false);
+        EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
+        action->setEnabled(true);
+    }
+    EXPECT_EQ(f.suiImageButton20->Action(), nullptr);
+}
+
+TEST_F(PagesAndActions, WebsiteMailAndHelpGoToTheShell)
+{
+    TMainForm &f = *m_form;
+    f.ActWebsite->trigger();
+    f.ActEMail->trigger();
+    f.ActContent->trigger();
+    EXPECT_EQ(
+        ShellSeam::takeOpened(),
+        QStringList({Globals().HomePageAddress, QStringLiteral("mailto:") + Globals().SupportMailAddress,
+                     programFolder() + QStringLiteral("Help.html")}));
+}
+
+TEST_F(PagesAndActions, BrowseButtonsFillTheirFieldAndCancellingEmptiesIt)
+{
+    struct Row
+    {
+        QToolButton *TMainForm::*button;
+        QLineEdit *TMainForm::*field;
+        bool save;
+    };
+    for (const Row &row : {Row {&TMainForm::SbtnSelSavepath, &TMainForm::EdtSavePath, true},
+                           Row {&TMainForm::SpeedButton2, &TMainForm::EdtBurnISOPath, false}}) {
+        SCOPED_TRACE(row.save);
+        TMainForm &f = *m_form;
+        FileDialogSeam::setNextFileName(QStringLiteral("/home/ann/disc.iso"));
+        (f.*row.button)->click();
+        EXPECT_EQ((f.*row.field)->text(), QStringLiteral("/home/ann/disc.iso"));
+        (f.*row.button)->click(); // nothing queued: the dialog is cancelled
+        EXPECT_EQ((f.*row.field)->text(), QString());
+
+        const auto asked = FileDialogSeam::takeAsked();
+        ASSERT_EQ(asked.size(), 2);
+        for (const auto &a : asked) {
+            EXPECT_EQ(a.save, row.save);
+            EXPECT_EQ(a.filter, QStringLiteral("ISO Files(*.iso)|*.iso"));
+            EXPECT_EQ(a.defaultExt, QStringLiteral(".iso"));
+        }
+    }
+}
+
+TEST(FileDialogFilter, TranslatesPairsIntoQtFilters)
+{
+    EXPECT_EQ(QtFileDialogFilter(QStringLiteral("ISO Files(*.iso)|*.iso")),
+              QStringLiteral("ISO Files(*.iso)"));
+    EXPECT_EQ(QtFileDialogFilter(QStringLiteral("Lists|*.mst;*.txt|All|*.*")),
+              QStringLiteral("Lists (*.mst *.txt);;All (*.*)"));
+}
+
+TEST(FileDialogs, ACancelledDialogLeavesTheNameAsItWas)
+{
+    FileDialogSeam::enable();
+    QString name = QStringLiteral("/keep/me.mst");
+    AskOpenFileName(QStringLiteral("ISO List File(*.mst)|*.mst"), QStringLiteral(".mst"), name);
+    EXPECT_EQ(name, QStringLiteral("/keep/me.mst"));
+    FileDialogSeam::setNextFileName(QStringLiteral("/new/list.mst"));
+    AskSaveFileName(QStringLiteral("ISO List File(*.mst)|*.mst"), QStringLiteral(".mst"), name);
+    EXPECT_EQ(name, QStringLiteral("/new/list.mst"));
+    FileDialogSeam::disable();
+}
+
+TEST_F(PagesAndActions, TheReaderListIgnoresTypedCharacters)
+{
+    QComboBox *list = m_form->CboCdList;
+    list->addItems({QStringLiteral("D:Vendor Reader"), QStringLiteral("E:Other Writer")});
+    list->setCurrentIndex(0);
+    QTest::keyClicks(list, QStringLiteral("E "));
+    EXPECT_EQ(list->currentIndex(), 0);
+    // Picking from the list still works, by keys that type nothing.
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->currentIndex(), 1);
+}
+
+TEST_F(PagesAndActions, AboutShowsTheAboutWindowModally)
+{
+    TAboutForm *about = m_form->secondaryWindows().AboutForm;
+    bool wasModal = false;
+    QTimer::singleShot(0, about, [&] {
+        wasModal = about->isVisible() && about->isModal();
+        about->reject();
+    });
+    m_form->ActAbout->trigger();
+    EXPECT_TRUE(wasModal);
+}
+
+TEST_F(PagesAndActions, CloseEndsTheWindowAndWritesTheSettings)
+{
+    m_form->show();
+    m_form->ActMainFormMinSize->trigger();
+    EXPECT_TRUE(m_form->isMinimized());
+    m_form->ActApplicationClose->trigger();
+    EXPECT_FALSE(m_form->isVisible());
+    EXPECT_TRUE(QFile::exists(programFolder() + QStringLiteral("Kestrane_option.ini")));
+    EXPECT_TRUE(QFile::exists(programFolder() + QStringLiteral("Kestrane_skinfile.ini")));
+}
+
+} // namespace

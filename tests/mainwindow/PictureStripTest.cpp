@@ -1,0 +1,137 @@
+#include "MainFormFixture.h"
+
+#include "PictureStrip.h"
+#include "TNotebook.h"
+#include "TsuiImageButton.h"
+#include "TsuiSkinForm.h"
+
+#include <QAction>
+#include <QEnterEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace {
+
+using Strip = MainFormFixture;
+
+void enter(QWidget *widget)
+{
+    QEnterEvent event(QPointF(1, 1), QPointF(1, 1), widget->mapToGlobal(QPointF(1, 1)));
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+void moveOver(QWidget *widget)
+{
+    QMouseEvent event(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+// Counts how often a banner is hidden or shown.
+class Flips final : public QObject
+{
+public:
+    explicit Flips(QWidget *watched) { watched->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show || event->type() == QEvent::Hide)
+            ++count;
+        return false;
+    }
+};
+
+TEST_F(Strip, EnteringAButtonShowsItsBanner)
+{
+    TMainForm &f = *m_form;
+    const std::pair<TsuiImageButton *, QLabel *> rows[] = {
+        {f.suiImageButton5, f.ImgCDTOISO},        {f.suiImageButton6, f.ImgDATATOISO},
+        {f.suiImageButton7, f.ImgBURNISO},        {f.suiImageButton8, f.ImgAbout},
+        {f.suiImageButton1, f.ImgWEBSITE},        {f.suiImageButton2, f.ImgEmail},
+        {f.suiImageButton4, f.ImgHelp},           {f.suiImageButton9, f.ImgBtnAddFile},
+        {f.suiImageButton10, f.ImgBtnRemoveFile}, {f.suiImageButton11, f.ImgBtnClearAll},
+        {f.suiImageButton13, f.ImgBtnSaveList},   {f.suiImageButton14, f.ImgBtnLoadList},
+        {f.suiImageButton12, f.ImgBtnMakeIso},    {f.suiImageButton15, f.ImgBtnMakeIso},
+        {f.suiImageButton16, f.ImgBtnBurnIso},    {f.suiImageButton17, f.ImgBtnCancel},
+    };
+    for (const auto &[button, banner] : rows) {
+        SCOPED_TRACE(button->objectName().toStdString());
+        f.ShowPictureStrip(f.ImgHelp == banner ? f.ImgAbout : f.ImgHelp);
+        enter(button);
+        EXPECT_EQ(f.pictureStrip()->visibleBanner(), banner);
+        EXPECT_FALSE(banner->pixmap().isNull());
+    }
+    // Erase and the two title-bar buttons leave the strip as it is.
+    for (TsuiImageButton *button : {f.suiImageButton20, f.suiImageButton18, f.suiImageButton19}) {
+        SCOPED_TRACE(button->objectName().toStdString());
+        enter(button);
+        EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBtnCancel);
+    }
+}
+
+TEST_F(Strip, TheBackgroundBringsBackThePageBannerOnlyWhenItIsNotUp)
+{
+    TMainForm &f = *m_form;
+    struct Row
+    {
+        QAction *TMainForm::*page;
+        QLabel *TMainForm::*banner;
+    };
+    for (const Row &row : {Row {&TMainForm::ActCDTOISO, &TMainForm::ImgCDTOISO},
+                           Row {&TMainForm::ActFILETOISO, &TMainForm::ImgDATATOISO},
+                           Row {&TMainForm::ActBURNISO, &TMainForm::ImgBURNISO}}) {
+        (f.*row.page)->trigger();
+        QLabel *banner = f.*row.banner;
+        SCOPED_TRACE(banner->objectName().toStdString());
+        for (QWidget *background :
+             {static_cast<QWidget *>(f.suiSkinForm1), static_cast<QWidget *>(f.Notebook)}) {
+            enter(f.suiImageButton8);
+            ASSERT_EQ(f.pictureStrip()->visibleBanner(), f.ImgAbout);
+            moveOver(background);
+            EXPECT_EQ(f.pictureStrip()->visibleBanner(), banner);
+
+            Flips flips(banner);
+            moveOver(background);
+            moveOver(background);
+            EXPECT_EQ(flips.count, 0);
+        }
+    }
+}
+
+TEST_F(Strip, ThePointerOverTheTreeLeavesTheButtonBannerUp)
+{
+    TMainForm &f = *m_form;
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    f.ActFILETOISO->trigger();
+    QWindow *window = f.windowHandle();
+    const auto at = [&f](QWidget *w, QPoint offset = {5, 5}) {
+        return w->mapTo(&f, offset);
+    };
+
+    // The pointer comes in over the frame, then goes to a button.
+    QTest::mouseMove(window, QPoint(300, 20));
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgDATATOISO);
+    QTest::mouseMove(window, at(f.suiImageButton9));
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBtnAddFile);
+    QTest::mouseMove(window, at(f.TsListDir->viewport(), {30, 30}));
+    QTest::mouseMove(window, at(f.LsviewFile->viewport(), {30, 30}));
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBtnAddFile);
+    // The free space of the page, below the views.
+    QTest::mouseMove(window, at(f.Notebook, {5, 232}));
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgDATATOISO);
+
+    QTest::mouseMove(window, at(f.suiImageButton6));
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgDATATOISO);
+    QTest::mouseMove(window, at(f.suiImageButton8));
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgAbout);
+    // The frame's skin between the buttons.
+    QTest::mouseMove(window, QPoint(300, 20));
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgDATATOISO);
+}
+
+} // namespace
