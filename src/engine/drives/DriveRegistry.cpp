@@ -67,16 +67,16 @@ bool DriveRegistry::initialize()
         entry->description = description;
         m_entries.push_back(std::move(entry));
     }
-    for (const VirtualDriveSpec &spec : virtualDrives.drives) {
+    for (const VirtualDrive &drive : virtualDrives.drives) {
         auto entry = std::make_unique<Entry>();
         entry->description.vendor = QStringLiteral("Kestrane");
         entry->description.product = QStringLiteral("Virtual Recorder");
-        entry->description.address = QStringLiteral("stdio:") + spec.path;
-        entry->description.devicePath = spec.path;
+        entry->description.address = QStringLiteral("stdio:") + drive.path;
+        entry->description.devicePath = drive.path;
         entry->description.writer = true;
         entry->isVirtual = true;
-        entry->virtualPath = spec.path;
-        entry->virtualSize = spec.size;
+        entry->virtualPath = drive.path;
+        entry->virtualSize = drive.size;
         m_entries.push_back(std::move(entry));
     }
     const int lettersAvailable = LastLetter - FirstLetter + 1;

@@ -45,13 +45,13 @@ VirtualDriveList parseVirtualDrives(const QString &value)
     VirtualDriveList list;
     const QStringList entries = value.split(QLatin1Char(':'), Qt::SkipEmptyParts);
     for (const QString &entry : entries) {
-        VirtualDriveSpec spec;
+        VirtualDrive drive;
         QString path = entry;
         const qsizetype equals = entry.lastIndexOf(QLatin1Char('='));
         if (equals >= 0) {
             path = entry.left(equals);
-            spec.size = parseDriveSize(entry.mid(equals + 1));
-            if (spec.size < 0) {
+            drive.size = parseDriveSize(entry.mid(equals + 1));
+            if (drive.size < 0) {
                 list.problems.append(
                     QStringLiteral("\"%1\": the size is not a number of bytes with an optional "
                                    "K, M or G")
@@ -63,8 +63,8 @@ VirtualDriveList parseVirtualDrives(const QString &value)
             list.problems.append(QStringLiteral("\"%1\": no file given").arg(entry));
             continue;
         }
-        spec.path = QFileInfo(path).absoluteFilePath();
-        list.drives.push_back(spec);
+        drive.path = QFileInfo(path).absoluteFilePath();
+        list.drives.push_back(drive);
     }
     return list;
 }

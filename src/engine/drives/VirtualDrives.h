@@ -11,7 +11,7 @@ namespace Drives {
 
 constexpr int64_t DefaultVirtualDriveSize = 4'700'372'992; // a single-layer DVD
 
-struct VirtualDriveSpec
+struct VirtualDrive
 {
     QString path; // absolute
     int64_t size = DefaultVirtualDriveSize;
@@ -19,7 +19,7 @@ struct VirtualDriveSpec
 
 struct VirtualDriveList
 {
-    std::vector<VirtualDriveSpec> drives;
+    std::vector<VirtualDrive> drives;
     QStringList problems; // entries that were left out, each with its reason
 };
 

@@ -35,14 +35,14 @@ protected:
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    // Lists the given drive specs; answers the index of the first one.
-    int initDrives(const QStringList &specs)
+    // Lists the given drive entries; answers the index of the first one.
+    int initDrives(const QStringList &entries)
     {
-        qputenv("KESTRANE_VIRTUAL_DRIVES", specs.join(QLatin1Char(':')).toLocal8Bit());
+        qputenv("KESTRANE_VIRTUAL_DRIVES", entries.join(QLatin1Char(':')).toLocal8Bit());
         m_engine = std::make_unique<TDVDWriterPro2>(TDVDWriterPro2::Instance::DVDWriterPro);
         m_events = std::make_unique<EngineEvents>(*m_engine);
         EXPECT_TRUE(m_engine->InitializeDrives(0));
-        return m_engine->DriveCount() - int(specs.size());
+        return m_engine->DriveCount() - int(entries.size());
     }
 
     // An ISO made by genisoimage from a small tree.
