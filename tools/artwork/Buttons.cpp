@@ -203,8 +203,8 @@ Painter pageButton(Tone tone, Glyph glyph, QString label, qreal width, qreal hei
         QColor top, bottom, border, ink;
         switch (tone) {
         case Tone::Primary: {
-            const QColor t[] = {QColor(0xf8, 0xbe, 0x5c), QColor(0xfb, 0xcf, 0x7a), QColor(0xd7, 0x83, 0x22)};
-            const QColor b[] = {QColor(0xe5, 0x8c, 0x24), QColor(0xee, 0x9c, 0x34), QColor(0xee, 0xa0, 0x3e)};
+            const QColor t[] = {QColor(0xf8, 0xb9, 0x52), QColor(0xff, 0xb8, 0x45), QColor(0xc9, 0x74, 0x16)};
+            const QColor b[] = {QColor(0xe2, 0x86, 0x1c), QColor(0xf2, 0x80, 0x12), QColor(0xe8, 0x96, 0x30)};
             top = t[s], bottom = b[s], border = QColor(0xa8, 0x5e, 0x10), ink = Qt::white;
             break;
         }
@@ -235,15 +235,11 @@ Painter pageButton(Tone tone, Glyph glyph, QString label, qreal width, qreal hei
             p.drawRoundedRect(box.adjusted(1, 1, -1, -box.height() / 2), 6, 6);
         }
 
-        QFont font = Palette::condensed(11, true);
-        const qreal glyphSize = 14, gap = 4;
-        qreal textWidth = QFontMetricsF(font).horizontalAdvance(label);
-        bool withGlyph = textWidth + glyphSize + gap <= box.width() - 10;
-        if (!withGlyph) {
-            font = Palette::condensed(10, true);
-            textWidth = QFontMetricsF(font).horizontalAdvance(label);
-            withGlyph = textWidth + glyphSize + gap <= box.width() - 8;
-        }
+        // One size for every page button; the picture is left out where the word needs the room.
+        const QFont font = Palette::condensed(11, true);
+        const qreal glyphSize = 13, gap = 3;
+        const qreal textWidth = QFontMetricsF(font).horizontalAdvance(label);
+        const bool withGlyph = textWidth + glyphSize + gap <= box.width() - 8;
         const qreal total = textWidth + (withGlyph ? glyphSize + gap : 0);
         const qreal left = box.center().x() - total / 2;
         const QColor accent = tone == Tone::Light ? Palette::Coral : Palette::Ice;
@@ -253,7 +249,7 @@ Painter pageButton(Tone tone, Glyph glyph, QString label, qreal width, qreal hei
         p.setFont(font);
         const QRectF text(left + (withGlyph ? glyphSize + gap : 0), box.top(), textWidth + 2, box.height());
         if (tone != Tone::Light) {
-            p.setPen(QColor(0, 0, 0, 60));
+            p.setPen(QColor(0, 0, 0, tone == Tone::Primary ? 90 : 60));
             p.drawText(text.translated(0, 1), Qt::AlignLeft | Qt::AlignVCenter, label);
         }
         p.setPen(ink);
