@@ -241,8 +241,11 @@ IsoDir *LocalSourceAdder::addChild(IsoDir *dir, const QString &dirDest, SourceFo
 
 void LocalSourceAdder::skip(const QByteArray &path, const QString &reason)
 {
-    if (m_skipped++ == 0)
+    // Folders are walked in descending name order: the one named is the first in name order.
+    if (m_skipped++ == 0 || path < m_firstSkippedPath) {
+        m_firstSkippedPath = path;
         m_firstSkipped = QStringLiteral("%1: %2").arg(QFile::decodeName(path), reason);
+    }
 }
 
 void LocalSourceAdder::throwIfSkipped() const

@@ -48,5 +48,6 @@ private:
     const ItemSink &m_sink;
     std::vector<std::pair<dev_t, ino_t>> m_ancestors; // folders being walked: a bind-mount loop ends here
     int m_skipped = 0;
+    QByteArray m_firstSkippedPath;
     QString m_firstSkipped;
 };

@@ -328,10 +328,8 @@ TEST(ImageBigFile, SparseFileOf4p5GiBRaisesTheLevel)
         return same && compared == size;
     };
     EXPECT_TRUE(streamed(QStringLiteral("bsdtar"), {QStringLiteral("-xOf"), iso, QStringLiteral("big.bin")}));
-    EXPECT_TRUE(streamed(QStringLiteral("xorriso"),
-                         {QStringLiteral("-osirrox"), QStringLiteral("on"), QStringLiteral("-indev"), iso,
-                          QStringLiteral("-extract_single"), QStringLiteral("/big.bin"),
-                          QStringLiteral("/dev/stdout")}));
+    EXPECT_TRUE(streamed(QStringLiteral("7z"),
+                         {QStringLiteral("x"), QStringLiteral("-so"), iso, QStringLiteral("big.bin")}));
     QFile::remove(iso);
 }
 

@@ -1,0 +1,178 @@
+// Faults while adding and writing: what is left on disk and what the engine answers.
+#include "ImageTestSupport.h"
+#include "KestraneError.h"
+#include "TDVDWriterPro2.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace ImageTest;
+
+namespace {
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+class ImageFaults : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_source = m_work.filePath(QStringLiteral("src"));
+        writeFile(m_source + QStringLiteral("/small.txt"), "small");
+        writeFile(m_source + QStringLiteral("/sub/big.bin"), patterned(6 << 20, 9));
+        m_target = m_work.filePath(QStringLiteral("target"));
+        makeDirs(m_target);
+        writeFile(m_target + QStringLiteral("/out.iso"), "the old image");
+    }
+    // The target folder holds the untouched old image and nothing else.
+    void expectTargetUntouched()
+    {
+        EXPECT_EQ(entriesOf(m_target), QStringList({QStringLiteral("out.iso")}));
+        QFile old(m_target + QStringLiteral("/out.iso"));
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), QByteArray("the old image"));
+    }
+    QString iso() const { return m_target + QStringLiteral("/out.iso"); }
+
+    QTemporaryDir m_work;
+    QString m_source;
+    QString m_target;
+};
+
+TEST_F(ImageFaults, ReadOnlyTargetFolderFailsAndKeepsTheOldFile)
+{
+    openForOthers(m_source + QStringLiteral("/sub"));
+    ASSERT_EQ(::chmod(QFile::encodeName(m_target).constData(), 0555), 0);
+    const QString target = iso();
+    const QString source = m_source;
+    const int code = runAsNobody([&] {
+        TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+        engine.AddFolder(QStringLiteral("\\"), source + QStringLiteral("/*.*"));
+        if (engine.WriteImageFile(target))
+            return 1;
+        return engine.LastImageError().contains(QStringLiteral("Permission denied")) ? 0 : 2;
+    });
+    EXPECT_EQ(code, 0);
+    expectTargetUntouched();
+}
+
+TEST_F(ImageFaults, FileSizeLimitMidWriteFailsAndKeepsTheOldFile)
+{
+    const QString target = iso();
+    const QString source = m_source;
+    const int code = runInChild([&] {
+        TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+        engine.AddFolder(QStringLiteral("\\"), source + QStringLiteral("/*.*"));
+        const rlimit limit {2 << 20, 2 << 20};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return 3;
+        if (engine.WriteImageFile(target))
+            return 1;
+        return engine.LastImageError().contains(QStringLiteral("too large")) ? 0 : 2;
+    });
+    EXPECT_EQ(code, 0);
+    expectTargetUntouched();
+}
+
+struct SourceFault
+{
+    const char *name;
+    std::function<void(const QString &file)> apply;
+};
+
+const SourceFault SourceFaults[] = {
+    {"deleted",
+     [](const QString &file) {
+         ASSERT_TRUE(QFile::remove(file));
+     }},
+    {"shrunk",
+     [](const QString &file) {
+         ASSERT_TRUE(QFile::resize(file, 1000));
+     }},
+    {"replaced_by_a_fifo",
+     [](const QString &file) {
+         ASSERT_TRUE(QFile::remove(file));
+         makeFifo(file);
+     }},
+};
+
+class ImageSourceFaults : public ImageFaults, public ::testing::WithParamInterface<SourceFault>
+{
+};
+
+TEST_P(ImageSourceFaults, WriteFailsLeavesNothingAndTheEngineWritesAgainLater)
+{
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+    engine.AddFolder(QStringLiteral("\\"), m_source + QStringLiteral("/*.*"));
+    const QString big = m_source + QStringLiteral("/sub/big.bin");
+    GetParam().apply(big);
+    EXPECT_FALSE(engine.WriteImageFile(iso()));
+    EXPECT_TRUE(engine.LastImageError().contains(big)) << engine.LastImageError().toStdString();
+    expectTargetUntouched();
+
+    QFile::remove(big);
+    writeFile(big, patterned(6 << 20, 9));
+    ASSERT_TRUE(engine.WriteImageFile(iso())) << engine.LastImageError().toStdString();
+    EXPECT_EQ(QFileInfo(iso()).size(), engine.ImageSizeBlocks() * 2048);
+    EXPECT_EQ(entriesOf(m_target), QStringList({QStringLiteral("out.iso")}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ImageSourceFaults, ::testing::ValuesIn(SourceFaults),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(ImageFaults, UnreadableEntriesAreSkippedAndNamedOnce)
+{
+    writeFile(m_source + QStringLiteral("/a-secret.txt"), "secret");
+    writeFile(m_source + QStringLiteral("/locked/inside.txt"), "inside");
+    ASSERT_EQ(::chmod(QFile::encodeName(m_source + QStringLiteral("/a-secret.txt")).constData(), 0600), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(m_source + QStringLiteral("/locked")).constData(), 0700), 0);
+    openForOthers(m_source + QStringLiteral("/sub"));
+    const QString source = m_source;
+    const int code = runAsNobody([&] {
+        TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+        EventLog log(engine);
+        try {
+            engine.AddFolder(QStringLiteral("\\Data"), source + QStringLiteral("/*.*"));
+            return 1;
+        } catch (const KestraneError &e) {
+            if (!e.message().contains(source + QStringLiteral("/a-secret.txt")) ||
+                !e.message().contains(QLatin1Char('2')))
+                return 2;
+        }
+        const QStringList expected {QStringLiteral("\\Data"), QStringLiteral("\\Data\\small.txt"),
+                                    QStringLiteral("\\Data\\sub"), QStringLiteral("\\Data\\sub\\big.bin")};
+        return log.addedPaths() == expected ? 0 : 3;
+    });
+    EXPECT_EQ(code, 0);
+}
+
+TEST_F(ImageFaults, SymlinkLoopsAndFifosDoNotStopAnAdd)
+{
+    makeSymlink(QStringLiteral("."), m_source + QStringLiteral("/loop"));
+    makeSymlink(QStringLiteral("b"), m_source + QStringLiteral("/a"));
+    makeSymlink(QStringLiteral("a"), m_source + QStringLiteral("/b"));
+    makeSymlink(QStringLiteral(".."), m_source + QStringLiteral("/sub/up"));
+    makeFifo(m_source + QStringLiteral("/sub/fifo"));
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+    EventLog log(engine);
+    engine.AddFolder(QStringLiteral("\\"), m_source + QStringLiteral("/*.*"));
+    EXPECT_FALSE(log.addedPaths().contains(QStringLiteral("\\sub\\fifo")));
+    ASSERT_TRUE(engine.WriteImageFile(iso()));
+    const QString extracted = m_work.filePath(QStringLiteral("x"));
+    ASSERT_TRUE(extractWithXorriso(iso(), extracted));
+    EXPECT_EQ(compareTrees(m_source, extracted), QStringList());
+}
+
+} // namespace
