@@ -1,4 +1,5 @@
 #include "ArtworkFiles.h"
+#include "ButtonFaces.h"
 #include "GlobalSettings.h"
 #include "MainFormBuild.h"
 #include "PictureStrip.h"
@@ -11,22 +12,16 @@
 #include <QLabel>
 #include <QPixmap>
 
-using ArtworkFiles::ButtonState;
-
 TsuiImageButton *MainFormBuild::makeButton(QWidget *parent, const QString &name, const char *face, QPoint pos,
                                            bool transparent)
 {
-    const QString folder = Globals().ExeFolder;
     auto *button = new TsuiImageButton(parent);
     button->setObjectName(name);
     button->setUIStyle(QStringLiteral("FromThemeFile"));
     button->move(pos);
     button->setAutoSize(true);
     button->setTransparent(transparent);
-    button->setPicNormal(TsuiPicture::fromFile(folder + ArtworkFiles::button(face, ButtonState::Normal)));
-    button->setPicMouseOn(TsuiPicture::fromFile(folder + ArtworkFiles::button(face, ButtonState::MouseOn)));
-    button->setPicMouseDown(
-        TsuiPicture::fromFile(folder + ArtworkFiles::button(face, ButtonState::MouseDown)));
+    LoadButtonFace(button, Globals().ExeFolder, face);
     return button;
 }
 

@@ -1,10 +1,15 @@
 #include "MainFormFixture.h"
 
+#include "GlobalSettings.h"
+#include "MessageBox.h"
+#include "PictureStrip.h"
 #include "TNotebook.h"
 #include "TsuiImageButton.h"
 #include "TsuiSkinForm.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -95,6 +100,24 @@ TEST_F(Frame, TransparentButtonsShowTheSkinAtTheirCutOutPixels)
         }
         EXPECT_GT(keyed, 0);
     }
+}
+
+TEST_F(Frame, MissingPicturesLeaveBlanksButAWorkingWindow)
+{
+    const QString empty = m_root.filePath(QStringLiteral("bare")) + QLatin1Char('/');
+    ASSERT_TRUE(QDir().mkpath(empty));
+    Globals().ExeFolder = empty;
+    TMainForm bare;
+    EXPECT_EQ(bare.size(), QSize(718, 463));
+    EXPECT_TRUE(bare.mask().isEmpty());
+    EXPECT_EQ(bare.suiImageButton5->currentPicture().size(), QSize(74, 21));
+    EXPECT_EQ(bare.suiImageButton5->size(), QSize(75, 25)); // no picture size to take
+    bare.ActBURNISO->trigger();
+    EXPECT_EQ(bare.currentPageName(), QStringLiteral("BURNISO"));
+    EXPECT_EQ(bare.pictureStrip()->visibleBanner(), bare.ImgBURNISO);
+    EXPECT_TRUE(bare.ImgBURNISO->pixmap().isNull());
+    for (const auto &shown : MessageBoxSeam::takeShown())
+        EXPECT_NE(shown.kind, 0) << shown.text.toStdString();
 }
 
 } // namespace

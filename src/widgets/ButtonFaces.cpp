@@ -1,0 +1,14 @@
+#include "ButtonFaces.h"
+
+#include "ArtworkFiles.h"
+#include "TsuiImageButton.h"
+
+void LoadButtonFace(TsuiImageButton *button, const QString &exeFolder, const char *face)
+{
+    using ArtworkFiles::ButtonState;
+    button->setPicNormal(TsuiPicture::fromFile(exeFolder + ArtworkFiles::button(face, ButtonState::Normal)));
+    button->setPicMouseOn(
+        TsuiPicture::fromFile(exeFolder + ArtworkFiles::button(face, ButtonState::MouseOn)));
+    button->setPicMouseDown(
+        TsuiPicture::fromFile(exeFolder + ArtworkFiles::button(face, ButtonState::MouseDown)));
+}
