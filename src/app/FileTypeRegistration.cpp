@@ -3,11 +3,11 @@
 #include "GlobalSettings.h"
 #include "KestraneError.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QBuffer>
 #include <QImageReader>
 #include <QProcess>
 #include <QSaveFile>
@@ -59,6 +59,12 @@ QByteArray iconPng()
     return png;
 }
 
+bool cacheNamesListType(const QString &globs)
+{
+    QFile file(globs);
+    return file.open(QIODevice::ReadOnly) && file.readAll().contains("application/x-kestrane-filelist:*.mst");
+}
+
 } // namespace
 
 QString DataHomeFolder()
@@ -73,13 +79,17 @@ void RegisterListFileType()
 {
     const QString dataHome = DataHomeFolder();
     const QString mimeFolder = dataHome + QStringLiteral("/mime");
-    bool changed = writeIfChanged(mimeFolder + QStringLiteral("/packages/kestrane-filelist.xml"), kPackageXml);
+    bool changed =
+        writeIfChanged(mimeFolder + QStringLiteral("/packages/kestrane-filelist.xml"), kPackageXml);
     const QByteArray png = iconPng();
     if (!png.isEmpty()) {
         changed |= writeIfChanged(
-            dataHome + QStringLiteral("/icons/hicolor/32x32/mimetypes/application-x-kestrane-filelist.png"), png);
+            dataHome + QStringLiteral("/icons/hicolor/32x32/mimetypes/application-x-kestrane-filelist.png"),
+            png);
     }
-    if (!changed && QFileInfo::exists(mimeFolder + QStringLiteral("/globs2")))
+    // An unchanged package needs no rebuild only when the cache already names the type: a cache
+    // made without it (the tool missing last time, or rebuilt by another program since) is renewed.
+    if (!changed && cacheNamesListType(mimeFolder + QStringLiteral("/globs2")))
         return;
     // Rebuilding the MIME cache takes a moment; it runs on its own and never holds up start-up.
     const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));

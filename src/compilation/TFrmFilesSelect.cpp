@@ -1,9 +1,372 @@
 #include "TFrmFilesSelect.h"
 
+#include "GlobalSettings.h"
+#include "ImageList.h"
+#include "KestraneError.h"
+#include "MessageBox.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+
+const QChar Backslash = QLatin1Char('\\');
+
+// A Linux name may hold "\", which the image's path notation reserves: the engine stores it as "_".
+QString imageName(QString name)
+{
+    return name.replace(Backslash, QLatin1Char('_'));
+}
+
+// The hourglass over the item view and the window while the adds run.
+class AddCursor final
+{
+public:
+    AddCursor(QWidget *view, QWidget *window)
+        : m_view(view)
+        , m_window(window)
+    {
+        m_view->setCursor(Qt::WaitCursor);
+        m_window->setCursor(Qt::WaitCursor);
+    }
+    ~AddCursor()
+    {
+        m_view->unsetCursor();
+        m_window->unsetCursor();
+    }
+    AddCursor(const AddCursor &) = delete;
+    AddCursor &operator=(const AddCursor &) = delete;
+
+private:
+    QWidget *m_view;
+    QWidget *m_window;
+};
+
+struct Chosen
+{
+    bool folder;
+    QString fullPath;
+    QString displayName;
+};
+
+} // namespace
+
 TFrmFilesSelect::TFrmFilesSelect(QWidget *parent)
-    : QDialog(parent)
+    : QDialog(parent,
+              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("FrmFilesSelect"));
     setWindowTitle(QStringLiteral("Select Files and Folders"));
-    resize(488, 271);
+    setFixedSize(488, 271);
+
+    m_model = new QFileSystemModel(this);
+    // Hidden entries are not listed; "." and ".." neither.
+    m_model->setFilter(QDir::AllDirs | QDir::Files | QDir::Drives | QDir::NoDotAndDotDot);
+    m_model->setReadOnly(false); // names can be edited in place
+    m_model->setResolveSymlinks(false);
+
+    buildLocationBar();
+    buildViews();
+
+    BtnAdd = new QPushButton(QStringLiteral("Add"), this);
+    BtnAdd->setObjectName(QStringLiteral("BtnAdd"));
+    BtnAdd->setGeometry(304, 240, 75, 25);
+    BtnAdd->setAutoDefault(false);
+    BtnFinished = new QPushButton(QStringLiteral("Close"), this);
+    BtnFinished->setObjectName(QStringLiteral("BtnFinished"));
+    BtnFinished->setGeometry(392, 240, 75, 25);
+    BtnFinished->setAutoDefault(false);
+    connect(BtnAdd, &QPushButton::clicked, this, [this] { guarded([this] { BtnAddClick(); }); });
+    connect(BtnFinished, &QPushButton::clicked, this, &TFrmFilesSelect::BtnFinishedClick);
+
+    setCurrentFolder(QDir::homePath());
+    Details1Click();
+}
+
+TFrmFilesSelect::~TFrmFilesSelect() = default;
+
+void TFrmFilesSelect::buildLocationBar()
+{
+    const QList<QIcon> pictures = LoadImageList(Globals().ExeFolder);
+
+    Label1 = new QLabel(QStringLiteral("Location"), this);
+    Label1->move(8, 16);
+    Label1->adjustSize();
+
+    ShellDeviceBox = new QComboBox(this);
+    ShellDeviceBox->setObjectName(QStringLiteral("ShellDeviceBox"));
+    ShellDeviceBox->setGeometry(59, 12, 350, 22);
+    ShellDeviceBox->setMaxVisibleItems(8);
+    connect(ShellDeviceBox, &QComboBox::activated, this,
+            [this](int index) { setCurrentFolder(ShellDeviceBox->itemData(index).toString()); });
+
+    SpeedButton1 = new QToolButton(this);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton1->setGeometry(418, 12, 23, 22);
+    SpeedButton1->setAutoRaise(true);
+    if (pictures.size() > 4)
+        SpeedButton1->setIcon(pictures[4]);
+    SpeedButton1->setToolTip(QStringLiteral("Up One Level"));
+    connect(SpeedButton1, &QToolButton::clicked, this, &TFrmFilesSelect::SpeedButton1Click);
+
+    PopupMenu1 = new QMenu(this);
+    auto *styles = new QActionGroup(this);
+    styles->setExclusive(true);
+    auto addStyle = [&](const QString &text, void (TFrmFilesSelect::*handler)()) {
+        QAction *action = PopupMenu1->addAction(text);
+        action->setCheckable(true);
+        styles->addAction(action);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    LargeIcons1 = addStyle(QStringLiteral("Large Icons"), &TFrmFilesSelect::LargeIcons1Click);
+    SmallIcons1 = addStyle(QStringLiteral("Small Icons"), &TFrmFilesSelect::SmallIcons1Click);
+    List1 = addStyle(QStringLiteral("List"), &TFrmFilesSelect::List1Click);
+    Details1 = addStyle(QStringLiteral("Details"), &TFrmFilesSelect::Details1Click);
+
+    ToolButton1 = new QToolButton(this);
+    ToolButton1->setObjectName(QStringLiteral("ToolButton1"));
+    ToolButton1->setGeometry(442, 12, 37, 22);
+    ToolButton1->setAutoRaise(true);
+    ToolButton1->setPopupMode(QToolButton::InstantPopup);
+    ToolButton1->setMenu(PopupMenu1);
+    if (pictures.size() > 5)
+        ToolButton1->setIcon(pictures[5]);
+    ToolButton1->setToolTip(QStringLiteral("View"));
+}
+
+void TFrmFilesSelect::buildViews()
+{
+    m_stack = new QStackedWidget(this);
+    m_stack->setObjectName(QStringLiteral("ShellListView"));
+    m_stack->setGeometry(8, 40, 473, 193);
+
+    m_listView = new QListView(m_stack);
+    m_listView->setModel(m_model);
+    m_listView->setResizeMode(QListView::Adjust);
+    m_listView->setWrapping(true);
+    m_listView->setUniformItemSizes(false);
+
+    m_detailsView = new QTreeView(m_stack);
+    m_detailsView->setModel(m_model);
+    m_detailsView->setRootIsDecorated(false);
+    m_detailsView->setItemsExpandable(false);
+    m_detailsView->setExpandsOnDoubleClick(false);
+    m_detailsView->setUniformRowHeights(true);
+    m_detailsView->setSortingEnabled(false);
+    m_detailsView->header()->setStretchLastSection(false);
+    m_detailsView->setColumnWidth(0, 200);
+
+    // One selection for both views, so a change of style keeps what is selected.
+    QItemSelectionModel *own = m_detailsView->selectionModel();
+    m_detailsView->setSelectionModel(m_listView->selectionModel());
+    delete own;
+
+    for (QAbstractItemView *view :
+         {static_cast<QAbstractItemView *>(m_listView), static_cast<QAbstractItemView *>(m_detailsView)}) {
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+        view->setDragDropMode(QAbstractItemView::NoDragDrop);
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QAbstractItemView::doubleClicked, this, &TFrmFilesSelect::openItem);
+        connect(view, &QWidget::customContextMenuRequested, this,
+                [this, view](const QPoint &pos) { showItemMenu(view, pos); });
+        m_stack->addWidget(view);
+    }
+    // Folders first, then by name.
+    m_model->sort(0, Qt::AscendingOrder);
+}
+
+QAbstractItemView *TFrmFilesSelect::ShellListView() const
+{
+    return static_cast<QAbstractItemView *>(m_stack->currentWidget());
+}
+
+void TFrmFilesSelect::setTarget(const FilesSelectTarget &target)
+{
+    m_target = target;
+}
+
+void TFrmFilesSelect::setCurrentFolder(const QString &path)
+{
+    const QString folder = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    if (!QFileInfo(folder).isDir())
+        return;
+    m_folder = folder;
+    const QModelIndex index = m_model->setRootPath(folder);
+    m_listView->setRootIndex(index);
+    m_detailsView->setRootIndex(index);
+    m_listView->selectionModel()->clear();
+    fillLocationBox();
+}
+
+void TFrmFilesSelect::fillLocationBox()
+{
+    QFileIconProvider icons;
+    const QSignalBlocker blocker(ShellDeviceBox);
+    ShellDeviceBox->clear();
+    const QString home = QDir::homePath();
+    // The folders from the file system's top down to the one shown, each indented by its depth.
+    QStringList chain;
+    for (QDir dir(m_folder);;) {
+        chain.prepend(dir.absolutePath());
+        if (dir.isRoot() || !dir.cdUp())
+            break;
+    }
+    if (!chain.contains(home))
+        ShellDeviceBox->addItem(icons.icon(QFileIconProvider::Folder), QStringLiteral("Home"), home);
+    for (qsizetype depth = 0; depth < chain.size(); ++depth) {
+        const QString &folder = chain[depth];
+        const QString name = depth == 0 ? folder : QFileInfo(folder).fileName();
+        const QIcon icon =
+            depth == 0 ? icons.icon(QFileIconProvider::Computer) : icons.icon(QFileIconProvider::Folder);
+        ShellDeviceBox->addItem(icon, QString(depth * 3, QLatin1Char(' ')) + name, folder);
+    }
+    ShellDeviceBox->setCurrentIndex(ShellDeviceBox->count() - 1);
+}
+
+void TFrmFilesSelect::openItem(const QModelIndex &index)
+{
+    if (index.isValid() && m_model->isDir(index))
+        setCurrentFolder(m_model->filePath(index));
+}
+
+void TFrmFilesSelect::showItemMenu(QAbstractItemView *view, const QPoint &pos)
+{
+    const QModelIndex index = view->indexAt(pos);
+    if (!index.isValid())
+        return;
+    QMenu menu(this);
+    if (m_model->isDir(index)) {
+        QAction *open = menu.addAction(QStringLiteral("Open"));
+        connect(open, &QAction::triggered, this, [this, index] { openItem(index); });
+    }
+    QAction *rename = menu.addAction(QStringLiteral("Rename"));
+    connect(rename, &QAction::triggered, view, [view, index] { view->edit(index); });
+    menu.exec(view->viewport()->mapToGlobal(pos));
+}
+
+void TFrmFilesSelect::SpeedButton1Click()
+{
+    QDir dir(m_folder);
+    if (dir.cdUp())
+        setCurrentFolder(dir.absolutePath());
+}
+
+void TFrmFilesSelect::LargeIcons1Click()
+{
+    m_listView->setViewMode(QListView::IconMode);
+    m_listView->setMovement(QListView::Static);
+    m_listView->setFlow(QListView::LeftToRight);
+    m_listView->setIconSize(QSize(32, 32));
+    m_listView->setGridSize(QSize(76, 64));
+    m_listView->setWordWrap(true);
+    m_stack->setCurrentWidget(m_listView);
+    LargeIcons1->setChecked(true);
+}
+
+void TFrmFilesSelect::SmallIcons1Click()
+{
+    m_listView->setViewMode(QListView::ListMode);
+    m_listView->setFlow(QListView::LeftToRight);
+    m_listView->setIconSize(QSize(16, 16));
+    m_listView->setGridSize(QSize(150, 20));
+    m_listView->setWordWrap(false);
+    m_stack->setCurrentWidget(m_listView);
+    SmallIcons1->setChecked(true);
+}
+
+void TFrmFilesSelect::List1Click()
+{
+    m_listView->setViewMode(QListView::ListMode);
+    m_listView->setFlow(QListView::TopToBottom);
+    m_listView->setIconSize(QSize(16, 16));
+    m_listView->setGridSize(QSize());
+    m_listView->setWordWrap(false);
+    m_stack->setCurrentWidget(m_listView);
+    List1->setChecked(true);
+}
+
+void TFrmFilesSelect::Details1Click()
+{
+    m_stack->setCurrentWidget(m_detailsView);
+    Details1->setChecked(true);
+}
+
+bool TFrmFilesSelect::guarded(const std::function<void()> &work)
+{
+    try {
+        work();
+        return true;
+    } catch (const KestraneError &error) {
+        ShowErrorBox(error.message());
+    } catch (const std::exception &error) {
+        ShowErrorBox(QString::fromLocal8Bit(error.what()));
+    }
+    return false;
+}
+
+void TFrmFilesSelect::BtnAddClick()
+{
+    // Paint what is pending (the pressed button) but take no new input while the adds run.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const QModelIndex root = ShellListView()->rootIndex();
+    QModelIndexList selected = m_listView->selectionModel()->selectedRows(0);
+    selected.erase(std::remove_if(selected.begin(), selected.end(),
+                                  [&root](const QModelIndex &index) { return index.parent() != root; }),
+                   selected.end());
+    if (selected.isEmpty() || !m_target.addFolder || !m_target.addFile)
+        return;
+    QString prefix;
+    if (m_target.selectedDestPath) {
+        const QString node = m_target.selectedDestPath();
+        if (node != QString(Backslash))
+            prefix = node;
+    }
+    // In the view's order: folders first, then by name.
+    std::sort(selected.begin(), selected.end(),
+              [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    QList<Chosen> chosen;
+    for (const QModelIndex &index : std::as_const(selected))
+        chosen.append({m_model->isDir(index), m_model->filePath(index), m_model->fileName(index)});
+    {
+        const AddCursor cursor(ShellListView()->viewport(), this);
+        for (const Chosen &item : std::as_const(chosen)) {
+            if (item.folder) {
+                if (chosen.size() == 1)
+                    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                m_target.addFolder(prefix + Backslash + imageName(item.displayName),
+                                   item.fullPath + QStringLiteral("/*.*"));
+            } else {
+                m_target.addFile(prefix + Backslash + imageName(QFileInfo(item.fullPath).fileName()),
+                                 item.fullPath);
+            }
+        }
+    }
+    if (m_target.refresh)
+        m_target.refresh();
+}
+
+void TFrmFilesSelect::BtnFinishedClick()
+{
+    if (guarded([this] { BtnAddClick(); }))
+        accept();
 }

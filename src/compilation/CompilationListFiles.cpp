@@ -1,0 +1,121 @@
+#include "CompilationPage.h"
+
+#include "FileDialogs.h"
+#include "KestraneError.h"
+#include "ListFile.h"
+#include "MessageBox.h"
+#include "TDVDWriterPro2.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+namespace {
+
+const QString ListFileFilter = QStringLiteral("ISO List File(*.mst)|*.mst");
+const QString NotAListFile =
+    QStringLiteral("The list file is not accord with the standard fomrat. Please select another one again.");
+const QString LoadError = QStringLiteral("File load error, please redo it.");
+
+// Sets a flag for as long as it lives, also when the scope ends with an error.
+class FlagScope final
+{
+public:
+    explicit FlagScope(bool &flag)
+        : m_flag(flag)
+    {
+        m_flag = true;
+    }
+    ~FlagScope() { m_flag = false; }
+    FlagScope(const FlagScope &) = delete;
+    FlagScope &operator=(const FlagScope &) = delete;
+
+private:
+    bool &m_flag;
+};
+
+} // namespace
+
+// A loaded list goes to the engine; the tree grows again from the engine's events.
+class CompilationPage::PageListSink final : public ListFile::Sink
+{
+public:
+    explicit PageListSink(CompilationPage &page)
+        : m_page(page)
+    { }
+    void reset() override
+    {
+        m_page.m_c.DVDWriterPro21->ResetImage();
+        m_page.deleteNodesBelowRoot();
+    }
+    void addFolder(const QString &destFolder, const QString &source) override
+    {
+        m_page.m_c.DVDWriterPro21->AddFolder(destFolder, source);
+    }
+
+private:
+    CompilationPage &m_page;
+};
+
+void CompilationPage::ActSaveFileListExecute()
+{
+    guarded([this] {
+        QStringList ownBuffer;
+        QStringList &buffer = m_c.FileListBuffer ? *m_c.FileListBuffer : ownBuffer;
+        buffer.clear();
+        buffer.append(QString::fromLatin1(ListFile::Header));
+        {
+            // The enumeration handler adds each file's line, and its row to the file list.
+            const RowBatch batch(*this);
+            const FlagScope collecting(m_collectingListLines);
+            QStringList paths;
+            for (QTreeWidgetItemIterator it(m_c.TsListDir); *it; ++it)
+                paths.append((*it)->data(0, DestPathRole).toString());
+            for (const QString &path : std::as_const(paths))
+                m_c.DVDWriterPro21->EnumItems(path);
+        }
+        QString fileName;
+        AskSaveFileName(ListFileFilter, QStringLiteral(".txt"), fileName);
+        if (!fileName.isEmpty()) {
+            // Written aside and renamed over the old file: a failed write leaves no half list.
+            QSaveFile file(fileName);
+            const QByteArray bytes = ListFile::encode(buffer);
+            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+                throw KestraneError(
+                    QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
+        }
+        TsListDirClick();
+    });
+}
+
+void CompilationPage::ActLoadFileListExecute()
+{
+    guarded([this] {
+        QString fileName;
+        AskOpenFileName(ListFileFilter, QStringLiteral(".mst"), fileName);
+        if (fileName.isEmpty())
+            return;
+        QFile file(fileName);
+        ListFile::LoadResult result = ListFile::LoadResult::LoadError;
+        if (file.open(QIODevice::ReadOnly)) {
+            PageListSink sink(*this);
+            result = ListFile::load(file, sink);
+        }
+        switch (result) {
+        case ListFile::LoadResult::NotAListFile:
+            ShowMessageBox(NotAListFile, 1);
+            return;
+        case ListFile::LoadResult::LoadError:
+            ShowMessageBox(LoadError, 1);
+            return;
+        case ListFile::LoadResult::Loaded:
+            break;
+        }
+        try {
+            RefreshCompilation();
+        } catch (const KestraneError &) {
+            ShowMessageBox(LoadError, 1);
+        }
+    });
+}

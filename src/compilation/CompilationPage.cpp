@@ -1,0 +1,238 @@
+#include "CompilationPage.h"
+
+#include "GlobalSettings.h"
+#include "ImageList.h"
+#include "KestraneError.h"
+#include "MessageBox.h"
+#include "TDVDWriterPro2.h"
+#include "TFrmFilesSelect.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QSplitter>
+#include <QTreeWidget>
+
+#include <exception>
+
+namespace {
+constexpr int TreeStartWidth = 193;
+constexpr int MinimumPaneWidth = 50;
+constexpr int PictureCount = 6;
+} // namespace
+
+CompilationPage::CompilationPage(const CompilationControls &controls, QObject *parent)
+    : QObject(parent)
+    , m_c(controls)
+{
+    Q_ASSERT(m_c.DVDWriterPro21 && m_c.TsListDir && m_c.LsviewFile);
+    m_pictures = LoadImageList(Globals().ExeFolder);
+    while (m_pictures.size() < PictureCount)
+        m_pictures.append(QIcon());
+    // A node shows its own picture, and the open folder while it is selected.
+    const QPixmap openFolder = m_pictures[0].pixmap(16, 16);
+    for (const QIcon &picture : std::as_const(m_pictures)) {
+        QIcon icon;
+        const QPixmap normal = picture.pixmap(16, 16);
+        if (!normal.isNull())
+            icon.addPixmap(normal, QIcon::Normal);
+        if (!openFolder.isNull())
+            icon.addPixmap(openFolder, QIcon::Selected);
+        m_nodeIcons.append(icon);
+    }
+    m_fileIcon = m_pictures[3];
+    setUpViews();
+    connectControls();
+}
+
+CompilationPage::~CompilationPage()
+{
+    qDeleteAll(m_pendingRows);
+}
+
+void CompilationPage::setUpViews()
+{
+    QTreeWidget *tree = m_c.TsListDir;
+    tree->setHeaderHidden(true);
+    tree->setColumnCount(1);
+    tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tree->setIconSize(QSize(16, 16));
+    tree->setMinimumWidth(MinimumPaneWidth);
+    tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    tree->installEventFilter(this);
+    tree->viewport()->installEventFilter(this);
+
+    QTreeWidget *list = m_c.LsviewFile;
+    list->setColumnCount(2);
+    list->setHeaderLabels({QStringLiteral("File Name"), QStringLiteral("Size")});
+    list->header()->setStretchLastSection(false);
+    list->setColumnWidth(0, 200);
+    list->setColumnWidth(1, 80);
+    list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
+    list->setUniformRowHeights(true);
+    list->setSortingEnabled(false);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setIconSize(QSize(16, 16));
+    list->setMinimumWidth(MinimumPaneWidth);
+    list->installEventFilter(this);
+    list->viewport()->installEventFilter(this);
+
+    if (QSplitter *splitter = m_c.Splitter1) {
+        splitter->setChildrenCollapsible(false);
+        const int tree = splitter->indexOf(m_c.TsListDir);
+        const int files = splitter->indexOf(m_c.LsviewFile);
+        if (tree >= 0 && files >= 0) {
+            // The tree keeps its width when the window changes size; the list takes the rest.
+            splitter->setStretchFactor(tree, 0);
+            splitter->setStretchFactor(files, 1);
+            const int total = qMax(splitter->width(), TreeStartWidth + MinimumPaneWidth);
+            QList<int> sizes(splitter->count(), 0);
+            sizes[tree] = TreeStartWidth;
+            sizes[files] = total - TreeStartWidth - splitter->handleWidth();
+            splitter->setSizes(sizes);
+        }
+    }
+}
+
+void CompilationPage::connectControls()
+{
+    TDVDWriterPro2 *engine = m_c.DVDWriterPro21;
+    // The engine raises these inside the call that causes them, on this thread.
+    connect(engine, &TDVDWriterPro2::OnISOItemAdded, this, &CompilationPage::DVDWriterPro21ISOItemAdded,
+            Qt::DirectConnection);
+    connect(engine, &TDVDWriterPro2::OnEnumISOItems, this, &CompilationPage::DVDWriterPro21EnumISOItems,
+            Qt::DirectConnection);
+
+    connect(m_c.TsListDir, &QAbstractItemView::clicked, this, [this] { TsListDirClick(); });
+    connect(m_c.TsListDir->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { trackSelection(); });
+    if (m_c.PopupMenu1) {
+        connect(m_c.TsListDir, &QWidget::customContextMenuRequested, m_c.PopupMenu1,
+                [this](const QPoint &pos) {
+                    m_c.PopupMenu1->popup(m_c.TsListDir->viewport()->mapToGlobal(pos));
+                });
+    }
+    if (m_c.ChangeVolume1)
+        connect(m_c.ChangeVolume1, &QAction::triggered, this, [this] { Change1Click(); });
+
+    if (m_c.FrmFilesSelect) {
+        FilesSelectTarget target;
+        target.addFolder = [engine](const QString &dest, const QString &source) {
+            engine->AddFolder(dest, source);
+        };
+        target.addFile = [engine](const QString &dest, const QString &file) {
+            engine->AddFile(dest, file);
+        };
+        target.selectedDestPath = [this] {
+            return selectedDestPath();
+        };
+        target.refresh = [this] {
+            RefreshCompilation();
+        };
+        m_c.FrmFilesSelect->setTarget(target);
+    }
+}
+
+bool CompilationPage::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (watched == m_c.TsListDir->viewport()) {
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+            auto *mouse = static_cast<QMouseEvent *>(event);
+            // A right click opens the menu without touching the selection, and a click on empty
+            // space keeps it: the click then lists the selected node's folder again.
+            if (mouse->button() == Qt::RightButton)
+                return true;
+            if (mouse->button() == Qt::LeftButton &&
+                !m_c.TsListDir->indexAt(mouse->position().toPoint()).isValid()) {
+                m_c.TsListDir->setFocus(Qt::MouseFocusReason);
+                return true;
+            }
+        } else if (type == QEvent::MouseButtonRelease) {
+            auto *mouse = static_cast<QMouseEvent *>(event);
+            // Clicks on a node arrive through clicked(), once the view has updated its selection.
+            if (mouse->button() == Qt::LeftButton &&
+                !m_c.TsListDir->indexAt(mouse->position().toPoint()).isValid())
+                TsListDirClick();
+        }
+    } else if (watched == m_c.LsviewFile->viewport()) {
+        if (type == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            LsviewFileClick();
+    } else if (type == QEvent::KeyPress && (watched == m_c.TsListDir || watched == m_c.LsviewFile)) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Delete || (key == Qt::Key_Escape && watched == m_c.TsListDir)) {
+            if (watched == m_c.TsListDir)
+                TsListDirKeyDown(key);
+            else
+                LsviewFileKeyDown(key);
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void CompilationPage::guarded(const std::function<void()> &command)
+{
+    try {
+        command();
+    } catch (const KestraneError &error) {
+        ShowErrorBox(error.message());
+    } catch (const std::exception &error) {
+        ShowErrorBox(QString::fromLocal8Bit(error.what()));
+    }
+}
+
+void CompilationPage::EnterFileToIsoPage()
+{
+    guarded([this] {
+        if (!root() || imageBytes() == 0)
+            RebuildImageRoot();
+    });
+    // The file list stays empty until a folder of the tree is clicked.
+    m_c.LsviewFile->clear();
+}
+
+void CompilationPage::TsListDirKeyDown(int key)
+{
+    if (key == Qt::Key_Delete)
+        RemoveSelectedItems();
+    else if (key == Qt::Key_Escape)
+        keepFirstSelected();
+}
+
+void CompilationPage::LsviewFileKeyDown(int key)
+{
+    if (key == Qt::Key_Delete)
+        RemoveSelectedItems();
+}
+
+void CompilationPage::LsviewFileClick()
+{
+    m_lastClickedView = FileListView;
+}
+
+void CompilationPage::ActFileAddExecute()
+{
+    if (!m_c.FrmFilesSelect)
+        return;
+    if (m_c.MainForm) {
+        QRect frame = m_c.FrmFilesSelect->frameGeometry();
+        frame.moveCenter(m_c.MainForm->frameGeometry().center());
+        m_c.FrmFilesSelect->move(frame.topLeft());
+    }
+    m_c.FrmFilesSelect->exec();
+}
+
+std::optional<QString> CompilationPage::rootText() const
+{
+    if (QTreeWidgetItem *node = root())
+        return node->text(0);
+    return std::nullopt;
+}

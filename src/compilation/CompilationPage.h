@@ -1,0 +1,169 @@
+#pragma once
+
+#include <QHash>
+#include <QIcon>
+#include <QList>
+#include <QObject>
+#include <QPersistentModelIndex>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+class QAction;
+class QLocale;
+class QMenu;
+class QSplitter;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWidget;
+class TDVDWriterPro2;
+class TFrmFilesSelect;
+
+// The controls of the FILETOISO page that the main window creates and owns.
+struct CompilationControls
+{
+    QWidget *MainForm = nullptr;
+    TDVDWriterPro2 *DVDWriterPro21 = nullptr;
+    QTreeWidget *TsListDir = nullptr;
+    QTreeWidget *LsviewFile = nullptr;
+    QSplitter *Splitter1 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QAction *ChangeVolume1 = nullptr;
+    TFrmFilesSelect *FrmFilesSelect = nullptr;
+    QStringList *FileListBuffer = nullptr;
+};
+
+// The FILETOISO compilation: mirrors the image of DVDWriterPro21 in the folder tree and the file
+// list, and carries out adding, removal, the label, the size display and the list files. It keeps
+// no model of the image of its own: the tree grows from the engine's add events and the file list
+// is filled by enumerating one folder.
+//
+// The operations are split by concern: CompilationTree.cpp (the two views and their events),
+// CompilationRemoval.cpp (removal, clearing, the label), CompilationStatistics.cpp (the size),
+// CompilationListFiles.cpp (saving and loading list files).
+class CompilationPage final : public QObject
+{
+    Q_OBJECT
+public:
+    // Data roles of the tree nodes and list rows.
+    enum Role { DestPathRole = Qt::UserRole + 1, PictureRole };
+    // Which view removal acts on.
+    enum ClickedView { NoView = 0, TreeView = 1, FileListView = 2 };
+
+    explicit CompilationPage(const CompilationControls &controls, QObject *parent = nullptr);
+    ~CompilationPage() override;
+
+    // Page entry: a root for an empty image, an empty file list. The picture strip is the main
+    // window's.
+    void EnterFileToIsoPage();
+
+    // Tree and list (CompilationTree.cpp). These throw KestraneError when the engine fails.
+    void RebuildImageRoot();
+    void ShowFolderFiles(const QString &destPath);
+    void RefreshCompilation();
+    void DVDWriterPro21ISOItemAdded(const QString &sParentDestPath, const QString &sItemDestPath,
+                                    const QString &sItemName, const QString &SourceFilePath,
+                                    bool bIsDirectory, const QDateTime &dteFileDate, qint64 lFileSize);
+    void DVDWriterPro21EnumISOItems(const QString &sParentDestPath, const QString &sItemDestPath,
+                                    const QString &sItemName, const QString &sSourceFilePath,
+                                    bool bIsDirectory, const QDateTime &dteFileDate, qint64 lFileSize);
+
+    // User commands: each reports an engine error through the error box and returns.
+    void TsListDirClick();
+    void LsviewFileClick();
+    void TsListDirKeyDown(int key);
+    void LsviewFileKeyDown(int key);
+    void ActFileAddExecute();
+    void RemoveSelectedItems();
+    void ClearCompilation();
+    void Change1Click();
+    void ActSaveFileListExecute();
+    void ActLoadFileListExecute();
+
+    // The size in the root's text (CompilationStatistics.cpp).
+    void UpdateImageStatistics();
+
+    int LastClickedView() const { return m_lastClickedView; }
+    // The root's text; none before the page was first entered.
+    std::optional<QString> rootText() const;
+    // The destination path of the selected tree node, or the empty text when none is selected.
+    QString selectedDestPath() const;
+    // The selected node: the current one when it is selected, else the one selected last.
+    QTreeWidgetItem *selectedNode() const;
+    // The selected nodes in the order in which they were selected.
+    QList<QTreeWidgetItem *> selectionOrder() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    class RowBatch;
+    class PageListSink;
+
+    void setUpViews();
+    void connectControls();
+    // Runs a user command; an engine error reaches the error box.
+    void guarded(const std::function<void()> &command);
+
+    // Tree helpers (CompilationTree.cpp).
+    QTreeWidgetItem *root() const;
+    QTreeWidgetItem *addNode(QTreeWidgetItem *parent, const QString &text, const QString &destPath,
+                             int picture);
+    void deleteNode(QTreeWidgetItem *node);
+    void deleteNodesBelowRoot();
+    void forgetNodes(QTreeWidgetItem *node);
+    void setPicture(QTreeWidgetItem *node, int picture);
+    void trackSelection();
+    void keepFirstSelected();
+    void flushRows();
+
+    // Removal helpers (CompilationRemoval.cpp).
+    void removeTreeSelection();
+    void removeListSelection();
+
+    // The image size in bytes, zero for an image that holds nothing (CompilationStatistics.cpp).
+    qint64 imageBytes();
+    bool imageHasItems();
+
+    CompilationControls m_c;
+    QList<QIcon> m_pictures; // the image list as it is drawn
+    QList<QIcon> m_nodeIcons; // per picture: that picture, the open folder while selected
+    QIcon m_fileIcon;
+    int m_lastClickedView = NoView;
+
+    // Every node by its destination path, in the order the nodes were made.
+    QHash<QString, QList<QTreeWidgetItem *>> m_nodesByPath;
+    QList<QPersistentModelIndex> m_selectionOrder;
+
+    // Rows gathered while an enumeration runs, inserted in one go at its end.
+    int m_rowBatchDepth = 0;
+    QList<QTreeWidgetItem *> m_pendingRows;
+    // Set while a save enumerates: only then do file lines go to the list-file buffer.
+    bool m_collectingListLines = false;
+    // Set while the page counts the root's items for itself: the views stay as they are.
+    bool m_probing = false;
+};
+
+// Gathers the file rows of the enumerations made while it lives and inserts them into the file list
+// in one go when the outermost batch ends, so that a big folder costs one view update.
+class CompilationPage::RowBatch final
+{
+public:
+    explicit RowBatch(CompilationPage &page)
+        : m_page(page)
+    {
+        ++m_page.m_rowBatchDepth;
+    }
+    ~RowBatch()
+    {
+        if (--m_page.m_rowBatchDepth == 0)
+            m_page.flushRows();
+    }
+    RowBatch(const RowBatch &) = delete;
+    RowBatch &operator=(const RowBatch &) = delete;
+
+private:
+    CompilationPage &m_page;
+};

@@ -1,0 +1,226 @@
+#include "CompilationPage.h"
+
+#include "ListFile.h"
+#include "SizeTexts.h"
+#include "TDVDWriterPro2.h"
+
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+namespace {
+
+const QString RootPath = QStringLiteral("\\");
+
+// The hourglass over a widget for as long as a call runs, also when it ends with an error.
+class WaitCursor final
+{
+public:
+    explicit WaitCursor(QWidget *widget)
+        : m_widget(widget)
+    {
+        if (m_widget)
+            m_widget->setCursor(Qt::WaitCursor);
+    }
+    ~WaitCursor()
+    {
+        if (m_widget)
+            m_widget->unsetCursor();
+    }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+
+private:
+    QWidget *m_widget;
+};
+
+} // namespace
+
+QTreeWidgetItem *CompilationPage::root() const
+{
+    return m_c.TsListDir->topLevelItem(0);
+}
+
+QTreeWidgetItem *CompilationPage::addNode(QTreeWidgetItem *parent, const QString &text,
+                                          const QString &destPath, int picture)
+{
+    auto *node = new QTreeWidgetItem(QStringList {text});
+    node->setData(0, DestPathRole, destPath);
+    setPicture(node, picture);
+    if (parent)
+        parent->addChild(node);
+    else
+        m_c.TsListDir->addTopLevelItem(node);
+    m_nodesByPath[destPath].append(node);
+    return node;
+}
+
+void CompilationPage::setPicture(QTreeWidgetItem *node, int picture)
+{
+    node->setData(0, PictureRole, picture);
+    node->setIcon(0, m_nodeIcons.value(picture));
+}
+
+void CompilationPage::forgetNodes(QTreeWidgetItem *node)
+{
+    for (int i = 0; i < node->childCount(); ++i)
+        forgetNodes(node->child(i));
+    const QString path = node->data(0, DestPathRole).toString();
+    auto it = m_nodesByPath.find(path);
+    if (it != m_nodesByPath.end()) {
+        it->removeOne(node);
+        if (it->isEmpty())
+            m_nodesByPath.erase(it);
+    }
+}
+
+void CompilationPage::deleteNode(QTreeWidgetItem *node)
+{
+    forgetNodes(node);
+    delete node;
+}
+
+void CompilationPage::deleteNodesBelowRoot()
+{
+    QTreeWidgetItem *top = root();
+    if (!top)
+        return;
+    while (top->childCount() > 0)
+        deleteNode(top->child(top->childCount() - 1));
+}
+
+void CompilationPage::RebuildImageRoot()
+{
+    m_c.TsListDir->clear();
+    m_nodesByPath.clear();
+    m_selectionOrder.clear();
+    TDVDWriterPro2 *engine = m_c.DVDWriterPro21;
+    engine->setVolumeIdentifier(QStringLiteral("New Disc"));
+    addNode(nullptr, engine->VolumeIdentifier() + QStringLiteral("  {0 MB}"), RootPath, 0);
+    UpdateImageStatistics();
+}
+
+void CompilationPage::ShowFolderFiles(const QString &destPath)
+{
+    const WaitCursor wait(m_c.MainForm);
+    m_c.LsviewFile->clear();
+    // Rows listed before an engine error still reach the list when the batch ends.
+    const RowBatch batch(*this);
+    m_c.DVDWriterPro21->EnumItems(destPath);
+}
+
+void CompilationPage::flushRows()
+{
+    if (m_pendingRows.isEmpty())
+        return;
+    QList<QTreeWidgetItem *> rows;
+    rows.swap(m_pendingRows);
+    m_c.LsviewFile->addTopLevelItems(rows);
+}
+
+void CompilationPage::RefreshCompilation()
+{
+    const QTreeWidgetItem *node = selectedNode();
+    ShowFolderFiles(node ? node->data(0, DestPathRole).toString() : RootPath);
+    if (QTreeWidgetItem *top = root())
+        top->setExpanded(true);
+    UpdateImageStatistics();
+}
+
+void CompilationPage::DVDWriterPro21ISOItemAdded(const QString &sParentDestPath, const QString &sItemDestPath,
+                                                 const QString &sItemName, const QString &, bool bIsDirectory,
+                                                 const QDateTime &, qint64)
+{
+    if (!bIsDirectory)
+        return;
+    const auto parents = m_nodesByPath.constFind(sParentDestPath);
+    if (parents == m_nodesByPath.constEnd())
+        return;
+    // Every node that stands for the parent folder gets the child, also when the same folder was
+    // reported twice; a copy, since the new node may share the list.
+    const QList<QTreeWidgetItem *> matching = *parents;
+    for (QTreeWidgetItem *parent : matching)
+        addNode(parent, sItemName, sItemDestPath, 1);
+}
+
+void CompilationPage::DVDWriterPro21EnumISOItems(const QString &, const QString &sItemDestPath,
+                                                 const QString &sItemName, const QString &sSourceFilePath,
+                                                 bool bIsDirectory, const QDateTime &, qint64 lFileSize)
+{
+    if (m_probing || bIsDirectory)
+        return;
+    auto *row = new QTreeWidgetItem(QStringList {sItemName, SizeTexts::kilobytes(lFileSize)});
+    row->setData(0, DestPathRole, sItemDestPath);
+    row->setData(0, PictureRole, 3);
+    row->setIcon(0, m_fileIcon);
+    row->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+    if (m_rowBatchDepth > 0)
+        m_pendingRows.append(row);
+    else
+        m_c.LsviewFile->addTopLevelItem(row);
+    if (m_collectingListLines && m_c.FileListBuffer)
+        m_c.FileListBuffer->append(ListFile::entryLine(sSourceFilePath, sItemDestPath, sItemName));
+}
+
+void CompilationPage::TsListDirClick()
+{
+    QTreeWidgetItem *node = selectedNode();
+    if (!node)
+        return;
+    if (node == root())
+        setPicture(node, 2);
+    guarded([this, node] {
+        ShowFolderFiles(node->data(0, DestPathRole).toString());
+        m_lastClickedView = TreeView;
+    });
+}
+
+QTreeWidgetItem *CompilationPage::selectedNode() const
+{
+    QTreeWidgetItem *current = m_c.TsListDir->currentItem();
+    if (current && current->isSelected())
+        return current;
+    const QList<QTreeWidgetItem *> order = selectionOrder();
+    return order.isEmpty() ? nullptr : order.constLast();
+}
+
+QString CompilationPage::selectedDestPath() const
+{
+    const QTreeWidgetItem *node = selectedNode();
+    return node ? node->data(0, DestPathRole).toString() : QString();
+}
+
+QList<QTreeWidgetItem *> CompilationPage::selectionOrder() const
+{
+    QList<QTreeWidgetItem *> nodes;
+    for (const QPersistentModelIndex &index : m_selectionOrder) {
+        if (!index.isValid())
+            continue;
+        QTreeWidgetItem *node = m_c.TsListDir->itemFromIndex(index);
+        if (node && node->isSelected())
+            nodes.append(node);
+    }
+    return nodes;
+}
+
+void CompilationPage::trackSelection()
+{
+    const QItemSelectionModel *selection = m_c.TsListDir->selectionModel();
+    QList<QPersistentModelIndex> order;
+    for (const QPersistentModelIndex &index : std::as_const(m_selectionOrder)) {
+        if (index.isValid() && selection->isSelected(index))
+            order.append(index);
+    }
+    const QModelIndexList selected = selection->selectedIndexes();
+    for (const QModelIndex &index : selected) {
+        if (index.column() == 0 && !order.contains(QPersistentModelIndex(index)))
+            order.append(QPersistentModelIndex(index));
+    }
+    m_selectionOrder = order;
+}
+
+void CompilationPage::keepFirstSelected()
+{
+    const QList<QTreeWidgetItem *> order = selectionOrder();
+    for (qsizetype i = order.size() - 1; i >= 1; --i)
+        order[i]->setSelected(false);
+}

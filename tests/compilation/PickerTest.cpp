@@ -1,0 +1,278 @@
+// The picker: what it lists, the engine calls its buttons make, and the state it keeps.
+#include "CompilationFixture.h"
+
+#include "MessageBox.h"
+#include "TestSupport.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QListView>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+
+class PickerFixture : public CompilationFixture
+{
+protected:
+    void SetUp() override
+    {
+        CompilationFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        // Every call is recorded, then made on the real engine as the page would.
+        FilesSelectTarget target = m_picker->target();
+        const FilesSelectTarget real = target;
+        target.addFolder = [this, real](const QString &dest, const QString &source) {
+            m_calls.append(QStringLiteral("AddFolder ") + dest + QStringLiteral(" ") + source);
+            real.addFolder(dest, source);
+        };
+        target.addFile = [this, real](const QString &dest, const QString &file) {
+            m_calls.append(QStringLiteral("AddFile ") + dest + QStringLiteral(" ") + file);
+            real.addFile(dest, file);
+        };
+        m_picker->setTarget(target);
+    }
+
+    QFileSystemModel *model() const { return m_picker->fileSystemModel(); }
+
+    // Opens `folder` in the picker and waits until the model lists `count` entries there.
+    QStringList openFolder(const QString &folder, int count)
+    {
+        m_picker->setCurrentFolder(folder);
+        const QModelIndex root = model()->index(folder);
+        EXPECT_TRUE(TestSupport::waitFor([&] { return model()->rowCount(root) == count; }, 10000));
+        QStringList names;
+        // Sorting is applied shortly after the listing arrives.
+        TestSupport::waitFor(
+            [&] {
+                QStringList now;
+                for (int row = 0; row < model()->rowCount(root); ++row)
+                    now.append(model()->index(row, 0, root).data().toString());
+                const bool settled = !names.isEmpty() && now == names;
+                names = now;
+                return settled;
+            },
+            2000);
+        return names;
+    }
+
+    void select(const QStringList &names)
+    {
+        QItemSelectionModel *selection = m_picker->ShellListView()->selectionModel();
+        selection->clear();
+        for (const QString &name : names) {
+            const QModelIndex index = model()->index(m_picker->currentFolder() + QLatin1Char('/') + name);
+            ASSERT_TRUE(index.isValid()) << name.toStdString();
+            selection->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
+
+    QStringList m_calls;
+};
+
+} // namespace
+
+TEST_F(PickerFixture, ListsFoldersFirstAndNoHiddenEntries)
+{
+    makeFile(QStringLiteral("b_file.txt"), 1);
+    makeFile(QStringLiteral("a_file.txt"), 1);
+    makeFile(QStringLiteral(".hidden"), 1);
+    makeDir(QStringLiteral("c_dir"));
+    makeDir(QStringLiteral("B_dir"));
+    makeDir(QStringLiteral(".hidden_dir"));
+    EXPECT_EQ(openFolder(src(QString()), 4),
+              QStringList({QStringLiteral("B_dir"), QStringLiteral("c_dir"), QStringLiteral("a_file.txt"),
+                           QStringLiteral("b_file.txt")}));
+    EXPECT_EQ(m_picker->windowTitle(), QStringLiteral("Select Files and Folders"));
+    EXPECT_EQ(m_picker->size(), QSize(488, 271));
+    EXPECT_EQ(m_picker->ShellListView()->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_FALSE(model()->isReadOnly());
+}
+
+TEST_F(PickerFixture, AddMakesTheCallsOfTheWorkedExamples)
+{
+    makeFile(QStringLiteral("Photos/p.jpg"), 1);
+    makeFile(QStringLiteral("Notes/a.txt"), 1);
+    makeFile(QStringLiteral("Docs/d.txt"), 1);
+    m_engine->AddFolder(QStringLiteral("\\Docs"), src(QStringLiteral("Docs/*.*")));
+    m_page->RefreshCompilation();
+    openFolder(src(QString()), 3);
+    const QString photos = src(QStringLiteral("Photos"));
+    const QString notes = src(QStringLiteral("Notes"));
+    openFolder(notes, 1);
+    openFolder(src(QString()), 3);
+
+    struct Row
+    {
+        const char *name;
+        QString treeNode; // empty: nothing selected
+        QString folder;
+        QString item;
+        QString call;
+    };
+    const QList<Row> table = {
+        {"folder into a folder node", "\\Docs", src(QString()), "Photos",
+         "AddFolder \\Docs\\Photos " + photos + "/*.*"},
+        {"file into a folder node", "\\Docs", notes, "a.txt", "AddFile \\Docs\\a.txt " + notes + "/a.txt"},
+        {"folder into the root", "\\", src(QString()), "Photos", "AddFolder \\Photos " + photos + "/*.*"},
+        {"file with no node selected", "", notes, "a.txt", "AddFile \\a.txt " + notes + "/a.txt"},
+    };
+    for (const Row &row : table) {
+        SCOPED_TRACE(row.name);
+        m_tree->clearSelection();
+        if (!row.treeNode.isEmpty())
+            m_tree->setCurrentItem(node(row.treeNode));
+        m_picker->setCurrentFolder(row.folder);
+        select({row.item});
+        m_calls.clear();
+        m_picker->BtnAddClick();
+        EXPECT_EQ(m_calls, QStringList {row.call});
+    }
+    // The tree grew from the events and the page was refreshed: no node selected lists the root.
+    EXPECT_NE(node(QStringLiteral("\\Docs\\Photos")), nullptr);
+    EXPECT_NE(node(QStringLiteral("\\Photos")), nullptr);
+    EXPECT_EQ(rows(), QStringList {QStringLiteral("a.txt|0.00 KB")});
+    EXPECT_TRUE(root()->isExpanded());
+}
+
+TEST_F(PickerFixture, SeveralItemsGoInTheViewOrderAndAddThenCloseSubmitsThemTwice)
+{
+    makeFile(QStringLiteral("z.txt"), 1);
+    makeFile(QStringLiteral("m.txt"), 1);
+    makeFile(QStringLiteral("Folder/f.txt"), 1);
+    makeFile(QStringLiteral("back\\slash.txt"), 1);
+    openFolder(src(QString()), 4);
+    select({QStringLiteral("z.txt"), QStringLiteral("m.txt"), QStringLiteral("Folder")});
+    m_picker->show();
+    m_picker->BtnAdd->click();
+    const QStringList once = {"AddFolder \\Folder " + src(QStringLiteral("Folder")) + "/*.*",
+                              "AddFile \\m.txt " + src(QStringLiteral("m.txt")),
+                              "AddFile \\z.txt " + src(QStringLiteral("z.txt"))};
+    EXPECT_EQ(m_calls, once);
+    // The selection stays after "Add"; "Close" adds it once more and closes.
+    m_picker->BtnFinished->click();
+    EXPECT_EQ(m_calls, once + once);
+    EXPECT_FALSE(m_picker->isVisible());
+
+    // A "\" in a Linux name cannot reach the image's path notation.
+    m_calls.clear();
+    select({QStringLiteral("back\\slash.txt")});
+    m_picker->BtnAddClick();
+    EXPECT_EQ(m_calls, QStringList {"AddFile \\back_slash.txt " + src(QStringLiteral("back\\slash.txt"))});
+}
+
+TEST_F(PickerFixture, NothingSelectedAddsNothingAndCloseOnlyCloses)
+{
+    makeFile(QStringLiteral("a.txt"), 1);
+    openFolder(src(QString()), 1);
+    m_picker->ShellListView()->selectionModel()->clear();
+    m_list->addTopLevelItem(new QTreeWidgetItem(QStringList {QStringLiteral("marker")}));
+    m_picker->show();
+    m_picker->BtnAdd->click();
+    m_picker->BtnFinished->click();
+    EXPECT_TRUE(m_calls.isEmpty());
+    EXPECT_FALSE(m_picker->isVisible());
+    EXPECT_EQ(rows(), QStringList {QStringLiteral("marker|")}); // no refresh
+}
+
+TEST_F(PickerFixture, EngineErrorStopsTheRemainingItemsAndSkipsTheRefresh)
+{
+    makeFile(QStringLiteral("a.txt"), 1);
+    makeFile(QStringLiteral("b.txt"), 1);
+    openFolder(src(QString()), 2);
+    select({QStringLiteral("a.txt"), QStringLiteral("b.txt")});
+    QFile::remove(src(QStringLiteral("a.txt"))); // gone between listing and adding
+    m_list->addTopLevelItem(new QTreeWidgetItem(QStringList {QStringLiteral("marker")}));
+    MessageBoxSeam::takeShown();
+    m_picker->show();
+    m_picker->BtnFinished->click();
+    EXPECT_EQ(m_calls.size(), 1);
+    const auto shown = MessageBoxSeam::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].kind, 0);
+    EXPECT_EQ(rows(), QStringList {QStringLiteral("marker|")});
+    EXPECT_TRUE(m_picker->isVisible()); // the error ended "Close" before it closed
+    m_picker->hide();
+}
+
+TEST_F(PickerFixture, BrowsingStylesAndStateSurviveReopening)
+{
+    makeFile(QStringLiteral("Outer/Inner/i.txt"), 1);
+    makeFile(QStringLiteral("Outer/o.txt"), 1);
+    EXPECT_TRUE(m_picker->Details1->isChecked());
+    EXPECT_EQ(m_picker->currentFolder(), QDir::homePath());
+
+    openFolder(src(QStringLiteral("Outer")), 2);
+    // Double-click opens a folder; the up button opens the parent; the location box follows.
+    const QModelIndex inner = model()->index(src(QStringLiteral("Outer/Inner")));
+    QAbstractItemView *view = m_picker->ShellListView();
+    m_picker->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_picker, 5000));
+    view->scrollTo(inner);
+    const QPoint at = view->visualRect(inner).center();
+    // What the window system delivers for a double click: press, release, double click, release.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_EQ(m_picker->currentFolder(), src(QStringLiteral("Outer/Inner")));
+    EXPECT_EQ(m_picker->ShellDeviceBox->currentData().toString(), src(QStringLiteral("Outer/Inner")));
+    m_picker->SpeedButton1->click();
+    EXPECT_EQ(m_picker->currentFolder(), src(QStringLiteral("Outer")));
+    // Choosing an entry of the location box opens that folder.
+    const int top = m_picker->ShellDeviceBox->findData(QStringLiteral("/"));
+    ASSERT_GE(top, 0);
+    m_picker->ShellDeviceBox->activated(top);
+    EXPECT_EQ(m_picker->currentFolder(), QStringLiteral("/"));
+    m_picker->SpeedButton1->click(); // nothing above the top
+    EXPECT_EQ(m_picker->currentFolder(), QStringLiteral("/"));
+    m_picker->setCurrentFolder(src(QStringLiteral("Outer")));
+
+    // Exactly one style entry is checked; each sets its view.
+    const QList<QAction *> styles = {m_picker->LargeIcons1, m_picker->SmallIcons1, m_picker->List1,
+                                     m_picker->Details1};
+    for (QAction *style : styles) {
+        style->trigger();
+        int checked = 0;
+        for (QAction *other : styles)
+            checked += other->isChecked() ? 1 : 0;
+        EXPECT_EQ(checked, 1);
+        EXPECT_TRUE(style->isChecked());
+    }
+    m_picker->LargeIcons1->trigger();
+    auto *icons = qobject_cast<QListView *>(m_picker->ShellListView());
+    ASSERT_NE(icons, nullptr);
+    EXPECT_EQ(icons->viewMode(), QListView::IconMode);
+    m_picker->List1->trigger();
+    EXPECT_EQ(icons->viewMode(), QListView::ListMode);
+    EXPECT_EQ(icons->flow(), QListView::TopToBottom);
+
+    // Hidden and shown again, as the page's Add button does: folder and style are as left.
+    m_picker->hide();
+    m_picker->show();
+    EXPECT_EQ(m_picker->currentFolder(), src(QStringLiteral("Outer")));
+    EXPECT_TRUE(m_picker->List1->isChecked());
+    m_picker->hide();
+
+    // In-place rename through the view's editor.
+    const QModelIndex file = model()->index(src(QStringLiteral("Outer/o.txt")));
+    EXPECT_TRUE(model()->flags(file) & Qt::ItemIsEditable);
+    EXPECT_TRUE(model()->setData(file, QStringLiteral("renamed.txt")));
+    EXPECT_TRUE(QFileInfo::exists(src(QStringLiteral("Outer/renamed.txt"))));
+}
+
+TEST_F(PickerFixture, AddButtonOfThePageOpensThePickerModally)
+{
+    QTimer::singleShot(0, m_picker, [this] {
+        EXPECT_TRUE(m_picker->isModal() || QApplication::activeModalWidget() == m_picker);
+        m_picker->BtnFinished->click();
+    });
+    m_page->ActFileAddExecute();
+    EXPECT_FALSE(m_picker->isVisible());
+}
