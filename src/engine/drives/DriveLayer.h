@@ -55,13 +55,14 @@ struct JobOutcome
     QString sourceError; // not empty when the image file could not be read
 };
 
-// One message of the drive library, as libburn queues it.
+// One message of libburn (or libisofs), as the library queues it.
 struct LibraryMessage
 {
     int code = 0;
     QString severity; // "DEBUG", "NOTE", "SORRY", "FAILURE", "FATAL", ...
     int osErrno = 0;
     QString text;
+    QString library = QStringLiteral("libburn");
 };
 
 class Drive

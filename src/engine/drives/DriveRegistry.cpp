@@ -1,5 +1,6 @@
 #include "DriveRegistry.h"
 
+#include "IsoMessages.h"
 #include "LibburnDriveLayer.h"
 #include "Libraries.h"
 #include "LibraryMessages.h"
@@ -49,6 +50,8 @@ bool DriveRegistry::initialize()
         m_started = m_layer->start();
         if (!m_started)
             return false;
+        if (EngineLibraries::ensureIsoInit())
+            queueIsoMessages();
     }
     // A rescan would pull the drive from under a running job: keep the list until the job ends.
     if (anyBusy())
@@ -129,7 +132,10 @@ void DriveRegistry::pumpMessages()
 {
     if (!m_layer || !m_started)
         return;
-    for (LibraryMessage &message : m_layer->takeMessages()) {
+    std::vector<LibraryMessage> messages = m_layer->takeMessages();
+    for (LibraryMessage &message : takeIsoMessages())
+        messages.push_back(std::move(message));
+    for (LibraryMessage &message : messages) {
         if (m_collectors.empty()) {
             if (!isDebug(message))
                 logMessage(message);

@@ -36,8 +36,8 @@ QString describe(const LibraryMessage &message)
 
 void logMessage(const LibraryMessage &message)
 {
-    const QByteArray line = QStringLiteral("kestrane: libburn %1 0x%2: %3\n")
-                                .arg(message.severity)
+    const QByteArray line = QStringLiteral("kestrane: %1 %2 0x%3: %4\n")
+                                .arg(message.library, message.severity)
                                 .arg(uint(message.code), 8, 16, QLatin1Char('0'))
                                 .arg(describe(message))
                                 .toLocal8Bit();

@@ -1,9 +1,14 @@
 // The engine's drive logic on scripted drives: media, drive errors and hardware states.
+#include <cstdint>
+#include <libburn/libburn.h>
+#include <libisofs/libisofs.h>
+
 #include "EngineEvents.h"
 #include "ScriptedDriveLayer.h"
 #include "TDVDWriterPro2.h"
 #include "TestSupport.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -279,6 +284,7 @@ TEST_F(ScriptedDriveTest, MessagesNotTurnedIntoEventsReachStderrWithTheirCode)
     StderrCapture capture(m_dir.filePath(QStringLiteral("stderr.txt")));
     m_layer->queued = {{0x20001, QStringLiteral("NOTE"), 0, QStringLiteral("Drive examined")},
                        {0x20002, QStringLiteral("DEBUG"), 0, QStringLiteral("Allocating buffer")}};
+    iso_msgs_submit(0, const_cast<char *>("Image note"), 0, const_cast<char *>("WARNING"), 0);
     ASSERT_TRUE(m_engine->SelectDrive(1));
     m_writer->jobSucceeds = false;
     m_writer->messagesAtEnd = {{0x20148, QStringLiteral("SORRY"), 28, QStringLiteral("Cannot write")},
@@ -288,6 +294,9 @@ TEST_F(ScriptedDriveTest, MessagesNotTurnedIntoEventsReachStderrWithTheirCode)
     const QString logged = capture.text();
     EXPECT_TRUE(logged.contains(QStringLiteral("NOTE 0x00020001: Drive examined"))) << logged.toStdString();
     EXPECT_TRUE(logged.contains(QStringLiteral("UPDATE 0x00020178: Write thread ended")))
+        << logged.toStdString();
+    EXPECT_TRUE(
+        logged.contains(QRegularExpression(QStringLiteral("libisofs WARNING 0x[0-9a-f]{8}: Image note"))))
         << logged.toStdString();
     EXPECT_FALSE(logged.contains(QStringLiteral("Allocating buffer"))) << "DEBUG stays out of the log";
     EXPECT_FALSE(logged.contains(QStringLiteral("Cannot write"))) << "the event carries it";
