@@ -60,6 +60,10 @@ namespace {
 
 using namespace burn;
 
+// File-backed drives: no fsync from libburn (-1), 64 KB per write.
+constexpr int StdioFsync = -1;
+constexpr int StdioChunk = 64 * 1024;
+
 // Profiles libburn can write: a drive that knows one of them is a writer.
 constexpr std::array WritableProfiles {0x09, 0x0a, 0x11, 0x12, 0x13, 0x14, 0x15,
                                        0x16, 0x1a, 0x1b, 0x2a, 0x2b, 0x41, 0x43};
@@ -252,8 +256,12 @@ public:
         burn_write_opts_set_underrun_proof(setup->opts, request.underrunProtection ? 1 : 0);
         burn_write_opts_set_multi(setup->opts, request.closeDisc ? 0 : 1);
         burn_write_opts_set_perform_opc(setup->opts, 1);
-        // A file-backed drive is synced once at the end: durable like a burnt disc, without stalls.
-        burn_write_opts_set_stdio_fsync(setup->opts, 1);
+        if (burn_drive_get_drive_role(m_drive) != 1) {
+            // A file-backed drive writes like cp: larger chunks, and the system's write-back instead of
+            // libburn's fsync every 16 MB, which halves the speed on a disk.
+            burn_write_opts_set_stdio_fsync(setup->opts, StdioFsync);
+            burn_write_opts_set_dvd_obs(setup->opts, StdioChunk);
+        }
 
         char reasons[BURN_REASONS_LEN] = {};
         if (burn_write_opts_auto_write_type(setup->opts, setup->disc, reasons, 1) == BURN_WRITE_NONE) {
