@@ -1,81 +1,75 @@
 #!/usr/bin/env bash
-# Speed of kestrane-bench against named peers, measured in the same run on the same files.
-# usage: bench/compare.sh [BUILD_DIR] [WORK_DIR]   (WORK_DIR needs about 8 GB free; removed at the end
-# unless given)
+# Times Kestrane's image engine against genisoimage, xorriso and cat on the same trees, in one run.
+#   bench/compare.sh [BUILD_DIR]      (default: build)
+# Trees are made under a temporary folder and removed at the end. Each figure is the best of two runs.
 set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$here/build}"
+bench="$build/bench/kestrane-bench"
+[ -x "$bench" ] || { echo "no $bench: build the kestrane-bench target first" >&2; exit 2; }
+for tool in genisoimage xorriso; do
+    command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 2; }
+done
+work="$(mktemp -d "${TMPDIR:-/tmp}/kestrane-compare.XXXXXX")"
+trap 'rm -rf "$work"' EXIT
 
-BUILD=${1:-build}
-BENCH=$BUILD/bench/kestrane-bench
-[ -x "$BENCH" ] || { echo "no $BENCH: build the kestrane-bench target first" >&2; exit 2; }
-if [ -n "${2:-}" ]; then
-    WORK=$2
-    mkdir -p "$WORK"
-else
-    WORK=$(mktemp -d)
-    trap 'rm -rf "$WORK"' EXIT
-fi
-ROUNDS=${ROUNDS:-3}
-
-# Seconds taken by a command, its output dropped.
-seconds() {
-    local start end
-    start=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s%N)
-    echo "scale=3; ($end - $start) / 1000000000" | bc
-}
-
-min() { printf '%s\n' "$@" | sort -g | head -1; }
-ratio() { echo "scale=2; $1 / $2" | bc; }
-
-# Burning to a virtual drive against cp, and disc to image from a virtual drive against dd.
-drive_figures() {
-    local tree=$WORK/drive-tree iso=$WORK/drive-2g.iso drive=$WORK/virtual-drive.img
-    mkdir -p "$tree"
-    head -c 1073741824 /dev/urandom >"$tree/part1.bin"
-    head -c 1000000000 /dev/urandom >"$tree/part2.bin"
-    genisoimage -quiet -R -J -o "$iso" "$tree"
-    rm -rf "$tree"
-    local bytes
-    bytes=$(stat -c %s "$iso")
-    echo "== drive: a $((bytes / 1000000)) MB image, best of $ROUNDS rounds"
-
-    local burn=() copy=() copysync=() r
-    for ((r = 0; r < ROUNDS; r++)); do
-        rm -f "$drive" "$WORK/copy.img"
+now() { date +%s.%N; }
+# best_of COMMAND...: the shorter wall time of two runs, in seconds; the output file is removed each time
+best_of() {
+    local best="" start end t
+    for _ in 1 2; do
+        rm -f "$work/out.iso" "$work/out.bin"
         sync
-        burn+=("$(seconds "$BENCH" burn "$iso" "$drive")")
-        cmp -s "$iso" "$drive" || { echo "burn: the drive file differs from the image" >&2; exit 1; }
-        sync
-        copy+=("$(seconds cp "$iso" "$WORK/copy.img")")
-        rm -f "$WORK/copy.img"
-        sync
-        # The burn syncs the drive file at its end, as a burnt disc is durable: the same for cp.
-        copysync+=("$(seconds sh -c "cp '$iso' '$WORK/copy.img' && sync '$WORK/copy.img'")")
+        start=$(now)
+        "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
+        end=$(now)
+        t=$(awk -v a="$start" -v b="$end" 'BEGIN{print b - a}')
+        if [ -z "$best" ] || awk -v t="$t" -v b="$best" 'BEGIN{exit !(t < b)}'; then best=$t; fi
     done
-    rm -f "$WORK/copy.img"
-    local b c cs
-    b=$(min "${burn[@]}")
-    c=$(min "${copy[@]}")
-    cs=$(min "${copysync[@]}")
-    echo "burn to virtual drive  ${b} s   cp ${c} s   ratio $(ratio "$b" "$c") (goal <= 1.25)"
-    echo "                                 cp+sync ${cs} s   ratio $(ratio "$b" "$cs")"
-
-    local read=() dd=()
-    for ((r = 0; r < ROUNDS; r++)); do
-        rm -f "$WORK/read.iso" "$WORK/dd.iso"
-        sync
-        read+=("$(seconds "$BENCH" readdrive "$drive" "$WORK/read.iso")")
-        [ -s "$WORK/read.iso" ] || { echo "readdrive wrote no image" >&2; exit 1; }
-        rm -f "$WORK/read.iso"
-        sync
-        dd+=("$(seconds dd if="$drive" of="$WORK/dd.iso" bs=1M)")
-    done
-    rm -f "$WORK/read.iso" "$WORK/dd.iso" "$drive" "$iso"
-    local rd d
-    rd=$(min "${read[@]}")
-    d=$(min "${dd[@]}")
-    echo "disc to image          ${rd} s   dd bs=1M ${d} s   ratio $(ratio "$rd" "$d") (goal <= 1.3)"
+    rm -f "$work/out.iso" "$work/out.bin"
+    echo "$best"
 }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a / b}'; }
+cat_all() { find "$1" -type f -print0 | xargs -0 cat > "$work/out.bin"; }
 
-drive_figures
+echo "== making the trees under $work"
+"$bench" mktree "$work/small" 1000 100 1500
+"$bench" mktree "$work/big" 1 10 209715200
+
+for tree in big small; do
+    src="$work/$tree"
+    bytes=$(du -sb "$src" | cut -f1)
+    cat_all "$src" && rm -f "$work/out.bin" # warm the page cache alike for every contender
+    k=$(best_of "$bench" write "$src" "$work/out.iso")
+    g=$(best_of genisoimage -quiet -J -R -o "$work/out.iso" "$src")
+    x=$(best_of xorriso -as mkisofs -quiet -J -R -o "$work/out.iso" "$src")
+    c=$(best_of cat_all "$src")
+    mbs=$(awk -v b="$bytes" -v t="$k" 'BEGIN{printf "%.0f", b / 1000000 / t}')
+    printf 'write %-5s tree: kestrane %.2f s (%s MB/s) | genisoimage %.2f s, ratio %s (goal %s) | xorriso %.2f s, ratio %s (goal 1.00) | cat %.2f s, ratio %s\n' \
+        "$tree" "$k" "$mbs" "$g" "$(ratio "$k" "$g")" "$([ "$tree" = big ] && echo 1.20 || echo 1.00)" \
+        "$x" "$(ratio "$k" "$x")" "$c" "$(ratio "$k" "$c")"
+done
+
+echo "== size of the 100,000-file compilation"
+"$bench" size "$work/small" | tee "$work/size.txt"
+gs=$(best_of genisoimage -quiet -J -R -print-size "$work/small")
+ks=$(awk '$1=="add_seconds"||$1=="size_seconds"{s+=$2} END{print s}' "$work/size.txt")
+refresh=$(awk '$1=="refresh_after_remove_seconds"{printf "%.0f", $2*1000}' "$work/size.txt")
+printf 'size small tree: kestrane add+size %.2f s | genisoimage -print-size %.2f s, ratio %s | refresh after removing one file %s ms (goal 100)\n' \
+    "$ks" "$gs" "$(ratio "$ks" "$gs")" "$refresh"
+
+echo "== disc to image (the small tree's genisoimage image bound to a drive letter)"
+genisoimage -quiet -J -R -o "$work/disc.iso" "$work/small"
+kr=$(best_of "$bench" read "$work/disc.iso" "$work/out.iso")
+xr=$(best_of xorriso -indev "$work/disc.iso" -outdev "$work/out.iso" -volid COPY -commit)
+printf 'read small disc: kestrane %.2f s | xorriso -indev/-outdev %.2f s, ratio %s\n' "$kr" "$xr" "$(ratio "$kr" "$xr")"
+rm -f "$work/disc.iso"
+
+echo "== resident memory of a 1,000,000-file compilation"
+rm -rf "$work/small" "$work/big"
+"$bench" mktree "$work/million" 1000 1000 0
+"$bench" memory "$work/million" | tee "$work/memory.txt"
+per=$(awk '$1=="bytes_per_file"{printf "%.0f", $2}' "$work/memory.txt")
+gm=$( { /usr/bin/time -f '%M' genisoimage -quiet -J -R -print-size "$work/million" >/dev/null; } 2>&1 | tail -1)
+printf 'memory per file: kestrane %s bytes (goal 600) | genisoimage -print-size peak %s bytes per file\n' \
+    "$per" "$(awk -v m="$gm" 'BEGIN{printf "%.0f", m * 1024 / 1000000}')"

@@ -5,6 +5,7 @@
 #include "TDVDWriterPro2.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -146,10 +147,13 @@ int runMemory(const QStringList &args)
         const double addSeconds = addTree(engine, args.at(0));
         const qint64 after = Bench::residentBytes();
         qint64 files = 0;
-        for (const QString &line : QString::fromUtf8(qgetenv("KESTRANE_BENCH_FILES")).split(QLatin1Char(' ')))
-            files += line.toLongLong();
-        if (files <= 0)
-            return fail(QStringLiteral("set KESTRANE_BENCH_FILES to the number of files in the tree"));
+        for (QDirIterator it(args.at(0), QDir::Files | QDir::Hidden | QDir::System,
+                             QDirIterator::Subdirectories);
+             it.hasNext(); it.next())
+            ++files;
+        if (files == 0)
+            return fail(QStringLiteral("the tree holds no files"));
+        Bench::printFigure(QStringLiteral("files"), static_cast<double>(files), QString());
         Bench::printFigure(QStringLiteral("add_seconds"), addSeconds, QStringLiteral("s"));
         Bench::printFigure(QStringLiteral("resident_growth"), static_cast<double>(after - before) / 1e6,
                            QStringLiteral("MB"));
@@ -203,5 +207,5 @@ int runMakeTree(const QStringList &args)
 KESTRANE_BENCH_COMMAND(size, "size TREE", runSize);
 KESTRANE_BENCH_COMMAND(write, "write TREE OUT.iso [--label L]", runWrite);
 KESTRANE_BENCH_COMMAND(read, "read ISO OUT.iso", runRead);
-KESTRANE_BENCH_COMMAND(memory, "memory TREE   (KESTRANE_BENCH_FILES=number of files)", runMemory);
+KESTRANE_BENCH_COMMAND(memory, "memory TREE", runMemory);
 KESTRANE_BENCH_COMMAND(mktree, "mktree DIR FOLDERS FILES_PER_FOLDER BYTES", runMakeTree);
