@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "SizeTexts.h"
+
 #include <functional>
 #include <optional>
 
@@ -140,6 +142,7 @@ private:
     // Rows gathered while an enumeration runs, inserted in one go at its end.
     int m_rowBatchDepth = 0;
     QList<QTreeWidgetItem *> m_pendingRows;
+    SizeTexts::Formatter m_sizeTexts; // the locale as the outermost batch began
     // Set while a save enumerates: only then do file lines go to the list-file buffer.
     bool m_collectingListLines = false;
     // Set while the page counts the root's items for itself: the views stay as they are.
@@ -154,7 +157,8 @@ public:
     explicit RowBatch(CompilationPage &page)
         : m_page(page)
     {
-        ++m_page.m_rowBatchDepth;
+        if (m_page.m_rowBatchDepth++ == 0)
+            m_page.m_sizeTexts = SizeTexts::Formatter();
     }
     ~RowBatch()
     {
