@@ -106,8 +106,12 @@ TAboutForm::TAboutForm(QWidget *parent)
 
 bool TAboutForm::eventFilter(QObject *watched, QEvent *event)
 {
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    const bool release = event->type() == QEvent::MouseButtonRelease;
+    if (!press && !release)
+        return QDialog::eventFilter(watched, event);
     const auto *mouse = static_cast<QMouseEvent *>(event);
-    if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
+    if (release && mouse->button() == Qt::LeftButton) {
         if (watched == URL)
             URLClick();
         else if (watched == EMAIL)
@@ -116,9 +120,9 @@ bool TAboutForm::eventFilter(QObject *watched, QEvent *event)
             CompanyTopClick();
     }
     if (watched == Image1) {
-        if (event->type() == QEvent::MouseButtonPress)
+        if (press)
             Image1MouseDown(mouse->position().toPoint(), mouse->modifiers());
-        else if (event->type() == QEvent::MouseButtonRelease)
+        else
             Image1MouseUp(mouse->position().toPoint(), mouse->modifiers());
     }
     return QDialog::eventFilter(watched, event);

@@ -138,7 +138,7 @@ void BurnController::ActCancelBURNISOExecExecute()
 void BurnController::SetJobControlsEnabled(bool enabled)
 {
     for (QAction *action : std::as_const(m_actions)) {
-        if (action->property("category").toString() != QLatin1String("sys"))
+        if (action->property("Category").toString() != QLatin1String("sys"))
             action->setEnabled(enabled);
     }
     for (QWidget *control : {static_cast<QWidget *>(m_controls.CboCDRWList),

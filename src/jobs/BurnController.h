@@ -25,7 +25,7 @@ class BurnController final : public QObject
 {
     Q_OBJECT
 public:
-    // Actions carry their category in the dynamic property "category"; "sys" ones are never locked.
+    // Actions carry their category in the dynamic property "Category"; "sys" ones are never locked.
     BurnController(TDVDWriterPro2 *DVDWriterPro, TDVDWriterPro2 *DVDWriterPro1, const BurnPageControls &controls,
                    QList<QAction *> actions, QObject *parent = nullptr);
 

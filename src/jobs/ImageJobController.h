@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include "TNewThread.h"
+
 #include <functional>
 #include <optional>
 

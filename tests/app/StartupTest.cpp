@@ -4,7 +4,10 @@
 #include "Startup.h"
 #include "TAboutForm.h"
 #include "TFormSplash.h"
+#include "TDVDWriterPro2.h"
 #include "TMainForm.h"
+#include "drives/DriveLayer.h"
+#include "drives/LibburnDriveLayer.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -191,6 +194,36 @@ TEST_F(StartupRun, UnreadableSettingsAndUnwritableFolderAreReportedAndTheProgram
     EXPECT_EQ(shown[0].text, QStringLiteral("Cannot create file \"%1\". No such file or directory.")
                                  .arg(programFile("Kestrane_skinfile.ini")));
     EXPECT_FALSE(main->isVisible());
+}
+
+// A drive library that cannot start.
+class DeadDriveLayer final : public Drives::DriveLayer
+{
+public:
+    bool start() override { return false; }
+    std::vector<Drives::DriveDescription> scan() override { return {}; }
+    std::unique_ptr<Drives::Drive> drive(const Drives::DriveDescription &) override { return nullptr; }
+    std::vector<Drives::LibraryMessage> takeMessages() override { return {}; }
+};
+
+TEST_F(StartupRun, DrivesThatCannotStartAreReportedBeforeTheFirstShow)
+{
+    TDVDWriterPro2::setDriveLayer(std::make_unique<DeadDriveLayer>());
+    Startup startup(m_program, exePath(), {QStringLiteral("-nosplash")});
+    TMainForm *main = startup.run();
+    // Reported while the window is being made, before it is shown.
+    EXPECT_FALSE(main->isVisible());
+    const auto shown = MessageBoxSeam::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].text, QStringLiteral("Drives Cannot be initialized...Contact support!"));
+    EXPECT_EQ(shown[0].kind, 1);
+    EXPECT_EQ(shown[0].caption, QStringLiteral("Kestrane"));
+    bool finished = false;
+    QObject::connect(main, &TMainForm::firstShowFinished, main, [&] { finished = true; });
+    EXPECT_TRUE(TestSupport::waitFor([&] { return finished; }, 10000));
+    EXPECT_EQ(main->currentPageName(), QStringLiteral("CDTOISO"));
+    main->close();
+    TDVDWriterPro2::setDriveLayer(std::make_unique<Drives::LibburnDriveLayer>());
 }
 
 } // namespace

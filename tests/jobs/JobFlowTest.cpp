@@ -1,0 +1,335 @@
+#include "BurnController.h"
+#include "DriveLists.h"
+#include "FileDialogs.h"
+#include "GlobalSettings.h"
+#include "ImageJobController.h"
+#include "ImageTestSupport.h"
+#include "MessageBox.h"
+#include "TDVDWriterPro2.h"
+#include "TFrmConvertProcess.h"
+#include "TestSupport.h"
+#include "TsuiImageButton.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace ImageTest;
+
+namespace {
+
+QStringList shownTexts()
+{
+    QStringList texts;
+    for (const auto &shown : MessageBoxSeam::takeShown())
+        texts.append(shown.text);
+    return texts;
+}
+
+// The job side of the main window, built from plain controls: the real engine, virtual drives.
+class JobFlow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        Globals().ExeFolder = QStringLiteral(KESTRANE_PROGRAM_DIR "/");
+        FileDialogSeam::enable();
+        MessageBoxSeam::takeShown();
+        m_sources = m_dir.filePath(QStringLiteral("src"));
+        writeFile(m_sources + QStringLiteral("/a.txt"), "alpha\n");
+        writeFile(m_sources + QStringLiteral("/Docs/b.bin"), patterned(300000, 7));
+        writeFile(m_sources + QStringLiteral("/Docs/Deep/c.txt"), "gamma\n");
+
+        for (QAction *&action : m_actions) {
+            action = new QAction(&m_window);
+            action->setProperty("Category", QString());
+        }
+        m_sysAction = new QAction(&m_window);
+        m_sysAction->setProperty("Category", QStringLiteral("sys"));
+        m_controls = {&m_cdrwList, &m_burnPath, &m_speedButton2, &m_selSavePath, &m_bar};
+    }
+
+    void TearDown() override
+    {
+        m_job.reset();
+        m_burn.reset();
+        m_lists.reset();
+        FileDialogSeam::disable();
+        qunsetenv("KESTRANE_VIRTUAL_DRIVES");
+        m_engine.InitializeDrives(0);
+    }
+
+    // Virtual drives from "path[=size]" entries, then the page objects over them.
+    void useDrives(const QStringList &drives)
+    {
+        qputenv("KESTRANE_VIRTUAL_DRIVES", QFile::encodeName(drives.join(QLatin1Char(':'))));
+        ASSERT_TRUE(m_engine.InitializeDrives(0));
+        m_lists = std::make_unique<DriveLists>(&m_engine, &m_cdList, &m_cdrwList, &m_savePath);
+        QList<QAction *> actions(m_actions.begin(), m_actions.end());
+        actions.append(m_sysAction);
+        m_burn = std::make_unique<BurnController>(&m_engine, &m_eraseEngine, m_controls, actions);
+        ImageJobContext context;
+        context.mainWindow = &m_window;
+        context.DVDWriterPro = &m_engine;
+        context.DVDWriterPro21 = &m_compilation;
+        context.progressWindow = &m_progress;
+        context.CboCdList = &m_cdList;
+        context.EdtSavePath = &m_savePath;
+        context.EdtBurnISOPath = &m_burnPath;
+        context.driveLists = m_lists.get();
+        context.burn = m_burn.get();
+        context.imageRootText = [this] { return m_rootText; };
+        context.showBurnPage = [this] { m_burnPageShown = true; };
+        m_job = std::make_unique<ImageJobController>(context);
+    }
+
+    QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
+
+    bool waitForMessage(const QString &text, int timeoutMs = 60000)
+    {
+        return TestSupport::waitFor(
+            [&] {
+                for (const auto &shown : MessageBoxSeam::shown()) {
+                    if (shown.text == text)
+                        return true;
+                }
+                return false;
+            },
+            timeoutMs);
+    }
+
+    bool jobControlsEnabled() const
+    {
+        for (QAction *action : m_actions) {
+            if (!action->isEnabled())
+                return false;
+        }
+        return m_cdrwList.isEnabled() && m_burnPath.isEnabled() && m_speedButton2.isEnabled()
+            && m_selSavePath.isEnabled();
+    }
+
+    QTemporaryDir m_dir;
+    QString m_sources;
+    QWidget m_window;
+    TDVDWriterPro2 m_engine{TDVDWriterPro2::Instance::DVDWriterPro};
+    TDVDWriterPro2 m_compilation{TDVDWriterPro2::Instance::DVDWriterPro21};
+    TDVDWriterPro2 m_eraseEngine{TDVDWriterPro2::Instance::DVDWriterPro1};
+    TFrmConvertProcess m_progress;
+    QComboBox m_cdList;
+    QComboBox m_cdrwList;
+    QLineEdit m_savePath;
+    QLineEdit m_burnPath;
+    QToolButton m_speedButton2;
+    QToolButton m_selSavePath;
+    QProgressBar m_bar;
+    std::array<QAction *, 11> m_actions{};
+    QAction *m_sysAction = nullptr;
+    BurnPageControls m_controls;
+    std::optional<QString> m_rootText = QStringLiteral("Holiday 2026  {0.31 MB}");
+    bool m_burnPageShown = false;
+    std::unique_ptr<DriveLists> m_lists;
+    std::unique_ptr<BurnController> m_burn;
+    std::unique_ptr<ImageJobController> m_job;
+};
+
+TEST_F(JobFlow, DriveListsOfEveryDriveAndOfWriters)
+{
+    useDrives({path("one.iso"), path("two.iso=700M")});
+    m_lists->EnterCdToIsoPage();
+    ASSERT_EQ(m_cdList.count(), 2);
+    EXPECT_EQ(m_cdList.itemText(0), QStringLiteral("D:Kestrane Virtual Recorder"));
+    EXPECT_EQ(m_cdList.itemText(1), QStringLiteral("E:Kestrane Virtual Recorder"));
+    EXPECT_EQ(m_cdList.currentText(), m_cdList.itemText(0));
+    m_savePath.setText(QStringLiteral("/x.iso"));
+    m_lists->EnterBurnIsoPage();
+    EXPECT_EQ(m_cdrwList.count(), 2);
+    EXPECT_EQ(m_cdrwList.currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
+    EXPECT_TRUE(m_savePath.text().isEmpty());
+    EXPECT_EQ(m_engine.DiscType(), 9);
+    EXPECT_TRUE(shownTexts().isEmpty());
+    EXPECT_EQ(DriveLists::FindDriveIndex(&m_engine, QStringLiteral("E")), 1);
+    EXPECT_LT(DriveLists::FindDriveIndex(&m_engine, QStringLiteral("Q")), 0);
+}
+
+TEST(WriteSpeed, MultipleOfTheBaseSpeed)
+{
+    const struct
+    {
+        int type;
+        int max;
+        std::optional<int> multiple;
+    } rows[] = {
+        {253, 7056, 40}, {255, 7056, 40}, {254, 176, 1}, {1, 11080, 8}, {9, 11080, 8},
+        {253, 88, 1}, // 0.5 rounds away from zero
+        {2, 0, std::nullopt}, {2, -5, std::nullopt},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(DriveLists::WriteSpeedMultiple(row.type, row.max), row.multiple) << row.type << " " << row.max;
+}
+
+TEST_F(JobFlow, BurnRefusalsAndTheFreeSpaceMessage)
+{
+    useDrives({});
+    m_burnPath.setText(path("image.iso"));
+    m_burn->ActBURNISOExecExecute();
+    EXPECT_EQ(shownTexts(), QStringList{QStringLiteral("Please choose the CD/DVD-R driver.")});
+    EXPECT_TRUE(jobControlsEnabled());
+
+    useDrives({path("small.iso=350M")});
+    m_lists->EnterBurnIsoPage();
+    m_burnPath.clear();
+    m_burn->ActBURNISOExecExecute();
+    EXPECT_EQ(shownTexts(), QStringList{QStringLiteral("Please choose the ISO file you want to burn.")});
+
+    // A 700 MiB image against 350 MiB of space: refused before the engine burns anything.
+    QFile big(path("big.iso"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(700LL * 1048576));
+    big.close();
+    m_burnPath.setText(path("big.iso"));
+    m_burn->ActBURNISOExecExecute();
+    EXPECT_EQ(shownTexts(), QStringList{QStringLiteral("Free Space on the loaded disc is 350.00 MB!\rThis data "
+                                                       "image requires 700.00 MB of Free Space!")});
+    EXPECT_FALSE(QFile::exists(path("small.iso")));
+    // The page stays locked, "sys" actions untouched, until Cancel.
+    EXPECT_FALSE(m_actions[0]->isEnabled());
+    EXPECT_FALSE(m_cdrwList.isEnabled());
+    EXPECT_TRUE(m_sysAction->isEnabled());
+    m_burn->ActCancelBURNISOExecExecute();
+    EXPECT_TRUE(jobControlsEnabled());
+}
+
+TEST_F(JobFlow, FilesToImageThenBurnNowNoAndYes)
+{
+    useDrives({path("drive.iso")});
+    m_compilation.AddFolder(QStringLiteral("\\Src"), m_sources + QStringLiteral("/*.*"));
+    m_burnPath.setText(QStringLiteral("/earlier.iso"));
+
+    FileDialogSeam::setNextFileName(path("first.iso"));
+    MessageBoxSeam::setNextAnswer(IDOK);
+    MessageBoxSeam::setNextAnswer(IDNO);
+    m_job->ActFILETOISOExecExecute();
+    EXPECT_EQ(shownTexts(), QStringList({QStringLiteral("ISO File Created successfully!"),
+                                         QStringLiteral("Do you want to burn the ISO file now?")}));
+    EXPECT_EQ(m_compilation.VolumeIdentifier(), QStringLiteral("Holiday 2026"));
+    EXPECT_EQ(primaryVolumeId(path("first.iso")), QStringLiteral("Holiday 2026"));
+    EXPECT_EQ(m_burnPath.text(), QStringLiteral("/earlier.iso"));
+    EXPECT_FALSE(m_burnPageShown);
+    EXPECT_TRUE(jobControlsEnabled());
+    EXPECT_FALSE(m_progress.isVisible());
+
+    FileDialogSeam::setNextFileName(path("second.iso"));
+    MessageBoxSeam::setNextAnswer(IDOK);
+    MessageBoxSeam::setNextAnswer(IDYES);
+    m_job->ActFILETOISOExecExecute();
+    EXPECT_TRUE(m_burnPageShown);
+    EXPECT_EQ(m_burnPath.text(), path("second.iso"));
+    EXPECT_EQ(m_cdrwList.currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
+    ASSERT_TRUE(waitForMessage(QStringLiteral("Writing is complete!")));
+    EXPECT_EQ(TestSupport::readAll(path("drive.iso")), TestSupport::readAll(path("second.iso")));
+    EXPECT_EQ(m_bar.value(), 0);
+    EXPECT_TRUE(jobControlsEnabled());
+
+    const QString extracted = path("out");
+    ASSERT_TRUE(extractWithBsdtar(path("drive.iso"), extracted));
+    EXPECT_EQ(compareTrees(m_sources, extracted + QStringLiteral("/Src")), QStringList());
+}
+
+TEST_F(JobFlow, DiscToImageFromAVirtualDrive)
+{
+    // A disc made by another program, in a virtual drive.
+    const ProcessResult made = run(QStringLiteral("genisoimage"),
+                                   {QStringLiteral("-quiet"), QStringLiteral("-J"), QStringLiteral("-R"),
+                                    QStringLiteral("-V"), QStringLiteral("PEER"), QStringLiteral("-o"),
+                                    path("disc.iso"), m_sources});
+    ASSERT_EQ(made.exitCode, 0) << made.err.constData();
+    useDrives({path("disc.iso")});
+
+    m_job->ActCDTOISOExecExecute();
+    EXPECT_EQ(shownTexts(), QStringList{QStringLiteral("Please choose the CD/DVD driver to get the ISO file.")});
+    m_lists->EnterCdToIsoPage();
+    m_job->ActCDTOISOExecExecute();
+    EXPECT_EQ(shownTexts(), QStringList{QStringLiteral("Please choose the path to save ISO file.")});
+
+    FileDialogSeam::setNextFileName(path("copy.iso"));
+    m_job->SbtnSelSavepathClick();
+    EXPECT_EQ(m_savePath.text(), path("copy.iso"));
+    MessageBoxSeam::setNextAnswer(IDOK);
+    MessageBoxSeam::setNextAnswer(IDNO);
+    m_job->ActCDTOISOExecExecute();
+    EXPECT_EQ(shownTexts(), QStringList({QStringLiteral("ISO File Created successfully!"),
+                                         QStringLiteral("Do you want to burn the ISO file now?")}));
+    const QString extracted = path("copy");
+    ASSERT_TRUE(extractWithBsdtar(path("copy.iso"), extracted));
+    EXPECT_EQ(compareTrees(m_sources, extracted), QStringList());
+
+    // Cancelling the dialog empties the path.
+    m_job->SbtnSelSavepathClick();
+    EXPECT_TRUE(m_savePath.text().isEmpty());
+}
+
+TEST_F(JobFlow, BlankDiscGivesAnErrorNotAnEmptyImage)
+{
+    useDrives({path("blank.iso")});
+    m_lists->EnterCdToIsoPage();
+    m_savePath.setText(path("nothing.iso"));
+    m_job->ActCDTOISOExecExecute();
+    EXPECT_EQ(shownTexts(), QStringList{QStringLiteral("Error creating ISO File.")});
+    EXPECT_FALSE(QFile::exists(path("nothing.iso")));
+    EXPECT_TRUE(jobControlsEnabled());
+}
+
+TEST_F(JobFlow, CancelDuringAnImageWriteAndDuringABurn)
+{
+    useDrives({path("drive.iso")});
+    // Enough data that the write is still running when the first progress arrives.
+    for (int i = 0; i < 6; ++i)
+        writeFile(m_sources + QStringLiteral("/big%1.bin").arg(i), patterned(64LL << 20, i));
+    m_compilation.AddFolder(QStringLiteral("\\"), m_sources + QStringLiteral("/*.*"));
+    QObject::connect(&m_compilation, &TDVDWriterPro2::OnImageWriteProgress, &m_progress,
+                     [this](qint64 done, qint64) {
+                         if (done > 0 && m_progress.isVisible())
+                             m_progress.suiImageButton1->Click();
+                     },
+                     Qt::QueuedConnection);
+    FileDialogSeam::setNextFileName(path("cancelled.iso"));
+    m_job->ActFILETOISOExecExecute();
+    EXPECT_FALSE(m_progress.isVisible());
+    EXPECT_TRUE(shownTexts().isEmpty());
+    EXPECT_FALSE(QFile::exists(path("cancelled.iso")));
+    QObject::disconnect(&m_compilation, &TDVDWriterPro2::OnImageWriteProgress, &m_progress, nullptr);
+
+    // The next job runs normally; its image is then burnt and the burn cancelled.
+    FileDialogSeam::setNextFileName(path("whole.iso"));
+    MessageBoxSeam::setNextAnswer(IDOK);
+    MessageBoxSeam::setNextAnswer(IDNO);
+    m_job->ActFILETOISOExecExecute();
+    ASSERT_EQ(shownTexts().value(0), QStringLiteral("ISO File Created successfully!"));
+
+    m_lists->EnterBurnIsoPage();
+    m_burnPath.setText(path("whole.iso"));
+    bool cancelled = false;
+    QObject::connect(&m_engine, &TDVDWriterPro2::OnTrackWriteStatus, &m_window, [&](int, qint64 done, qint64) {
+        if (done > 0 && !cancelled) {
+            cancelled = true;
+            m_burn->ActCancelBURNISOExecExecute();
+        }
+    });
+    m_burn->ActBURNISOExecExecute();
+    ASSERT_TRUE(waitForMessage(QStringLiteral("Writing Cancelled!")));
+    EXPECT_TRUE(cancelled);
+    EXPECT_TRUE(jobControlsEnabled());
+    EXPECT_EQ(m_bar.value(), 0);
+}
+
+} // namespace
