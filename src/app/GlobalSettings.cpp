@@ -43,7 +43,8 @@ void ReadVersionFile()
     // Defaults first, so a store error still leaves a usable record behind.
     Globals().VersionText = QStringLiteral("1.5");
     const TIniFile32 ini(SettingsFilePath(QStringLiteral("verdata")));
-    Globals().VersionText = ini.ReadString(QStringLiteral("data"), QStringLiteral("version"), QStringLiteral("1.5"));
+    Globals().VersionText =
+        ini.ReadString(QStringLiteral("data"), QStringLiteral("version"), QStringLiteral("1.5"));
 }
 
 void ReadOptionFile()
@@ -62,7 +63,8 @@ void WriteOptionFile()
 void ReadSkinSetting()
 {
     const TIniFile32 ini(SettingsFilePath(QStringLiteral("skinfile")));
-    Globals().SkinFile = ini.ReadString(QStringLiteral("data"), QStringLiteral("skinfile"), QStringLiteral("1"));
+    Globals().SkinFile =
+        ini.ReadString(QStringLiteral("data"), QStringLiteral("skinfile"), QStringLiteral("1"));
 }
 
 void WriteSkinSetting()

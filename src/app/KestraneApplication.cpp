@@ -7,8 +7,7 @@
 
 KestraneApplication::KestraneApplication(int &argc, char **argv)
     : QApplication(argc, argv)
-{
-}
+{ }
 
 bool KestraneApplication::notify(QObject *receiver, QEvent *event)
 {

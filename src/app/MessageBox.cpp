@@ -113,7 +113,7 @@ void enable()
 }
 void disable()
 {
-    seam() = SeamState{};
+    seam() = SeamState {};
 }
 bool enabled()
 {

@@ -34,8 +34,7 @@ Startup::Startup(QString exeFolder, QString exePath, QStringList arguments)
     : m_exeFolder(std::move(exeFolder))
     , m_exePath(std::move(exePath))
     , m_arguments(std::move(arguments))
-{
-}
+{ }
 
 Startup::~Startup() = default;
 
@@ -47,7 +46,7 @@ bool Startup::splashSuppressed(const QStringList &arguments)
 TMainForm *Startup::run()
 {
     GlobalSettings &g = Globals();
-    g = GlobalSettings{};
+    g = GlobalSettings {};
     g.ExePath = m_exePath;
     reported([this] { InitProductSettings(m_exeFolder); });
     reported(ReadOptionFile);

@@ -15,8 +15,8 @@ TDVDWriterPro2::TDVDWriterPro2(Instance instance, QObject *parent)
         m_isoComplianceLevel = 2;
         m_bufferSizeBlocks = 4096;
     } else {
-        m_volumeIdentifier = instance == Instance::DVDWriterPro21 ? QStringLiteral("NEW DISC")
-                                                                   : QStringLiteral("NEWDISC");
+        m_volumeIdentifier =
+            instance == Instance::DVDWriterPro21 ? QStringLiteral("NEW DISC") : QStringLiteral("NEWDISC");
         m_writeType = 1;
         m_isoComplianceLevel = 1;
         m_bufferSizeBlocks = 2048;

@@ -105,12 +105,12 @@ public:
 
 Q_SIGNALS:
     void OnISOImageReset();
-    void OnISOItemAdded(const QString &sParentDestPath, const QString &sItemDestPath, const QString &sItemName,
-                        const QString &SourceFilePath, bool bIsDirectory, const QDateTime &dteFileDate,
-                        qint64 lFileSize);
-    void OnEnumISOItems(const QString &sParentDestPath, const QString &sItemDestPath, const QString &sItemName,
-                        const QString &sSourceFilePath, bool bIsDirectory, const QDateTime &dteFileDate,
-                        qint64 lFileSize);
+    void OnISOItemAdded(const QString &sParentDestPath, const QString &sItemDestPath,
+                        const QString &sItemName, const QString &SourceFilePath, bool bIsDirectory,
+                        const QDateTime &dteFileDate, qint64 lFileSize);
+    void OnEnumISOItems(const QString &sParentDestPath, const QString &sItemDestPath,
+                        const QString &sItemName, const QString &sSourceFilePath, bool bIsDirectory,
+                        const QDateTime &dteFileDate, qint64 lFileSize);
     // Progress of WriteImageFile, emitted on the writing thread.
     void OnImageWriteProgress(qint64 bytesWritten, qint64 bytesTotal);
     void OnTrackWriteStatus(int lTrackNumber, qint64 lBlocksWritten, qint64 lBlocksToWrite);

@@ -6,8 +6,8 @@
 #include "WriteErrors.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QLocale>
@@ -23,7 +23,8 @@ BurnController::BurnController(TDVDWriterPro2 *DVDWriterPro, TDVDWriterPro2 *DVD
     , m_controls(controls)
     , m_actions(std::move(actions))
 {
-    connect(m_engine, &TDVDWriterPro2::OnTrackWriteStatus, this, &BurnController::DVDWriterProTrackWriteStatus);
+    connect(m_engine, &TDVDWriterPro2::OnTrackWriteStatus, this,
+            &BurnController::DVDWriterProTrackWriteStatus);
     connect(m_engine, &TDVDWriterPro2::OnWriteComplete, this, &BurnController::DVDWriterProWriteComplete);
     connect(m_engine, &TDVDWriterPro2::OnWriteCancelled, this, &BurnController::DVDWriterProWriteCancelled);
     connect(m_engine, &TDVDWriterPro2::OnWriteError, this, &BurnController::DVDWriterProWriteError);
@@ -63,10 +64,12 @@ qint64 BurnController::ImageFileSize(const QString &path)
 QString BurnController::FreeSpaceMessage(qint64 freeBytes, qint64 imageBytes)
 {
     const QLocale locale;
-    const auto megabytes = [&locale](qint64 bytes) { return locale.toString(bytes / 1048576.0, 'f', 2); };
-    return QStringLiteral("Free Space on the loaded disc is ") + megabytes(freeBytes) + QStringLiteral(" MB!")
-        + QLatin1Char('\r') + QStringLiteral("This data image requires ") + megabytes(imageBytes)
-        + QStringLiteral(" MB of Free Space!");
+    const auto megabytes = [&locale](qint64 bytes) {
+        return locale.toString(bytes / 1048576.0, 'f', 2);
+    };
+    return QStringLiteral("Free Space on the loaded disc is ") + megabytes(freeBytes) +
+        QStringLiteral(" MB!") + QLatin1Char('\r') + QStringLiteral("This data image requires ") +
+        megabytes(imageBytes) + QStringLiteral(" MB of Free Space!");
 }
 
 void BurnController::StartBurn(const QString &path)
@@ -78,7 +81,8 @@ void BurnController::StartBurn(const QString &path)
             return;
         }
         const qint64 size = ImageFileSize(path);
-        const auto freeBytes = static_cast<qint64>(std::trunc(TDVDWriterPro2::BlocksToBytes(m_engine->FreeBlocks(), 1)));
+        const auto freeBytes =
+            static_cast<qint64>(std::trunc(TDVDWriterPro2::BlocksToBytes(m_engine->FreeBlocks(), 1)));
         if (freeBytes < size) {
             ShowMessageBox(FreeSpaceMessage(freeBytes, size), 1);
             return;
@@ -90,15 +94,15 @@ void BurnController::StartBurn(const QString &path)
         if (!m_engine->BurnImageFile(path))
             ShowMessageBox(QStringLiteral("Error Writing ISO File."), 1);
         m_controls.CboCDRWList->window()->unsetCursor();
-    } catch (...) {
-    }
+    } catch (...) { }
 }
 
 void BurnController::DVDWriterProTrackWriteStatus(int, qint64 lBlocksWritten, qint64 lBlocksToWrite)
 {
     if (lBlocksToWrite == 0)
         return;
-    m_controls.PsBarWriteDisk->setValue(static_cast<int>(double(lBlocksWritten) / double(lBlocksToWrite) * 100.0));
+    m_controls.PsBarWriteDisk->setValue(
+        static_cast<int>(double(lBlocksWritten) / double(lBlocksToWrite) * 100.0));
 }
 
 void BurnController::DVDWriterProWriteComplete()
@@ -141,9 +145,9 @@ void BurnController::SetJobControlsEnabled(bool enabled)
         if (action->property("Category").toString() != QLatin1String("sys"))
             action->setEnabled(enabled);
     }
-    for (QWidget *control : {static_cast<QWidget *>(m_controls.CboCDRWList),
-                             static_cast<QWidget *>(m_controls.EdtBurnISOPath), m_controls.SpeedButton2,
-                             m_controls.SbtnSelSavepath}) {
+    for (QWidget *control :
+         {static_cast<QWidget *>(m_controls.CboCDRWList), static_cast<QWidget *>(m_controls.EdtBurnISOPath),
+          m_controls.SpeedButton2, m_controls.SbtnSelSavepath}) {
         if (control)
             control->setEnabled(enabled);
     }

@@ -26,8 +26,8 @@ class BurnController final : public QObject
     Q_OBJECT
 public:
     // Actions carry their category in the dynamic property "Category"; "sys" ones are never locked.
-    BurnController(TDVDWriterPro2 *DVDWriterPro, TDVDWriterPro2 *DVDWriterPro1, const BurnPageControls &controls,
-                   QList<QAction *> actions, QObject *parent = nullptr);
+    BurnController(TDVDWriterPro2 *DVDWriterPro, TDVDWriterPro2 *DVDWriterPro1,
+                   const BurnPageControls &controls, QList<QAction *> actions, QObject *parent = nullptr);
 
     void SpeedButton2Click();
     void ActBURNISOExecExecute();

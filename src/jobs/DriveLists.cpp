@@ -44,8 +44,8 @@ void DriveLists::FillDriveList(QComboBox *list, int mode)
     for (int i = 0; i < count; ++i) {
         if (mode == WritersOnly && !m_engine->IsWriter(i))
             continue;
-        list->addItem(m_engine->DriveLetter(i) + QLatin1Char(':') + m_engine->DriveVendor(i) + QLatin1Char(' ')
-                      + m_engine->DriveProduct(i));
+        list->addItem(m_engine->DriveLetter(i) + QLatin1Char(':') + m_engine->DriveVendor(i) +
+                      QLatin1Char(' ') + m_engine->DriveProduct(i));
     }
     if (list->count() > 0)
         list->setCurrentIndex(0);

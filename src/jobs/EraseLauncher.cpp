@@ -8,7 +8,8 @@ EraseLauncher::EraseLauncher(QWidget *owner, TDVDWriterPro2 *eraseEngine)
     , m_owner(owner)
     , m_engine(eraseEngine)
 {
-    connect(m_engine, &TDVDWriterPro2::OnEraseDiscComplete, this, &EraseLauncher::DVDWriterPro1EraseDiscComplete);
+    connect(m_engine, &TDVDWriterPro2::OnEraseDiscComplete, this,
+            &EraseLauncher::DVDWriterPro1EraseDiscComplete);
 }
 
 void EraseLauncher::suiImageButton20Click()

@@ -86,8 +86,9 @@ void ImageJobController::ActFILETOISOExecExecute()
 void ImageJobController::ShowJobProgress(int kind)
 {
     TFrmConvertProcess *window = m_context.progressWindow;
-    window->playAnimation(Globals().ExeFolder
-                          + (kind == 1 ? QStringLiteral("fla/cdtoiso.gif") : QStringLiteral("fla/filetoiso.gif")));
+    window->playAnimation(
+        Globals().ExeFolder +
+        (kind == 1 ? QStringLiteral("fla/cdtoiso.gif") : QStringLiteral("fla/filetoiso.gif")));
     window->JobKind = kind;
     window->exec();
 }
@@ -101,7 +102,8 @@ void ImageJobController::FormShow()
         StartImageJob(m_context.DVDWriterPro, window->IsoPath, window->SourceDrive);
 }
 
-void ImageJobController::StartImageJob(TDVDWriterPro2 *engine, const QString &isoPath, const QString &sourceDrive)
+void ImageJobController::StartImageJob(TDVDWriterPro2 *engine, const QString &isoPath,
+                                       const QString &sourceDrive)
 {
     engine->setAutoVerify(false);
     engine->setVolumeType(1);
@@ -118,8 +120,9 @@ void ImageJobController::StartImageJob(TDVDWriterPro2 *engine, const QString &is
 
     auto *job = new TNewThread(engine, isoPath, sourceDrive, this);
     m_current = job;
-    connect(job, &TNewThread::Finished, this, [this, job](bool succeeded) { jobEnd(job, succeeded); },
-            Qt::QueuedConnection);
+    connect(
+        job, &TNewThread::Finished, this, [this, job](bool succeeded) { jobEnd(job, succeeded); },
+        Qt::QueuedConnection);
     connect(job, &QThread::finished, job, &QObject::deleteLater);
     job->start();
     m_context.mainWindow->unsetCursor();

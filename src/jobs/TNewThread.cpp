@@ -10,8 +10,7 @@ TNewThread::TNewThread(TDVDWriterPro2 *engine, QString isoPath, QString sourceDr
     , m_engine(engine)
     , m_isoPath(std::move(isoPath))
     , m_sourceDrive(std::move(sourceDrive))
-{
-}
+{ }
 
 void TNewThread::cancel()
 {

@@ -29,5 +29,5 @@ private:
     TDVDWriterPro2 *m_engine;
     const QString m_isoPath;
     const QString m_sourceDrive;
-    std::atomic<bool> m_cancelled{false};
+    std::atomic<bool> m_cancelled {false};
 };

@@ -72,8 +72,10 @@ void TfrmErase::FormShow()
     if (m_engine) {
         QObject::disconnect(g_startConnection);
         QObject::disconnect(g_errorConnection);
-        g_startConnection = connect(m_engine, &TDVDWriterPro2::OnEraseDiscStart, this, &TfrmErase::EraseStarted);
-        g_errorConnection = connect(m_engine, &TDVDWriterPro2::OnWriteError, this, &TfrmErase::EraseWriteError);
+        g_startConnection =
+            connect(m_engine, &TDVDWriterPro2::OnEraseDiscStart, this, &TfrmErase::EraseStarted);
+        g_errorConnection =
+            connect(m_engine, &TDVDWriterPro2::OnWriteError, this, &TfrmErase::EraseWriteError);
     }
     setButtonsEnabled(true);
 }
@@ -83,7 +85,8 @@ void TfrmErase::cmdEraseClick()
     if (!m_engine)
         return;
     const int type = m_engine->DiscType();
-    const EraseDecision decision = DecideErase(type, [this](int code) { return m_engine->HasCapability(code); });
+    const EraseDecision decision =
+        DecideErase(type, [this](int code) { return m_engine->HasCapability(code); });
     if (!decision.erase) {
         ShowPlainMessage(decision.message);
         close();

@@ -35,7 +35,8 @@ private:
     void FormShow();
     void cmdEraseClick();
     void EraseStarted();
-    void EraseWriteError(int WriteError, int DriveError, const QString &sErrorInfo, const QString &sSenseInfo);
+    void EraseWriteError(int WriteError, int DriveError, const QString &sErrorInfo,
+                         const QString &sSenseInfo);
     void setButtonsEnabled(bool enabled);
 
     TDVDWriterPro2 *m_engine = nullptr;

@@ -75,12 +75,14 @@ QString DriveErrorText(int code)
     return text + QStringLiteral(" (") + QString::number(code) + QStringLiteral(").");
 }
 
-QString ComposeWriteErrorText(int WriteError, int DriveError, const QString &sErrorInfo, const QString &sSenseInfo)
+QString ComposeWriteErrorText(int WriteError, int DriveError, const QString &sErrorInfo,
+                              const QString &sSenseInfo)
 {
-    QString text = QStringLiteral("Writing Error: (") + QString::number(WriteError) + QStringLiteral(")   ")
-        + sErrorInfo + QLatin1Char('\r');
+    QString text = QStringLiteral("Writing Error: (") + QString::number(WriteError) + QStringLiteral(")   ") +
+        sErrorInfo + QLatin1Char('\r');
     if (WriteError == 3) {
-        text += DriveErrorText(DriveError) + QLatin1Char('\r') + QStringLiteral(" Error Sense Data: ") + sSenseInfo;
+        text += DriveErrorText(DriveError) + QLatin1Char('\r') + QStringLiteral(" Error Sense Data: ") +
+            sSenseInfo;
     }
     const qsizetype nul = text.indexOf(QChar(u'\0'));
     return nul < 0 ? text : text.left(nul);

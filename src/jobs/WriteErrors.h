@@ -4,4 +4,5 @@
 
 // Puts the engine's write and erase errors into words.
 QString DriveErrorText(int code);
-QString ComposeWriteErrorText(int WriteError, int DriveError, const QString &sErrorInfo, const QString &sSenseInfo);
+QString ComposeWriteErrorText(int WriteError, int DriveError, const QString &sErrorInfo,
+                              const QString &sSenseInfo);

@@ -81,7 +81,8 @@ void TIniFile32::Load()
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
-        throw KestraneError(QStringLiteral("Cannot open file \"%1\". %2").arg(m_fileName, systemReason(error)));
+        throw KestraneError(
+            QStringLiteral("Cannot open file \"%1\". %2").arg(m_fileName, systemReason(error)));
     }
     QByteArray text;
     char buffer[16384];
@@ -125,7 +126,8 @@ void TIniFile32::Save() const
 {
     const QByteArray text = this->text();
     const auto fail = [this](int error) {
-        throw KestraneError(QStringLiteral("Cannot create file \"%1\". %2").arg(m_fileName, systemReason(error)));
+        throw KestraneError(
+            QStringLiteral("Cannot create file \"%1\". %2").arg(m_fileName, systemReason(error)));
     };
     const QByteArray path = QFile::encodeName(m_fileName);
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

@@ -1,6 +1,6 @@
+#include "MessageBox.h"
 #include "GlobalSettings.h"
 #include "KestraneError.h"
-#include "MessageBox.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,14 +1,14 @@
+#include "Startup.h"
 #include "GlobalSettings.h"
 #include "MessageBox.h"
 #include "Registry.h"
-#include "Startup.h"
 #include "TAboutForm.h"
-#include "TFormSplash.h"
 #include "TDVDWriterPro2.h"
+#include "TFormSplash.h"
 #include "TMainForm.h"
+#include "TestSupport.h"
 #include "drives/DriveLayer.h"
 #include "drives/LibburnDriveLayer.h"
-#include "TestSupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -106,8 +106,8 @@ TEST_F(StartupRun, FirstRunWritesDefaultsAndRegistry)
               QByteArray("\r\n[option]\r\nShowToolbar=1\r\nChangeSkin=1\r\n"));
     EXPECT_EQ(readAll(programFile("Kestrane_skinfile.ini")), QByteArray("\r\n[data]\r\nskinfile=1\r\n"));
     EXPECT_EQ(readAll(RegistryFilePath()),
-              QByteArray("\r\n[HKEY_LOCAL_MACHINE\\Software\\Kestrane]\r\nFirstRun=false\r\nPath=")
-                  + QFile::encodeName(exePath()) + "\r\n");
+              QByteArray("\r\n[HKEY_LOCAL_MACHINE\\Software\\Kestrane]\r\nFirstRun=false\r\nPath=") +
+                  QFile::encodeName(exePath()) + "\r\n");
     EXPECT_TRUE(MessageBoxSeam::takeShown().isEmpty());
 
     // The next start is not a first run: one second.
@@ -124,17 +124,20 @@ TEST_F(StartupRun, HandEditedSettingsSurviveAndChangeSkinIsRewritten)
     writeAll(programFile("Kestrane_thank.txt"), "Thanks\r\n");
     QDir().mkpath(QFileInfo(RegistryFilePath()).absolutePath());
     // "False" is not "false": still a first run, and the old Path is replaced.
-    writeAll(RegistryFilePath(), "[HKEY_LOCAL_MACHINE\\Software\\Kestrane]\r\nFirstRun=False\r\nPath=/old/kestrane\r\n");
+    writeAll(RegistryFilePath(),
+             "[HKEY_LOCAL_MACHINE\\Software\\Kestrane]\r\nFirstRun=False\r\nPath=/old/kestrane\r\n");
 
     const Outcome run = runOnce({QStringLiteral("-nosplash")});
     EXPECT_GE(run.firstPageAfterMs, 3900);
     EXPECT_FALSE(run.splashSeen);
     EXPECT_EQ(run.version, QStringLiteral("Version:2.0.1"));
     EXPECT_TRUE(run.thankVisible);
-    EXPECT_EQ(readAll(programFile("Kestrane_option.ini")), QByteArray("[option]\r\nShowToolbar=0\r\nChangeSkin=1\r\n"));
+    EXPECT_EQ(readAll(programFile("Kestrane_option.ini")),
+              QByteArray("[option]\r\nShowToolbar=0\r\nChangeSkin=1\r\n"));
     EXPECT_EQ(readAll(programFile("Kestrane_skinfile.ini")), QByteArray("[data]\r\nskinfile=ocean blue\r\n"));
-    EXPECT_EQ(readAll(RegistryFilePath()), QByteArray("[HKEY_LOCAL_MACHINE\\Software\\Kestrane]\r\nFirstRun=false\r\nPath=")
-                                               + QFile::encodeName(exePath()) + "\r\n");
+    EXPECT_EQ(readAll(RegistryFilePath()),
+              QByteArray("[HKEY_LOCAL_MACHINE\\Software\\Kestrane]\r\nFirstRun=false\r\nPath=") +
+                  QFile::encodeName(exePath()) + "\r\n");
 }
 
 TEST_F(StartupRun, EmptyVersionValueAndSplashSwitchSpelling)
@@ -164,7 +167,8 @@ TEST(StartupArguments, OnlyTheExactSwitchSuppressesTheSplash)
         {{QStringLiteral("--nosplash")}, false},
     };
     for (const auto &row : rows)
-        EXPECT_EQ(Startup::splashSuppressed(row.arguments), row.suppressed) << row.arguments.join(' ').toStdString();
+        EXPECT_EQ(Startup::splashSuppressed(row.arguments), row.suppressed)
+            << row.arguments.join(' ').toStdString();
 }
 
 TEST_F(StartupRun, UnreadableSettingsAndUnwritableFolderAreReportedAndTheProgramGoesOn)
@@ -183,16 +187,18 @@ TEST_F(StartupRun, UnreadableSettingsAndUnwritableFolderAreReportedAndTheProgram
     auto shown = MessageBoxSeam::takeShown();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].kind, 0);
-    EXPECT_EQ(shown[0].text,
-              QStringLiteral("Cannot open file \"%1\". Is a directory.").arg(programFile("Kestrane_option.ini")));
+    EXPECT_EQ(
+        shown[0].text,
+        QStringLiteral("Cannot open file \"%1\". Is a directory.").arg(programFile("Kestrane_option.ini")));
 
     // The program folder vanishes before close: reported, and the window still closes.
     QDir(m_program).removeRecursively();
     EXPECT_TRUE(main->close());
     shown = MessageBoxSeam::takeShown();
     ASSERT_EQ(shown.size(), 1);
-    EXPECT_EQ(shown[0].text, QStringLiteral("Cannot create file \"%1\". No such file or directory.")
-                                 .arg(programFile("Kestrane_skinfile.ini")));
+    EXPECT_EQ(shown[0].text,
+              QStringLiteral("Cannot create file \"%1\". No such file or directory.")
+                  .arg(programFile("Kestrane_skinfile.ini")));
     EXPECT_FALSE(main->isVisible());
 }
 

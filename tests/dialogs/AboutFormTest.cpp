@@ -75,8 +75,9 @@ TEST_F(AboutWindow, LinksOpenThroughTheDesktop)
     m_about.EMAIL->setText(QStringLiteral("support@varnholt.example"));
     m_about.URLClick();
     m_about.EMAILClick();
-    EXPECT_EQ(ShellSeam::takeOpened(), QStringList({QStringLiteral("https://www.varnholt.example/kestrane"),
-                                                    QStringLiteral("mailto:support@varnholt.example")}));
+    EXPECT_EQ(ShellSeam::takeOpened(),
+              QStringList({QStringLiteral("https://www.varnholt.example/kestrane"),
+                           QStringLiteral("mailto:support@varnholt.example")}));
     ShellSeam::disable();
 }
 

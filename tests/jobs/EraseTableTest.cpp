@@ -19,7 +19,7 @@ TEST(EraseTable, EveryTypeAgainstEveryCapabilityPair)
         // Each single capability, none, and all of them.
         QList<QList<int>> drives = {{}, capabilities};
         for (int c : capabilities)
-            drives.append(QList<int>{c});
+            drives.append(QList<int> {c});
         for (const QList<int> &reported : drives) {
             QList<int> asked;
             const EraseDecision d = DecideErase(type, [&](int code) {

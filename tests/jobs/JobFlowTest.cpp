@@ -89,8 +89,12 @@ protected:
         context.EdtBurnISOPath = &m_burnPath;
         context.driveLists = m_lists.get();
         context.burn = m_burn.get();
-        context.imageRootText = [this] { return m_rootText; };
-        context.showBurnPage = [this] { m_burnPageShown = true; };
+        context.imageRootText = [this] {
+            return m_rootText;
+        };
+        context.showBurnPage = [this] {
+            m_burnPageShown = true;
+        };
         m_job = std::make_unique<ImageJobController>(context);
     }
 
@@ -115,16 +119,16 @@ protected:
             if (!action->isEnabled())
                 return false;
         }
-        return m_cdrwList.isEnabled() && m_burnPath.isEnabled() && m_speedButton2.isEnabled()
-            && m_selSavePath.isEnabled();
+        return m_cdrwList.isEnabled() && m_burnPath.isEnabled() && m_speedButton2.isEnabled() &&
+            m_selSavePath.isEnabled();
     }
 
     QTemporaryDir m_dir;
     QString m_sources;
     QWidget m_window;
-    TDVDWriterPro2 m_engine{TDVDWriterPro2::Instance::DVDWriterPro};
-    TDVDWriterPro2 m_compilation{TDVDWriterPro2::Instance::DVDWriterPro21};
-    TDVDWriterPro2 m_eraseEngine{TDVDWriterPro2::Instance::DVDWriterPro1};
+    TDVDWriterPro2 m_engine {TDVDWriterPro2::Instance::DVDWriterPro};
+    TDVDWriterPro2 m_compilation {TDVDWriterPro2::Instance::DVDWriterPro21};
+    TDVDWriterPro2 m_eraseEngine {TDVDWriterPro2::Instance::DVDWriterPro1};
     TFrmConvertProcess m_progress;
     QComboBox m_cdList;
     QComboBox m_cdrwList;
@@ -133,7 +137,7 @@ protected:
     QToolButton m_speedButton2;
     QToolButton m_selSavePath;
     QProgressBar m_bar;
-    std::array<QAction *, 11> m_actions{};
+    std::array<QAction *, 11> m_actions {};
     QAction *m_sysAction = nullptr;
     BurnPageControls m_controls;
     std::optional<QString> m_rootText = QStringLiteral("Holiday 2026  {0.31 MB}");
@@ -170,12 +174,13 @@ TEST(WriteSpeed, MultipleOfTheBaseSpeed)
         int max;
         std::optional<int> multiple;
     } rows[] = {
-        {253, 7056, 40}, {255, 7056, 40}, {254, 176, 1}, {1, 11080, 8}, {9, 11080, 8},
-        {253, 88, 1}, // 0.5 rounds away from zero
+        {253, 7056, 40},      {255, 7056, 40},       {254, 176, 1},
+        {1, 11080, 8},        {9, 11080, 8},         {253, 88, 1}, // 0.5 rounds away from zero
         {2, 0, std::nullopt}, {2, -5, std::nullopt},
     };
     for (const auto &row : rows)
-        EXPECT_EQ(DriveLists::WriteSpeedMultiple(row.type, row.max), row.multiple) << row.type << " " << row.max;
+        EXPECT_EQ(DriveLists::WriteSpeedMultiple(row.type, row.max), row.multiple)
+            << row.type << " " << row.max;
 }
 
 TEST_F(JobFlow, BurnRefusalsAndTheFreeSpaceMessage)
@@ -183,14 +188,14 @@ TEST_F(JobFlow, BurnRefusalsAndTheFreeSpaceMessage)
     useDrives({});
     m_burnPath.setText(path("image.iso"));
     m_burn->ActBURNISOExecExecute();
-    EXPECT_EQ(shownTexts(), QStringList{QStringLiteral("Please choose the CD/DVD-R driver.")});
+    EXPECT_EQ(shownTexts(), QStringList {QStringLiteral("Please choose the CD/DVD-R driver.")});
     EXPECT_TRUE(jobControlsEnabled());
 
     useDrives({path("small.iso=350M")});
     m_lists->EnterBurnIsoPage();
     m_burnPath.clear();
     m_burn->ActBURNISOExecExecute();
-    EXPECT_EQ(shownTexts(), QStringList{QStringLiteral("Please choose the ISO file you want to burn.")});
+    EXPECT_EQ(shownTexts(), QStringList {QStringLiteral("Please choose the ISO file you want to burn.")});
 
     // A 700 MiB image against 350 MiB of space: refused before the engine burns anything.
     QFile big(path("big.iso"));
@@ -198,8 +203,9 @@ TEST_F(JobFlow, BurnRefusalsAndTheFreeSpaceMessage)
     big.close();
     m_burnPath.setText(path("big.iso"));
     m_burn->ActBURNISOExecExecute();
-    EXPECT_EQ(shownTexts(), QStringList{QStringLiteral("Free Space on the loaded disc is 350.00 MB!\rThis data "
-                                                       "image requires 700.00 MB of Free Space!")});
+    EXPECT_EQ(shownTexts(),
+              QStringList {QStringLiteral("Free Space on the loaded disc is 350.00 MB!\rThis data "
+                                          "image requires 700.00 MB of Free Space!")});
     EXPECT_FALSE(QFile::exists(path("small.iso")));
     // The page stays locked, "sys" actions untouched, until Cancel.
     EXPECT_FALSE(m_actions[0]->isEnabled());
@@ -219,8 +225,9 @@ TEST_F(JobFlow, FilesToImageThenBurnNowNoAndYes)
     MessageBoxSeam::setNextAnswer(IDOK);
     MessageBoxSeam::setNextAnswer(IDNO);
     m_job->ActFILETOISOExecExecute();
-    EXPECT_EQ(shownTexts(), QStringList({QStringLiteral("ISO File Created successfully!"),
-                                         QStringLiteral("Do you want to burn the ISO file now?")}));
+    EXPECT_EQ(shownTexts(),
+              QStringList({QStringLiteral("ISO File Created successfully!"),
+                           QStringLiteral("Do you want to burn the ISO file now?")}));
     EXPECT_EQ(m_compilation.VolumeIdentifier(), QStringLiteral("Holiday 2026"));
     EXPECT_EQ(primaryVolumeId(path("first.iso")), QStringLiteral("Holiday 2026"));
     EXPECT_EQ(m_burnPath.text(), QStringLiteral("/earlier.iso"));
@@ -248,18 +255,19 @@ TEST_F(JobFlow, FilesToImageThenBurnNowNoAndYes)
 TEST_F(JobFlow, DiscToImageFromAVirtualDrive)
 {
     // A disc made by another program, in a virtual drive.
-    const ProcessResult made = run(QStringLiteral("genisoimage"),
-                                   {QStringLiteral("-quiet"), QStringLiteral("-J"), QStringLiteral("-R"),
-                                    QStringLiteral("-V"), QStringLiteral("PEER"), QStringLiteral("-o"),
-                                    path("disc.iso"), m_sources});
+    const ProcessResult made =
+        run(QStringLiteral("genisoimage"),
+            {QStringLiteral("-quiet"), QStringLiteral("-J"), QStringLiteral("-R"), QStringLiteral("-V"),
+             QStringLiteral("PEER"), QStringLiteral("-o"), path("disc.iso"), m_sources});
     ASSERT_EQ(made.exitCode, 0) << made.err.constData();
     useDrives({path("disc.iso")});
 
     m_job->ActCDTOISOExecExecute();
-    EXPECT_EQ(shownTexts(), QStringList{QStringLiteral("Please choose the CD/DVD driver to get the ISO file.")});
+    EXPECT_EQ(shownTexts(),
+              QStringList {QStringLiteral("Please choose the CD/DVD driver to get the ISO file.")});
     m_lists->EnterCdToIsoPage();
     m_job->ActCDTOISOExecExecute();
-    EXPECT_EQ(shownTexts(), QStringList{QStringLiteral("Please choose the path to save ISO file.")});
+    EXPECT_EQ(shownTexts(), QStringList {QStringLiteral("Please choose the path to save ISO file.")});
 
     FileDialogSeam::setNextFileName(path("copy.iso"));
     m_job->SbtnSelSavepathClick();
@@ -267,8 +275,9 @@ TEST_F(JobFlow, DiscToImageFromAVirtualDrive)
     MessageBoxSeam::setNextAnswer(IDOK);
     MessageBoxSeam::setNextAnswer(IDNO);
     m_job->ActCDTOISOExecExecute();
-    EXPECT_EQ(shownTexts(), QStringList({QStringLiteral("ISO File Created successfully!"),
-                                         QStringLiteral("Do you want to burn the ISO file now?")}));
+    EXPECT_EQ(shownTexts(),
+              QStringList({QStringLiteral("ISO File Created successfully!"),
+                           QStringLiteral("Do you want to burn the ISO file now?")}));
     const QString extracted = path("copy");
     ASSERT_TRUE(extractWithBsdtar(path("copy.iso"), extracted));
     EXPECT_EQ(compareTrees(m_sources, extracted), QStringList());
@@ -284,7 +293,7 @@ TEST_F(JobFlow, BlankDiscGivesAnErrorNotAnEmptyImage)
     m_lists->EnterCdToIsoPage();
     m_savePath.setText(path("nothing.iso"));
     m_job->ActCDTOISOExecExecute();
-    EXPECT_EQ(shownTexts(), QStringList{QStringLiteral("Error creating ISO File.")});
+    EXPECT_EQ(shownTexts(), QStringList {QStringLiteral("Error creating ISO File.")});
     EXPECT_FALSE(QFile::exists(path("nothing.iso")));
     EXPECT_TRUE(jobControlsEnabled());
 }
@@ -296,12 +305,13 @@ TEST_F(JobFlow, CancelDuringAnImageWriteAndDuringABurn)
     for (int i = 0; i < 6; ++i)
         writeFile(m_sources + QStringLiteral("/big%1.bin").arg(i), patterned(64LL << 20, i));
     m_compilation.AddFolder(QStringLiteral("\\"), m_sources + QStringLiteral("/*.*"));
-    QObject::connect(&m_compilation, &TDVDWriterPro2::OnImageWriteProgress, &m_progress,
-                     [this](qint64 done, qint64) {
-                         if (done > 0 && m_progress.isVisible())
-                             m_progress.suiImageButton1->Click();
-                     },
-                     Qt::QueuedConnection);
+    QObject::connect(
+        &m_compilation, &TDVDWriterPro2::OnImageWriteProgress, &m_progress,
+        [this](qint64 done, qint64) {
+            if (done > 0 && m_progress.isVisible())
+                m_progress.suiImageButton1->Click();
+        },
+        Qt::QueuedConnection);
     FileDialogSeam::setNextFileName(path("cancelled.iso"));
     m_job->ActFILETOISOExecExecute();
     EXPECT_FALSE(m_progress.isVisible());
@@ -319,12 +329,13 @@ TEST_F(JobFlow, CancelDuringAnImageWriteAndDuringABurn)
     m_lists->EnterBurnIsoPage();
     m_burnPath.setText(path("whole.iso"));
     bool cancelled = false;
-    QObject::connect(&m_engine, &TDVDWriterPro2::OnTrackWriteStatus, &m_window, [&](int, qint64 done, qint64) {
-        if (done > 0 && !cancelled) {
-            cancelled = true;
-            m_burn->ActCancelBURNISOExecExecute();
-        }
-    });
+    QObject::connect(&m_engine, &TDVDWriterPro2::OnTrackWriteStatus, &m_window,
+                     [&](int, qint64 done, qint64) {
+                         if (done > 0 && !cancelled) {
+                             cancelled = true;
+                             m_burn->ActCancelBURNISOExecExecute();
+                         }
+                     });
     m_burn->ActBURNISOExecExecute();
     ASSERT_TRUE(waitForMessage(QStringLiteral("Writing Cancelled!")));
     EXPECT_TRUE(cancelled);

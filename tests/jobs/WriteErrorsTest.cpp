@@ -38,20 +38,23 @@ TEST(ComposeWriteErrorText, OnlyDriveErrorsCarryTheDriveTextAndSense)
         QString expected;
     } rows[] = {
         {"drive_error_three_lines", 3, 1008, QStringLiteral("Write failed"), QStringLiteral("05/21/02"),
-         QStringLiteral("Writing Error: (3)   Write failed\rA buffer under-run has occurred (1008).\r Error Sense "
-                        "Data: 05/21/02")},
-        {"general_error_one_line", 2, 1033, QStringLiteral("No space left on device"), QStringLiteral("02/3A/00"),
-         QStringLiteral("Writing Error: (2)   No space left on device\r")},
+         QStringLiteral(
+             "Writing Error: (3)   Write failed\rA buffer under-run has occurred (1008).\r Error Sense "
+             "Data: 05/21/02")},
+        {"general_error_one_line", 2, 1033, QStringLiteral("No space left on device"),
+         QStringLiteral("02/3A/00"), QStringLiteral("Writing Error: (2)   No space left on device\r")},
         {"unknown_drive_code", 3, 999, QStringLiteral("x"), QStringLiteral("y"),
          QStringLiteral("Writing Error: (3)   x\r (999).\r Error Sense Data: y")},
         {"empty_texts_keep_fixed_parts", 3, 1055, QString(), QString(),
-         QStringLiteral("Writing Error: (3)   \rA format is in progress causing operation failure (1055).\r Error "
-                        "Sense Data: ")},
+         QStringLiteral(
+             "Writing Error: (3)   \rA format is in progress causing operation failure (1055).\r Error "
+             "Sense Data: ")},
         {"cut_at_null_character", 3, 1000, QStringLiteral("bad") + QChar(u'\0') + QStringLiteral("hidden"),
          QStringLiteral("y"), QStringLiteral("Writing Error: (3)   bad")},
     };
     for (const auto &row : rows)
-        EXPECT_EQ(ComposeWriteErrorText(row.writeError, row.driveError, row.errorInfo, row.senseInfo), row.expected)
+        EXPECT_EQ(ComposeWriteErrorText(row.writeError, row.driveError, row.errorInfo, row.senseInfo),
+                  row.expected)
             << row.name;
 }
 

@@ -54,7 +54,8 @@ bool drawAboutPicture(const QString &programFolder)
     }
 
     p.setBrush(QColor(0x3a, 0x4e, 0x7a));
-    p.drawPath(ridge(170, {{0, 150}, {40, 118}, {74, 148}, {112, 104}, {160, 150}, {196, 126}, {223, 146}}, w, 212));
+    p.drawPath(
+        ridge(170, {{0, 150}, {40, 118}, {74, 148}, {112, 104}, {160, 150}, {196, 126}, {223, 146}}, w, 212));
     p.setBrush(QColor(0x24, 0x33, 0x55));
     p.drawPath(ridge(200, {{0, 172}, {30, 160}, {70, 184}, {120, 158}, {168, 186}, {223, 166}}, w, 212));
 
@@ -75,8 +76,8 @@ bool drawAboutPicture(const QString &programFolder)
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0x0d, 0x16, 0x28));
     p.drawPath(ridge(300, {{0, 268}, {60, 290}, {120, 312}, {223, 330}}, w, h));
-    for (const auto &[x, base, size] : {std::tuple{18.0, 282.0, 46.0}, {40.0, 290.0, 34.0}, {62.0, 296.0, 40.0},
-                                        {188.0, 324.0, 28.0}}) {
+    for (const auto &[x, base, size] :
+         {std::tuple {18.0, 282.0, 46.0}, {40.0, 290.0, 34.0}, {62.0, 296.0, 40.0}, {188.0, 324.0, 28.0}}) {
         QPainterPath pine;
         pine.moveTo(x, base - size);
         pine.lineTo(x + size * 0.28, base);

@@ -142,6 +142,6 @@ bool drawAnimations(const QString &programFolder)
         cd.append(cdToIsoFrame(i));
         files.append(fileToIsoFrame(i));
     }
-    return writeAnimatedGif(programFolder + QStringLiteral("/fla/cdtoiso.gif"), cd, 6)
-        && writeAnimatedGif(programFolder + QStringLiteral("/fla/filetoiso.gif"), files, 6);
+    return writeAnimatedGif(programFolder + QStringLiteral("/fla/cdtoiso.gif"), cd, 6) &&
+        writeAnimatedGif(programFolder + QStringLiteral("/fla/filetoiso.gif"), files, 6);
 }

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <climits>
-#include <vector>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -68,8 +68,7 @@ class BitWriter
 public:
     explicit BitWriter(QByteArray &out)
         : m_out(out)
-    {
-    }
+    { }
     void put(int code, int width)
     {
         m_buffer |= uint32_t(code) << m_bits;
