@@ -8,4 +8,4 @@ bash "$here/tools/install-deps.sh"
 # shellcheck disable=SC2086
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${KESTRANE_CMAKE_ARGS:-}
 cmake --build "$build" -j"$(nproc)"
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)" ${KESTRANE_CTEST_ARGS:-}
+ctest --test-dir "$build" --output-on-failure ${KESTRANE_CTEST_ARGS:-}
