@@ -1,6 +1,7 @@
 #include "DiscImporter.h"
 
 #include "ImagePaths.h"
+#include "ImportedFileStream.h"
 #include "KestraneError.h"
 #include "Libraries.h"
 
@@ -136,6 +137,81 @@ private:
     QString m_firstConflict;
 };
 
+void copyAttributes(IsoNode *from, IsoNode *to)
+{
+    iso_node_set_permissions(to, iso_node_get_permissions(from));
+    iso_node_set_uid(to, iso_node_get_uid(from));
+    iso_node_set_gid(to, iso_node_get_gid(from));
+    iso_node_set_atime(to, iso_node_get_atime(from));
+    iso_node_set_mtime(to, iso_node_get_mtime(from));
+    iso_node_set_ctime(to, iso_node_get_ctime(from));
+    iso_node_set_hidden(to, iso_node_get_hidden(from));
+}
+
+// A fresh node in `dir` standing for the disc's `node` (same name, which must be free), or null.
+IsoNode *renewedNode(IsoDir *dir, IsoNode *node, const char *name)
+{
+    switch (iso_node_get_type(node)) {
+    case LIBISO_FILE: {
+        IsoStream *stream = ImportedFileStream::wrap(iso_file_get_stream(reinterpret_cast<IsoFile *>(node)));
+        IsoFile *file = nullptr;
+        if (!stream)
+            return nullptr;
+        if (iso_tree_add_new_file(dir, name, stream, &file) < 0) {
+            iso_stream_unref(stream);
+            return nullptr;
+        }
+        return reinterpret_cast<IsoNode *>(file);
+    }
+    case LIBISO_SYMLINK: {
+        IsoSymlink *link = nullptr;
+        if (iso_tree_add_new_symlink(dir, name, iso_symlink_get_dest(reinterpret_cast<IsoSymlink *>(node)),
+                                     &link) < 0)
+            return nullptr;
+        return reinterpret_cast<IsoNode *>(link);
+    }
+    case LIBISO_SPECIAL: {
+        IsoSpecial *special = nullptr;
+        if (iso_tree_add_new_special(dir, name, iso_node_get_mode(node),
+                                     iso_special_get_dev(reinterpret_cast<IsoSpecial *>(node)), &special) < 0)
+            return nullptr;
+        return reinterpret_cast<IsoNode *>(special);
+    }
+    default:
+        return nullptr;
+    }
+}
+
+// Replaces every file, link and special file of the disc's tree by a new node that libisofs numbers
+// like any other item of the image (see ImportedFileStream.h). Folders carry no disc number.
+void renewDiscNodes(IsoDir *dir)
+{
+    std::vector<IsoNode *> children;
+    IsoDirIter *iter = nullptr;
+    if (iso_dir_get_children(dir, &iter) < 0)
+        throw KestraneError(QStringLiteral("The disc's folders could not be read."));
+    IsoNode *child = nullptr;
+    while (iso_dir_iter_next(iter, &child) == 1)
+        children.push_back(child);
+    iso_dir_iter_free(iter);
+
+    for (IsoNode *node : children) {
+        if (iso_node_get_type(node) == LIBISO_DIR) {
+            renewDiscNodes(reinterpret_cast<IsoDir *>(node));
+            continue;
+        }
+        // The old node keeps its name alive until the new one has copied it.
+        iso_node_take(node);
+        IsoNode *fresh = renewedNode(dir, node, iso_node_get_name(node));
+        if (!fresh) {
+            iso_node_unref(node);
+            throw KestraneError(QStringLiteral("Out of memory while reading the disc."));
+        }
+        copyAttributes(node, fresh);
+        iso_node_unref(node);
+    }
+}
+
 // Folders deeper than eight levels live in a root folder "rr_moved" on discs mastered the classic
 // way; Rock Ridge puts them back in place on import and leaves that folder empty behind.
 void dropEmptyRelocationFolder(IsoImage *disc)
@@ -188,6 +264,7 @@ void DiscImporter::importDisc(ImageTree &tree, const QStringList &dest, QChar dr
     try {
         IsoDir *into = tree.ensureFolder(dest, sink, nullptr);
         dropEmptyRelocationFolder(disc);
+        renewDiscNodes(iso_image_get_root(disc));
         merger.merge(into, ImagePaths::joinDest(dest), iso_image_get_root(disc), QStringLiteral("\\"));
     } catch (...) {
         iso_image_unref(disc);
