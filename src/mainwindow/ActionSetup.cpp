@@ -26,7 +26,7 @@ struct Binding
 void MainFormBuild::setUpActions(TMainForm &form)
 {
     form.ActionList1 = new TActionList(&form);
-    // Actions whose handler is null belong to subsystems that are not part of the main window.
+    // Actions whose handler is null are connected to their subsystem by MainFormSubsystems.
     const Binding bindings[] = {
         {&TMainForm::ActCDTOISO, "ActCDTOISO", false, &TMainForm::suiImageButton5,
          &TMainForm::ActCDTOISOExecute},
@@ -62,10 +62,6 @@ void MainFormBuild::setUpActions(TMainForm &form)
             QObject::connect(action, &QAction::triggered, &form, b.handler);
         (form.*b.button)->setAction(action);
     }
-
-    QObject::connect(form.SbtnSelSavepath, &QToolButton::clicked, &form, &TMainForm::SbtnSelSavepathClick);
-    QObject::connect(form.SpeedButton2, &QToolButton::clicked, &form, &TMainForm::SpeedButton2Click);
-    form.CboCdList->installEventFilter(&form);
 
     PictureStrip *strip = form.pictureStrip();
     const std::pair<TsuiImageButton *, QLabel *> descriptions[] = {

@@ -88,25 +88,11 @@ void buildFilesPage(TMainForm &form, QWidget *page, const QList<QIcon> &icons)
     form.Splitter1->setChildrenCollapsible(false);
     layout->addWidget(form.Splitter1);
 
+    // The compilation page gives both views their columns, selection and behaviour.
     form.TsListDir = new QTreeWidget(form.Splitter1);
     form.TsListDir->setObjectName(QStringLiteral("TsListDir"));
-    form.TsListDir->setHeaderHidden(true);
-    form.TsListDir->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    form.TsListDir->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    form.TsListDir->setMinimumWidth(50);
-
     form.LsviewFile = new QTreeWidget(form.Splitter1);
     form.LsviewFile->setObjectName(QStringLiteral("LsviewFile"));
-    form.LsviewFile->setRootIsDecorated(false);
-    form.LsviewFile->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    form.LsviewFile->setSelectionBehavior(QAbstractItemView::SelectRows);
-    form.LsviewFile->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    form.LsviewFile->setHeaderLabels({QStringLiteral("File Name"), QStringLiteral("Size")});
-    form.LsviewFile->header()->setStretchLastSection(false);
-    form.LsviewFile->setColumnWidth(0, 200);
-    form.LsviewFile->setColumnWidth(1, 80);
-    form.LsviewFile->setMinimumWidth(50);
-    form.Splitter1->setSizes({193, 522 - 193});
 
     form.PopupMenu1 = new QMenu(&form);
     form.PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -114,10 +100,6 @@ void buildFilesPage(TMainForm &form, QWidget *page, const QList<QIcon> &icons)
     form.ChangeVolume1->setObjectName(QStringLiteral("ChangeVolume1"));
     if (icons.size() > 2)
         form.ChangeVolume1->setIcon(icons[2]);
-    form.TsListDir->setContextMenuPolicy(Qt::CustomContextMenu);
-    QObject::connect(
-        form.TsListDir, &QWidget::customContextMenuRequested, form.PopupMenu1,
-        [&form](const QPoint &pos) { form.PopupMenu1->popup(form.TsListDir->viewport()->mapToGlobal(pos)); });
 
     form.suiImageButton9 = pageButton(page, "suiImageButton9", "AddFile", {23, 238});
     form.suiImageButton10 = pageButton(page, "suiImageButton10", "RemoveFile", {102, 238});

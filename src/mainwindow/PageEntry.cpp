@@ -1,9 +1,9 @@
 #include "PageEntry.h"
 
+#include "CompilationPage.h"
+#include "DriveLists.h"
+#include "MainFormSubsystems.h"
 #include "TMainForm.h"
-
-#include <QLineEdit>
-#include <QTreeWidget>
 
 PageEntry::PageEntry(TMainForm &form)
     : m_form(form)
@@ -11,20 +11,21 @@ PageEntry::PageEntry(TMainForm &form)
 
 void PageEntry::EnterCdToIsoPage()
 {
-    m_form.EdtSavePath->clear();
+    if (MainFormSubsystems *s = m_form.subsystems())
+        s->Drives->EnterCdToIsoPage();
     m_form.ShowPictureStrip(m_form.ImgCDTOISO);
 }
 
 void PageEntry::EnterFileToIsoPage()
 {
-    // The file list stays empty until a folder of the tree is clicked.
-    m_form.LsviewFile->clear();
+    if (MainFormSubsystems *s = m_form.subsystems())
+        s->Compilation->EnterFileToIsoPage();
     m_form.ShowPictureStrip(m_form.ImgDATATOISO);
 }
 
 void PageEntry::EnterBurnIsoPage()
 {
-    // The burn page keeps its image path; the CD page's target path is forgotten.
-    m_form.EdtSavePath->clear();
+    if (MainFormSubsystems *s = m_form.subsystems())
+        s->Drives->EnterBurnIsoPage();
     m_form.ShowPictureStrip(m_form.ImgBURNISO);
 }

@@ -5,6 +5,7 @@
 #include "GlobalSettings.h"
 #include "KestraneError.h"
 #include "MainFormBuild.h"
+#include "MainFormSubsystems.h"
 #include "MessageBox.h"
 #include "PageEntry.h"
 #include "PictureStrip.h"
@@ -27,11 +28,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
-
-namespace {
-const QString IsoFilter = QStringLiteral("ISO Files(*.iso)|*.iso");
-const QString IsoExtension = QStringLiteral(".iso");
-} // namespace
 
 TMainForm::TMainForm(QWidget *parent)
     : QWidget(parent)
@@ -69,11 +65,16 @@ TMainForm::TMainForm(QWidget *parent)
     FormCreate();
 }
 
-TMainForm::~TMainForm() = default;
+// The subsystems go first: they act on controls that die with the window.
+TMainForm::~TMainForm()
+{
+    m_subsystems.reset();
+}
 
 void TMainForm::adoptSecondaryWindows(const SecondaryWindows &windows)
 {
     m_windows = windows;
+    m_subsystems = std::make_unique<MainFormSubsystems>(*this);
 }
 
 QString TMainForm::currentPageName() const
@@ -216,21 +217,6 @@ void TMainForm::ActAboutExecute()
         m_windows.AboutForm->exec();
 }
 
-void TMainForm::SbtnSelSavepathClick()
-{
-    // An empty name goes in, so cancelling the dialog empties the field.
-    QString fileName;
-    AskSaveFileName(IsoFilter, IsoExtension, fileName);
-    EdtSavePath->setText(fileName);
-}
-
-void TMainForm::SpeedButton2Click()
-{
-    QString fileName;
-    AskOpenFileName(IsoFilter, IsoExtension, fileName);
-    EdtBurnISOPath->setText(fileName);
-}
-
 void TMainForm::suiSkinForm1MouseMove()
 {
     m_strip->backgroundMoved(Notebook->ActivePage());
@@ -239,17 +225,6 @@ void TMainForm::suiSkinForm1MouseMove()
 void TMainForm::NotebookMouseMove()
 {
     m_strip->backgroundMoved(Notebook->ActivePage());
-}
-
-bool TMainForm::eventFilter(QObject *watched, QEvent *event)
-{
-    // CboCdListKeyPress: a reader is picked from the list only; typed characters are dropped.
-    if (watched == CboCdList && event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (!key->text().isEmpty() && key->text().at(0).isPrint())
-            return true;
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)

@@ -15,6 +15,7 @@ class QSplitter;
 class QTimer;
 class QToolButton;
 class QTreeWidget;
+class MainFormSubsystems;
 class PageEntry;
 class PictureStrip;
 class TAboutForm;
@@ -50,9 +51,12 @@ public:
     explicit TMainForm(QWidget *parent = nullptr);
     ~TMainForm() override;
 
-    // Takes the windows made after this one; they become children of this window.
+    // Takes the windows made after this one (they become children of this window), then makes the
+    // subsystems that act for the pages.
     void adoptSecondaryWindows(const SecondaryWindows &windows);
     const SecondaryWindows &secondaryWindows() const { return m_windows; }
+    // Null until the secondary windows are adopted.
+    MainFormSubsystems *subsystems() const { return m_subsystems.get(); }
 
     // The name of the current page.
     QString currentPageName() const;
@@ -160,8 +164,6 @@ public:
     void ActEMailExecute();
     void ActContentExecute();
     void ActAboutExecute();
-    void SbtnSelSavepathClick();
-    void SpeedButton2Click();
 
 Q_SIGNALS:
     // The first show has ended and the first page is current.
@@ -170,7 +172,6 @@ Q_SIGNALS:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void FormCreate();
@@ -184,4 +185,5 @@ private:
     SecondaryWindows m_windows;
     PictureStrip *m_strip = nullptr;
     std::unique_ptr<PageEntry> m_pageEntry;
+    std::unique_ptr<MainFormSubsystems> m_subsystems;
 };

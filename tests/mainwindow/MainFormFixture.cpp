@@ -1,6 +1,8 @@
 #include "MainFormFixture.h"
 
 #include "FileDialogs.h"
+#include "TFrmConvertProcess.h"
+#include "TFrmFilesSelect.h"
 #include "GlobalSettings.h"
 #include "MessageBox.h"
 #include "Shell.h"
@@ -31,6 +33,8 @@ void MainFormFixture::SetUp()
     m_form = std::make_unique<TMainForm>();
     SecondaryWindows windows;
     windows.AboutForm = new TAboutForm(m_form.get());
+    windows.FrmFilesSelect = new TFrmFilesSelect(m_form.get());
+    windows.FrmConvertProcess = new TFrmConvertProcess(m_form.get());
     m_form->adoptSecondaryWindows(windows);
     MessageBoxSeam::takeShown();
 }
