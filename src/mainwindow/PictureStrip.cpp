@@ -16,7 +16,12 @@ void PictureStrip::addBanner(QLabel *banner)
 
 void PictureStrip::describe(TsuiImageButton *button, QLabel *banner)
 {
-    connect(button, &TsuiImageButton::OnMouseEnter, this, [this, banner] { ShowPictureStrip(banner); });
+    // Qt may hand an enter to a button on a page that has just been hidden (a job switching pages
+    // under a still pointer); a button the user cannot see describes nothing.
+    connect(button, &TsuiImageButton::OnMouseEnter, this, [this, button, banner] {
+        if (button->isVisibleTo(button->window()))
+            ShowPictureStrip(banner);
+    });
 }
 
 void PictureStrip::setPageBanner(const QString &page, QLabel *banner)

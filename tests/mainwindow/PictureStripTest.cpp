@@ -22,6 +22,14 @@ void enter(QWidget *widget)
     QCoreApplication::sendEvent(widget, &event);
 }
 
+// The pointer can only be over a button of the current page.
+void enterOnItsPage(TMainForm &f, TsuiImageButton *button)
+{
+    if (f.Notebook->indexOf(button->parentWidget()) >= 0)
+        f.Notebook->setCurrentWidget(button->parentWidget());
+    enter(button);
+}
+
 void moveOver(QWidget *widget)
 {
     QMouseEvent event(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)), Qt::NoButton,
@@ -61,16 +69,20 @@ TEST_F(Strip, EnteringAButtonShowsItsBanner)
     for (const auto &[button, banner] : rows) {
         SCOPED_TRACE(button->objectName().toStdString());
         f.ShowPictureStrip(f.ImgHelp == banner ? f.ImgAbout : f.ImgHelp);
-        enter(button);
+        enterOnItsPage(f, button);
         EXPECT_EQ(f.pictureStrip()->visibleBanner(), banner);
         EXPECT_FALSE(banner->pixmap().isNull());
     }
     // Erase and the two title-bar buttons leave the strip as it is.
     for (TsuiImageButton *button : {f.suiImageButton20, f.suiImageButton18, f.suiImageButton19}) {
         SCOPED_TRACE(button->objectName().toStdString());
-        enter(button);
+        enterOnItsPage(f, button);
         EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBtnCancel);
     }
+    // A button of a page that is not current describes nothing, even if Qt hands it an enter.
+    f.Notebook->setActivePage(QStringLiteral("BURNISO"));
+    enter(f.suiImageButton12);
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBtnCancel);
 }
 
 TEST_F(Strip, TheBackgroundBringsBackThePageBannerOnlyWhenItIsNotUp)
