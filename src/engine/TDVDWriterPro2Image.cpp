@@ -30,6 +30,15 @@ void ensureImageLibrary()
     (void)charsetSet;
 }
 
+// Paths reach the system and libisofs as C strings, where a null character would cut one short and
+// name another file or item.
+void refuseNullCharacter(const QString &path)
+{
+    if (path.contains(QChar(0)))
+        throw KestraneError(QStringLiteral("The path \"%1\" holds a null character.")
+                                .arg(QString(path).replace(QChar(0), QStringLiteral("\\0"))));
+}
+
 QString lastComponentName(const QString &path)
 {
     QString trimmed = path;
@@ -98,6 +107,8 @@ void TDVDWriterPro2::ResetImage()
 
 void TDVDWriterPro2::AddFile(const QString &destPath, const QString &sourceFile)
 {
+    refuseNullCharacter(destPath);
+    refuseNullCharacter(sourceFile);
     std::lock_guard lock(EngineLibraries::isoLock());
     ImageTree &tree = imageTree();
     QStringList dest = ImagePaths::splitDest(destPath);
@@ -109,6 +120,8 @@ void TDVDWriterPro2::AddFile(const QString &destPath, const QString &sourceFile)
 
 void TDVDWriterPro2::AddFolder(const QString &destPath, const QString &source)
 {
+    refuseNullCharacter(destPath);
+    refuseNullCharacter(source);
     std::lock_guard lock(EngineLibraries::isoLock());
     ImageTree &tree = imageTree();
     const ImagePaths::Source parsed = ImagePaths::parseSource(source);
@@ -188,6 +201,7 @@ bool TDVDWriterPro2::WriteImageFile(const QString &isoPath)
     WriteSettings settings;
     IsoImage *image = nullptr;
     try {
+        refuseNullCharacter(isoPath);
         std::lock_guard lock(EngineLibraries::isoLock());
         image = imageTree().image();
         settings = writeSettings();

@@ -176,3 +176,37 @@ TEST_F(ImageFaults, SymlinkLoopsAndFifosDoNotStopAnAdd)
 }
 
 } // namespace
+
+// A null character would cut the C string short: "small.txt\0.secret" must not add "small.txt", and
+// "out.iso\0x" must not overwrite "out.iso".
+TEST_F(ImageFaults, PathsWithANullCharacterAreRefusedNotCutShort)
+{
+    const QString nul(QChar(0));
+    const QString small = m_source + QStringLiteral("/small.txt");
+    struct Row
+    {
+        const char *name;
+        std::function<void(TDVDWriterPro2 &)> call;
+    };
+    const Row rows[] = {
+        {"AddFile source", [&](TDVDWriterPro2 &e) { e.AddFile(QStringLiteral("\\a.txt"), small + nul + "x"); }},
+        {"AddFile dest", [&](TDVDWriterPro2 &e) { e.AddFile(QStringLiteral("\\a.txt") + nul + "x", small); }},
+        {"AddFolder entry", [&](TDVDWriterPro2 &e) { e.AddFolder(QStringLiteral("\\In\\"), small + nul); }},
+        {"AddFolder content",
+         [&](TDVDWriterPro2 &e) { e.AddFolder(QStringLiteral("\\"), m_source + nul + "/*.*"); }},
+        {"AddFolder dest", [&](TDVDWriterPro2 &e) { e.AddFolder(QStringLiteral("\\In") + nul, small); }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+        EventLog log(engine);
+        EXPECT_THROW(row.call(engine), KestraneError);
+        EXPECT_TRUE(log.addedPaths().isEmpty());
+    }
+
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+    engine.AddFile(QStringLiteral("\\a.txt"), small);
+    EXPECT_FALSE(engine.WriteImageFile(iso() + nul + "x"));
+    EXPECT_TRUE(engine.LastImageError().contains(QStringLiteral("null character")));
+    expectTargetUntouched();
+}
