@@ -145,8 +145,8 @@ int main(int argc, char **argv)
     const double mb = static_cast<double>(QFileInfo(iso).size()) / 1e6;
     const double writeSeconds = static_cast<double>(writeEnd - start) / 1e9;
     const double burnSeconds = static_cast<double>(end - writeEnd) / 1e9;
-    std::printf("image write: %.0f MB in %.2f s; longest event-loop stall %.0f ms (goal 100)\n", mb, writeSeconds,
-                static_cast<double>(writeStall) / 1e6);
+    std::printf("image write: %.0f MB in %.2f s; longest event-loop stall %.0f ms (goal 100)\n", mb,
+                writeSeconds, static_cast<double>(writeStall) / 1e6);
     std::printf("burn to a virtual drive: %.2f s; longest event-loop stall %.0f ms (goal 100)\n", burnSeconds,
                 static_cast<double>(burnStall) / 1e6);
     std::printf("drive file equals the image: %s\n",

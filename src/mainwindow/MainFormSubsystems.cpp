@@ -30,7 +30,8 @@ MainFormSubsystems::MainFormSubsystems(TMainForm &form)
     compilation.FileListBuffer = &form.FileListBuffer;
     Compilation = std::make_unique<CompilationPage>(compilation);
 
-    Drives = std::make_unique<DriveLists>(form.DVDWriterPro, form.CboCdList, form.CboCDRWList, form.EdtSavePath);
+    Drives =
+        std::make_unique<DriveLists>(form.DVDWriterPro, form.CboCdList, form.CboCDRWList, form.EdtSavePath);
 
     BurnPageControls burnPage;
     burnPage.CboCDRWList = form.CboCDRWList;
@@ -52,7 +53,9 @@ MainFormSubsystems::MainFormSubsystems(TMainForm &form)
     job.driveLists = Drives.get();
     job.burn = Burn.get();
     CompilationPage *page = Compilation.get();
-    job.imageRootText = [page] { return page->rootText(); };
+    job.imageRootText = [page] {
+        return page->rootText();
+    };
     // The job has done the page's entry work already; only the banner and the page change remain.
     job.showBurnPage = [&form] {
         form.ShowPictureStrip(form.ImgBURNISO);
@@ -81,14 +84,18 @@ void MainFormSubsystems::connectActions(TMainForm &form)
     QObject::connect(form.ActFileAdd, &QAction::triggered, page, &CompilationPage::ActFileAddExecute);
     QObject::connect(form.ActFileDel, &QAction::triggered, page, &CompilationPage::RemoveSelectedItems);
     QObject::connect(form.ActFileClear, &QAction::triggered, page, &CompilationPage::ClearCompilation);
-    QObject::connect(form.ActSaveFileList, &QAction::triggered, page, &CompilationPage::ActSaveFileListExecute);
-    QObject::connect(form.ActLoadFileList, &QAction::triggered, page, &CompilationPage::ActLoadFileListExecute);
+    QObject::connect(form.ActSaveFileList, &QAction::triggered, page,
+                     &CompilationPage::ActSaveFileListExecute);
+    QObject::connect(form.ActLoadFileList, &QAction::triggered, page,
+                     &CompilationPage::ActLoadFileListExecute);
 
     ImageJobController *jobs = ImageJobs.get();
-    QObject::connect(form.ActCDTOISOExec, &QAction::triggered, jobs, &ImageJobController::ActCDTOISOExecExecute);
+    QObject::connect(form.ActCDTOISOExec, &QAction::triggered, jobs,
+                     &ImageJobController::ActCDTOISOExecExecute);
     QObject::connect(form.ActFILETOISOExec, &QAction::triggered, jobs,
                      &ImageJobController::ActFILETOISOExecExecute);
-    QObject::connect(form.SbtnSelSavepath, &QToolButton::clicked, jobs, &ImageJobController::SbtnSelSavepathClick);
+    QObject::connect(form.SbtnSelSavepath, &QToolButton::clicked, jobs,
+                     &ImageJobController::SbtnSelSavepathClick);
 
     BurnController *burn = Burn.get();
     QObject::connect(form.ActBURNISOExec, &QAction::triggered, burn, &BurnController::ActBURNISOExecExecute);

@@ -1,12 +1,12 @@
 #include "MainFormFixture.h"
 
 #include "FileDialogs.h"
-#include "TFrmConvertProcess.h"
-#include "TFrmFilesSelect.h"
 #include "GlobalSettings.h"
 #include "MessageBox.h"
 #include "Shell.h"
 #include "TAboutForm.h"
+#include "TFrmConvertProcess.h"
+#include "TFrmFilesSelect.h"
 
 #include <QDir>
 #include <QFile>

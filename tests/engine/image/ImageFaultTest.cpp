@@ -189,12 +189,26 @@ TEST_F(ImageFaults, PathsWithANullCharacterAreRefusedNotCutShort)
         std::function<void(TDVDWriterPro2 &)> call;
     };
     const Row rows[] = {
-        {"AddFile source", [&](TDVDWriterPro2 &e) { e.AddFile(QStringLiteral("\\a.txt"), small + nul + "x"); }},
-        {"AddFile dest", [&](TDVDWriterPro2 &e) { e.AddFile(QStringLiteral("\\a.txt") + nul + "x", small); }},
-        {"AddFolder entry", [&](TDVDWriterPro2 &e) { e.AddFolder(QStringLiteral("\\In\\"), small + nul); }},
+        {"AddFile source",
+         [&](TDVDWriterPro2 &e) {
+             e.AddFile(QStringLiteral("\\a.txt"), small + nul + "x");
+         }},
+        {"AddFile dest",
+         [&](TDVDWriterPro2 &e) {
+             e.AddFile(QStringLiteral("\\a.txt") + nul + "x", small);
+         }},
+        {"AddFolder entry",
+         [&](TDVDWriterPro2 &e) {
+             e.AddFolder(QStringLiteral("\\In\\"), small + nul);
+         }},
         {"AddFolder content",
-         [&](TDVDWriterPro2 &e) { e.AddFolder(QStringLiteral("\\"), m_source + nul + "/*.*"); }},
-        {"AddFolder dest", [&](TDVDWriterPro2 &e) { e.AddFolder(QStringLiteral("\\In") + nul, small); }},
+         [&](TDVDWriterPro2 &e) {
+             e.AddFolder(QStringLiteral("\\"), m_source + nul + "/*.*");
+         }},
+        {"AddFolder dest",
+         [&](TDVDWriterPro2 &e) {
+             e.AddFolder(QStringLiteral("\\In") + nul, small);
+         }},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
