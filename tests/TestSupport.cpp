@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "MessageBox.h"
+
 #include <QFile>
 
 #include <stdexcept>
@@ -19,6 +21,19 @@ void TestSupport::writeAll(const QString &path, const QByteArray &bytes)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+bool TestSupport::waitForMessage(const QString &text, int timeoutMs)
+{
+    return waitFor(
+        [&] {
+            for (const auto &shown : MessageBoxSeam::shown()) {
+                if (shown.text == text)
+                    return true;
+            }
+            return false;
+        },
+        timeoutMs);
 }
 
 QStringList TestSupport::runUnprivileged(const std::function<QStringList()> &body)

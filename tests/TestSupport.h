@@ -13,6 +13,8 @@ void writeAll(const QString &path, const QByteArray &bytes);
 // Runs the event loop until the predicate holds or the time runs out; answers the predicate.
 template<typename Predicate>
 bool waitFor(Predicate predicate, int timeoutMs);
+// Runs the event loop until a message box (in test mode) has shown the text, or the time runs out.
+bool waitForMessage(const QString &text, int timeoutMs = 60000);
 // Runs the function in a forked child that has dropped root rights (when it had them) and answers
 // the lines it returned; for checks of file permissions, which root ignores.
 QStringList runUnprivileged(const std::function<QStringList()> &body);

@@ -100,18 +100,6 @@ protected:
 
     QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
 
-    bool waitForMessage(const QString &text, int timeoutMs = 60000)
-    {
-        return TestSupport::waitFor(
-            [&] {
-                for (const auto &shown : MessageBoxSeam::shown()) {
-                    if (shown.text == text)
-                        return true;
-                }
-                return false;
-            },
-            timeoutMs);
-    }
 
     bool jobControlsEnabled() const
     {
@@ -242,7 +230,7 @@ TEST_F(JobFlow, FilesToImageThenBurnNowNoAndYes)
     EXPECT_TRUE(m_burnPageShown);
     EXPECT_EQ(m_burnPath.text(), path("second.iso"));
     EXPECT_EQ(m_cdrwList.currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
-    ASSERT_TRUE(waitForMessage(QStringLiteral("Writing is complete!")));
+    ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
     EXPECT_EQ(TestSupport::readAll(path("drive.iso")), TestSupport::readAll(path("second.iso")));
     EXPECT_EQ(m_bar.value(), 0);
     EXPECT_TRUE(jobControlsEnabled());
@@ -337,7 +325,7 @@ TEST_F(JobFlow, CancelDuringAnImageWriteAndDuringABurn)
                          }
                      });
     m_burn->ActBURNISOExecExecute();
-    ASSERT_TRUE(waitForMessage(QStringLiteral("Writing Cancelled!")));
+    ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing Cancelled!")));
     EXPECT_TRUE(cancelled);
     EXPECT_TRUE(jobControlsEnabled());
     EXPECT_EQ(m_bar.value(), 0);

@@ -46,18 +46,6 @@ protected:
 
     QString drivePath() const { return m_drives.filePath(QStringLiteral("drive.iso")); }
 
-    bool waitForMessage(const QString &text)
-    {
-        return TestSupport::waitFor(
-            [&] {
-                for (const auto &shown : MessageBoxSeam::shown()) {
-                    if (shown.text == text)
-                        return true;
-                }
-                return false;
-            },
-            60000);
-    }
 
     QTemporaryDir m_drives;
 };
@@ -95,7 +83,7 @@ TEST_F(WiredMainForm, MakeIsoThenBurnNowGoesThroughTheWindowToTheDrive)
     MessageBoxSeam::setNextAnswer(IDOK);
     MessageBoxSeam::setNextAnswer(IDYES);
     press(f.suiImageButton12);
-    ASSERT_TRUE(waitForMessage(QStringLiteral("Writing is complete!")));
+    ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
     EXPECT_EQ(f.currentPageName(), QStringLiteral("BURNISO"));
     EXPECT_TRUE(f.ImgBURNISO->isVisibleTo(&f));
     EXPECT_EQ(f.EdtBurnISOPath->text(), iso);

@@ -1,5 +1,6 @@
 #include "DiscImporter.h"
 
+#include "DiscDataSource.h"
 #include "ImagePaths.h"
 #include "ImportedFileStream.h"
 #include "KestraneError.h"
@@ -234,13 +235,12 @@ void DiscImporter::importDisc(ImageTree &tree, const QStringList &dest, QChar dr
     if (device.isEmpty())
         throw KestraneError(QStringLiteral("Drive %1 is not available.").arg(drive));
 
-    IsoDataSource *source = nullptr;
-    int ret = iso_data_source_new_from_file(QFile::encodeName(device).constData(), &source);
-    if (ret < 0)
-        throw KestraneError(QStringLiteral("Could not read the disc in drive %1 (%2): %3")
-                                .arg(drive, device, isoErrorText(ret)));
+    IsoDataSource *source = DiscDataSource::create(QFile::encodeName(device));
+    if (!source)
+        throw KestraneError(QStringLiteral("Could not read the disc in drive %1 (%2): out of memory.")
+                                .arg(drive, device));
     IsoReadOpts *options = nullptr;
-    ret = iso_read_opts_new(&options, 0);
+    int ret = iso_read_opts_new(&options, 0);
     // The disc's inode numbers would clash with the ones the new image gives its other files, and
     // readers take equal numbers for hard links.
     if (ret >= 0)

@@ -1,5 +1,7 @@
 #include "ImportedFileStream.h"
 
+#include "IsoStreamHeader.h"
+
 #include <cstdint>
 #include <libisofs/libisofs.h>
 
@@ -8,18 +10,9 @@
 
 namespace {
 
-// libisofs names the class pointer of struct iso_stream "class", which C++ cannot spell; this is the
-// same layout under another name, as libisofs.h advises.
-struct StreamHeader
-{
-    IsoStreamIface *klass;
-    int refcount;
-    void *data;
-};
-
 struct StreamBlock
 {
-    StreamHeader header;
+    IsoStreamHeader header;
     IsoStream *disc;
     ino_t serial;
 };
@@ -29,7 +22,7 @@ std::atomic<ino_t> nextSerial {1};
 
 StreamBlock *blockOf(IsoStream *stream)
 {
-    return static_cast<StreamBlock *>(reinterpret_cast<StreamHeader *>(stream)->data);
+    return static_cast<StreamBlock *>(reinterpret_cast<IsoStreamHeader *>(stream)->data);
 }
 
 IsoStream *discOf(IsoStream *stream)

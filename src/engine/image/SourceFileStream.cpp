@@ -1,5 +1,7 @@
 #include "SourceFileStream.h"
 
+#include "IsoStreamHeader.h"
+
 #include <cstdint>
 #include <libisofs/libisofs.h>
 
@@ -16,15 +18,6 @@
 
 namespace {
 
-// libisofs names the class pointer of struct iso_stream "class", which C++ cannot spell; this is the
-// same layout under another name, as libisofs.h advises.
-struct StreamHeader
-{
-    IsoStreamIface *klass;
-    int refcount;
-    void *data;
-};
-
 // What a file keeps while it is open: the descriptor and one read-ahead chunk.
 struct OpenState
 {
@@ -39,7 +32,7 @@ struct OpenState
 // One allocation per file: the header libisofs sees, then our fields, then the name.
 struct StreamBlock
 {
-    StreamHeader header;
+    IsoStreamHeader header;
     SourceFolder *folder;
     off_t size;
     dev_t dev;
@@ -53,7 +46,7 @@ constexpr unsigned int KestraneFsId = 0x4b45;
 
 StreamBlock *blockOf(IsoStream *stream)
 {
-    return static_cast<StreamBlock *>(reinterpret_cast<StreamHeader *>(stream)->data);
+    return static_cast<StreamBlock *>(reinterpret_cast<IsoStreamHeader *>(stream)->data);
 }
 
 QByteArray pathOf(StreamBlock *block)
@@ -292,7 +285,7 @@ iso_stream *SourceFileStream::create(SourceFolder *folder, const QByteArray &nat
 
 bool SourceFileStream::isSourceFileStream(iso_stream *stream)
 {
-    return stream && reinterpret_cast<StreamHeader *>(stream)->klass == &streamClass;
+    return stream && reinterpret_cast<IsoStreamHeader *>(stream)->klass == &streamClass;
 }
 
 QByteArray SourceFileStream::sourcePath(iso_stream *stream)

@@ -1,0 +1,134 @@
+#include "DiscDataSource.h"
+
+#include <cstdint>
+#include <libisofs/libisofs.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <new>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t BlockBytes = 2048;
+constexpr size_t JumpBlocks = 16; // 32 KB after a jump: a folder's records, not a whole file
+constexpr size_t RunBlocks = 512; // 1 MB while the reads run on
+
+struct SourceState
+{
+    QByteArray path;
+    std::mutex mutex; // libisofs may read from its writer thread while the caller's thread imports
+    int fd = -1;
+    int opened = 0;
+    uint8_t *buffer = nullptr;
+    uint32_t first = 0; // the block in buffer[0]
+    size_t count = 0; // blocks held
+};
+
+SourceState *stateOf(IsoDataSource *src)
+{
+    return static_cast<SourceState *>(src->data);
+}
+
+int sourceOpen(IsoDataSource *src)
+{
+    SourceState *s = stateOf(src);
+    std::lock_guard lock(s->mutex);
+    if (s->opened++ > 0)
+        return 1;
+    s->fd = ::open(s->path.constData(), O_RDONLY | O_CLOEXEC);
+    if (s->fd < 0) {
+        s->opened = 0;
+        return errno == EACCES ? static_cast<int>(ISO_FILE_ACCESS_DENIED)
+                               : static_cast<int>(ISO_FILE_ERROR);
+    }
+    s->count = 0;
+    return 1;
+}
+
+int sourceClose(IsoDataSource *src)
+{
+    SourceState *s = stateOf(src);
+    std::lock_guard lock(s->mutex);
+    if (s->opened == 0)
+        return static_cast<int>(ISO_FILE_NOT_OPENED);
+    if (--s->opened == 0) {
+        ::close(s->fd);
+        s->fd = -1;
+        s->count = 0;
+    }
+    return 1;
+}
+
+// Fills the buffer from `lba` on; false when not even that block could be read.
+bool refill(SourceState *s, uint32_t lba, size_t blocks)
+{
+    const size_t want = blocks * BlockBytes;
+    const off_t at = static_cast<off_t>(lba) * static_cast<off_t>(BlockBytes);
+    size_t got = 0;
+    while (got < want) {
+        const ssize_t n = ::pread(s->fd, s->buffer + got, want - got, at + static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    s->first = lba;
+    s->count = got / BlockBytes;
+    return s->count > 0;
+}
+
+int sourceReadBlock(IsoDataSource *src, uint32_t lba, uint8_t *out)
+{
+    SourceState *s = stateOf(src);
+    std::lock_guard lock(s->mutex);
+    if (s->opened == 0)
+        return static_cast<int>(ISO_FILE_NOT_OPENED);
+    if (s->count == 0 || lba < s->first || lba >= s->first + s->count) {
+        const bool runsOn = s->count > 0 && lba == s->first + s->count;
+        if (!refill(s, lba, runsOn ? RunBlocks : JumpBlocks))
+            return static_cast<int>(ISO_DATA_SOURCE_FAILURE);
+    }
+    std::memcpy(out, s->buffer + static_cast<size_t>(lba - s->first) * BlockBytes, BlockBytes);
+    return 1;
+}
+
+void sourceFree(IsoDataSource *src)
+{
+    // libisofs frees the IsoDataSource itself after this.
+    SourceState *s = stateOf(src);
+    if (s->fd >= 0)
+        ::close(s->fd);
+    std::free(s->buffer);
+    delete s;
+}
+
+} // namespace
+
+iso_data_source *DiscDataSource::create(const QByteArray &nativePath)
+{
+    auto *state = new (std::nothrow) SourceState;
+    if (!state)
+        return nullptr;
+    state->path = nativePath;
+    state->buffer = static_cast<uint8_t *>(std::malloc(RunBlocks * BlockBytes));
+    auto *src = static_cast<IsoDataSource *>(std::calloc(1, sizeof(IsoDataSource)));
+    if (!state->buffer || !src) {
+        std::free(state->buffer);
+        std::free(src);
+        delete state;
+        return nullptr;
+    }
+    src->version = 0;
+    src->refcount = 1;
+    src->open = sourceOpen;
+    src->close = sourceClose;
+    src->read_block = sourceReadBlock;
+    src->free_data = sourceFree;
+    src->data = state;
+    return src;
+}
