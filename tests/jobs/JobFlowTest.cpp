@@ -100,7 +100,6 @@ protected:
 
     QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
 
-
     bool jobControlsEnabled() const
     {
         for (QAction *action : m_actions) {

@@ -46,7 +46,6 @@ protected:
 
     QString drivePath() const { return m_drives.filePath(QStringLiteral("drive.iso")); }
 
-
     QTemporaryDir m_drives;
 };
 

@@ -42,8 +42,7 @@ int sourceOpen(IsoDataSource *src)
     s->fd = ::open(s->path.constData(), O_RDONLY | O_CLOEXEC);
     if (s->fd < 0) {
         s->opened = 0;
-        return errno == EACCES ? static_cast<int>(ISO_FILE_ACCESS_DENIED)
-                               : static_cast<int>(ISO_FILE_ERROR);
+        return errno == EACCES ? static_cast<int>(ISO_FILE_ACCESS_DENIED) : static_cast<int>(ISO_FILE_ERROR);
     }
     s->count = 0;
     return 1;

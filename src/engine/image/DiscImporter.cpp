@@ -237,8 +237,8 @@ void DiscImporter::importDisc(ImageTree &tree, const QStringList &dest, QChar dr
 
     IsoDataSource *source = DiscDataSource::create(QFile::encodeName(device));
     if (!source)
-        throw KestraneError(QStringLiteral("Could not read the disc in drive %1 (%2): out of memory.")
-                                .arg(drive, device));
+        throw KestraneError(
+            QStringLiteral("Could not read the disc in drive %1 (%2): out of memory.").arg(drive, device));
     IsoReadOpts *options = nullptr;
     int ret = iso_read_opts_new(&options, 0);
     // The disc's inode numbers would clash with the ones the new image gives its other files, and
