@@ -13,10 +13,13 @@
 #include "TsuiImageButton.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -113,6 +116,25 @@ TEST_F(WiredMainForm, TheEraseButtonOpensAFreshModalEraseWindow)
     }
     ASSERT_EQ(seen.size(), 2);
     EXPECT_NE(seen[0], seen[1]);
+}
+
+TEST_F(WiredMainForm, EraseThroughTheWindowEmptiesTheVirtualDisc)
+{
+    TMainForm &f = *m_form;
+    TestSupport::writeAll(drivePath(), QByteArray(64 * 2048, 'd')); // a disc holding data
+    f.ActBURNISO->trigger();
+    EraseLauncher *launcher = f.subsystems()->Erase.get();
+    QTimer::singleShot(0, &f, [&] { launcher->currentEraseWindow()->cmdErase->click(); });
+    press(f.suiImageButton20); // returns when the window has closed itself
+
+    ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral(" Erase     Completed!!!")));
+    const auto shown = MessageBoxSeam::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].kind, 3); // the plain message, no icon
+    EXPECT_EQ(launcher->currentEraseWindow()->lblStatus->text(),
+              QStringLiteral("Erase operation complete!!!"));
+    EXPECT_FALSE(launcher->currentEraseWindow()->isVisible());
+    EXPECT_EQ(QFileInfo(drivePath()).size(), 0);
 }
 
 } // namespace
