@@ -7,7 +7,9 @@
 
 #include <QString>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 class QTimer;
@@ -42,4 +44,6 @@ struct TDVDWriterPro2::DriveSide
     int speedMultiple = 0; // 0: the highest speed
     std::unique_ptr<Job> job;
     QTimer *poll = nullptr; // child of the engine
+    std::thread verifier; // the read-back of the last burn, while AutoVerify runs it
+    std::atomic<bool> stopVerifying {false};
 };

@@ -133,6 +133,8 @@ private:
     // Drive side helpers (TDVDWriterPro2Drives.cpp).
     void pollDriveJob();
     void finishDriveJob();
+    // AutoVerify: reads the burn back on a thread of its own, then reports and completes the burn.
+    void startVerify(int drive, int generation, const QString &imagePath, int64_t trackStartSector);
 
     QString m_volumeIdentifier;
     QString m_volumeApplicationIdentifier = QStringLiteral("CDPROLIB");

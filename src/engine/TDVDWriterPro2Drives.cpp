@@ -1,6 +1,7 @@
 #include "DriveSide.h"
 #include "TDVDWriterPro2.h"
 
+#include "drives/BurnVerifier.h"
 #include "drives/DriveRegistry.h"
 #include "drives/LibraryMessages.h"
 #include "drives/MediaTable.h"
@@ -11,6 +12,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
@@ -71,6 +73,9 @@ QString emptyVirtualDrive(const Entry &entry)
 
 TDVDWriterPro2::DriveSide::~DriveSide()
 {
+    stopVerifying = true;
+    if (verifier.joinable())
+        verifier.join();
     if (!job)
         return;
     DriveRegistry &r = registry();
@@ -85,6 +90,38 @@ TDVDWriterPro2::DriveSide::~DriveSide()
     r.pumpMessages();
     r.removeCollector(&job->messages);
     logJobMessages(job->messages);
+}
+
+void TDVDWriterPro2::startVerify(int drive, int generation, const QString &imagePath,
+                                 int64_t trackStartSector)
+{
+    Entry *entry = registry().entry(drive);
+    const QString medium = entry->isVirtual ? entry->virtualPath : entry->description.devicePath;
+    // A real drive is let go, so that its device can be opened for reading; the next use takes it again.
+    if (!entry->isVirtual && entry->drive)
+        entry->drive->release(false);
+    entry->busy = true; // no other job on the drive until the comparison has ended
+    if (m_drives->verifier.joinable())
+        m_drives->verifier.join();
+    m_drives->stopVerifying = false;
+    m_drives->verifier = std::thread([this, drive, generation, imagePath, medium, trackStartSector] {
+        const Drives::VerifyResult result =
+            Drives::verifyBurn(imagePath, medium, trackStartSector, m_drives->stopVerifying);
+        QMetaObject::invokeMethod(
+            this,
+            [this, drive, generation, result] {
+                if (m_drives->verifier.joinable())
+                    m_drives->verifier.join();
+                DriveRegistry &r = registry();
+                if (Entry *done = generation == r.generation() ? r.entry(drive) : nullptr)
+                    done->busy = false;
+                if (!result.error.isEmpty())
+                    std::fprintf(stderr, "kestrane: %s\n", qPrintable(result.error));
+                Q_EMIT OnFileVerifyComplete(result.filesCompared, result.filesMatched);
+                Q_EMIT OnWriteComplete();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void TDVDWriterPro2::setDriveLayer(std::unique_ptr<Drives::DriveLayer> layer)
@@ -415,6 +452,10 @@ void TDVDWriterPro2::finishDriveJob()
         logJobMessages(job->messages);
         if (job->kind == Kind::Burn) {
             Q_EMIT OnTrackWriteStatus(1, job->totalBlocks, job->totalBlocks);
+            if (m_autoVerify && !job->simulate && entry) {
+                startVerify(job->drive, job->generation, job->imagePath, outcome.trackStartSector);
+                return;
+            }
             Q_EMIT OnWriteComplete();
         } else {
             Q_EMIT OnEraseDiscComplete();

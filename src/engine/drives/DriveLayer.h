@@ -53,6 +53,7 @@ struct JobOutcome
 {
     bool succeeded = false;
     QString sourceError; // not empty when the image file could not be read
+    int64_t trackStartSector = 0; // where a burn's track began on the medium
 };
 
 // One message of libburn (or libisofs), as the library queues it.

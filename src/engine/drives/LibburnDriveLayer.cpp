@@ -276,6 +276,12 @@ public:
         if (burn_precheck_write(setup->opts, setup->disc, reasons, 0) <= 0)
             return false;
 
+        // Where the track goes, for reading it back: past the sessions already on an appendable disc.
+        int trackLba = 0;
+        int nextWritable = 0;
+        m_trackStart = burn_disc_track_lba_nwa(m_drive, setup->opts, 0, &trackLba, &nextWritable) == 1
+            ? nextWritable
+            : 0;
         burn_drive_set_speed(m_drive, 0, request.speedKBs);
         startWhenLibburnIsFree(m_drive, *m_stash, [&] { burn_disc_write(setup->opts, setup->disc); });
         m_write = std::move(setup);
@@ -343,6 +349,7 @@ public:
         } else if (m_drive && m_jobStarted) {
             result.succeeded = burn_drive_wrote_well(m_drive) == 1;
         }
+        result.trackStartSector = m_trackStart;
         if (m_readState) {
             result.sourceError = m_readState->error();
             if (!result.sourceError.isEmpty())
@@ -363,6 +370,7 @@ public:
 private:
     void resetJob()
     {
+        m_trackStart = 0;
         m_write.reset();
         m_readState.reset();
         m_jobStarted = false;
@@ -384,6 +392,7 @@ private:
     std::unique_ptr<WriteSetup> m_write;
     std::shared_ptr<ImageReadState> m_readState;
     bool m_jobStarted = false;
+    int64_t m_trackStart = 0;
     bool m_atOnce = false;
     bool m_atOnceOk = false;
 };

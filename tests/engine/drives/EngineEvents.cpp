@@ -20,6 +20,9 @@ EngineEvents::EngineEvents(TDVDWriterPro2 &engine)
     connect(&engine, &TDVDWriterPro2::OnEraseDiscStart, this, [this] { note(QStringLiteral("eraseStart")); });
     connect(&engine, &TDVDWriterPro2::OnEraseDiscComplete, this,
             [this] { note(QStringLiteral("eraseComplete")); });
+    connect(&engine, &TDVDWriterPro2::OnFileVerifyComplete, this, [this](int compared, int matched) {
+        note(QStringLiteral("verify %1/%2").arg(compared).arg(matched));
+    });
 }
 
 int EngineEvents::endings() const

@@ -144,6 +144,22 @@ TEST_F(VirtualDriveTest, BurnLeavesExactlyTheImageAndReportsProgressOnTheOwnerTh
     EXPECT_EQ(TestSupport::readAll(path("drive.img")), TestSupport::readAll(iso));
 }
 
+TEST_F(VirtualDriveTest, AutoVerifyReadsTheBurnBackBeforeTheBurnCompletes)
+{
+    const QString iso = makeIso("data.iso");
+    const int first = initDrives({path("drive.img")});
+    ASSERT_TRUE(m_engine->SelectDrive(first));
+    m_engine->setAutoVerify(true);
+    ASSERT_TRUE(m_engine->BurnImageFile(iso));
+    ASSERT_TRUE(m_events->waitForEnd());
+    // Three files in the image, each read back equal; the report comes before the end.
+    EXPECT_EQ(m_events->kinds, QStringList({QStringLiteral("verify 3/3"), QStringLiteral("complete")}));
+    EXPECT_EQ(TestSupport::readAll(path("drive.img")), TestSupport::readAll(iso));
+    // The drive is free again afterwards.
+    m_engine->setAutoVerify(false);
+    burnAndExpectComplete(iso);
+}
+
 TEST_F(VirtualDriveTest, CancelStopsTheBurnAndTheDriveBurnsAgain)
 {
     const QString large = makeLargeImage("large.iso", qint64(1536) << 20);
