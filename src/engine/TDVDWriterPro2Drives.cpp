@@ -12,7 +12,6 @@
 #include <QTimer>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
@@ -116,7 +115,7 @@ void TDVDWriterPro2::startVerify(int drive, int generation, const QString &image
                 if (Entry *done = generation == r.generation() ? r.entry(drive) : nullptr)
                     done->busy = false;
                 if (!result.error.isEmpty())
-                    std::fprintf(stderr, "kestrane: %s\n", qPrintable(result.error));
+                    Drives::logLine(result.error);
                 Q_EMIT OnFileVerifyComplete(result.filesCompared, result.filesMatched);
                 Q_EMIT OnWriteComplete();
             },

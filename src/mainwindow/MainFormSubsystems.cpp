@@ -68,15 +68,7 @@ MainFormSubsystems::MainFormSubsystems(TMainForm &form)
     connectActions(form);
 }
 
-// Jobs end before the page objects they report to.
-MainFormSubsystems::~MainFormSubsystems()
-{
-    ImageJobs.reset();
-    Erase.reset();
-    Burn.reset();
-    Drives.reset();
-    Compilation.reset();
-}
+MainFormSubsystems::~MainFormSubsystems() = default;
 
 void MainFormSubsystems::connectActions(TMainForm &form)
 {

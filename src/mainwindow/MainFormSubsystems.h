@@ -19,6 +19,7 @@ public:
     MainFormSubsystems(const MainFormSubsystems &) = delete;
     MainFormSubsystems &operator=(const MainFormSubsystems &) = delete;
 
+    // Destroyed in reverse order: the jobs end before the page objects they report to.
     std::unique_ptr<CompilationPage> Compilation;
     std::unique_ptr<DriveLists> Drives;
     std::unique_ptr<BurnController> Burn;

@@ -65,11 +65,8 @@ TMainForm::TMainForm(QWidget *parent)
     FormCreate();
 }
 
-// The subsystems go first: they act on controls that die with the window.
-TMainForm::~TMainForm()
-{
-    m_subsystems.reset();
-}
+// Members go before the QWidget base deletes the controls the subsystems act on.
+TMainForm::~TMainForm() = default;
 
 void TMainForm::adoptSecondaryWindows(const SecondaryWindows &windows)
 {

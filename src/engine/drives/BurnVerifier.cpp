@@ -87,22 +87,12 @@ VerifyResult verifyBurn(const QString &imagePath, const QString &mediumPath, int
     std::vector<FileExtents> files;
     {
         std::lock_guard lock(EngineLibraries::isoLock());
-        IsoDataSource *source = DiscDataSource::create(QFile::encodeName(imagePath));
-        IsoReadOpts *options = nullptr;
         IsoImage *image = nullptr;
-        int ret = source ? iso_read_opts_new(&options, 0) : -1;
-        if (ret >= 0)
-            ret = iso_image_new("VERIFY", &image);
-        if (ret >= 0)
-            ret = iso_image_import(image, source, options, nullptr);
-        if (ret >= 0)
+        const int ret = DiscDataSource::importImage(QFile::encodeName(imagePath), &image);
+        if (image) {
             collectFiles(iso_image_get_root(image), files);
-        if (options)
-            iso_read_opts_free(options);
-        if (image)
             iso_image_unref(image);
-        if (source)
-            iso_data_source_unref(source);
+        }
         if (ret < 0) {
             result.error =
                 QStringLiteral("The image %1 could not be read back for the comparison").arg(imagePath);

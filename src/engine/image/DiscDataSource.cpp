@@ -131,3 +131,29 @@ iso_data_source *DiscDataSource::create(const QByteArray &nativePath)
     src->data = state;
     return src;
 }
+
+int DiscDataSource::importImage(const QByteArray &nativePath, IsoImage **image)
+{
+    *image = nullptr;
+    IsoDataSource *source = create(nativePath);
+    if (!source)
+        return static_cast<int>(ISO_OUT_OF_MEM);
+    IsoReadOpts *options = nullptr;
+    int ret = iso_read_opts_new(&options, 0);
+    // The disc's own inode numbers are dropped: moved into another image they would clash with the
+    // numbers given to its other items, and readers take equal numbers for hard links.
+    if (ret >= 0)
+        ret = iso_read_opts_set_new_inos(options, 1);
+    if (ret >= 0)
+        ret = iso_image_new("DISC", image);
+    if (ret >= 0)
+        ret = iso_image_import(*image, source, options, nullptr);
+    if (options)
+        iso_read_opts_free(options);
+    iso_data_source_unref(source);
+    if (ret < 0 && *image) {
+        iso_image_unref(*image);
+        *image = nullptr;
+    }
+    return ret;
+}

@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 struct iso_data_source;
+struct Iso_Image;
 
 // The disc (a device or a virtual drive's file) as libisofs reads it. libisofs asks for one 2 KB
 // block per call; this source serves them from larger reads, a long one when the reads run on
@@ -11,4 +12,8 @@ struct iso_data_source;
 namespace DiscDataSource {
 // A source with one reference, or null when out of memory. Opening it (libisofs does) opens the path.
 iso_data_source *create(const QByteArray &nativePath);
+// Reads the ISO-9660 file system at the path through such a source into a new image, without the
+// disc's inode numbers. Answers the libisofs code (negative on failure, `image` then null). The
+// caller holds the libisofs lock.
+int importImage(const QByteArray &nativePath, Iso_Image **image);
 } // namespace DiscDataSource

@@ -184,7 +184,8 @@ IsoNode *renewedNode(IsoDir *dir, IsoNode *node, const char *name)
 }
 
 // Replaces every file, link and special file of the disc's tree by a new node that libisofs numbers
-// like any other item of the image (see ImportedFileStream.h). Folders carry no disc number.
+// like any other item of the image (see ImportedFileStream.h). Folders need no renewal: the import
+// drops their disc numbers (DiscDataSource::importImage).
 void renewDiscNodes(IsoDir *dir)
 {
     std::vector<IsoNode *> children;
@@ -235,27 +236,9 @@ void DiscImporter::importDisc(ImageTree &tree, const QStringList &dest, QChar dr
     if (device.isEmpty())
         throw KestraneError(QStringLiteral("Drive %1 is not available.").arg(drive));
 
-    IsoDataSource *source = DiscDataSource::create(QFile::encodeName(device));
-    if (!source)
-        throw KestraneError(
-            QStringLiteral("Could not read the disc in drive %1 (%2): out of memory.").arg(drive, device));
-    IsoReadOpts *options = nullptr;
-    int ret = iso_read_opts_new(&options, 0);
-    // The disc's inode numbers would clash with the ones the new image gives its other files, and
-    // readers take equal numbers for hard links.
-    if (ret >= 0)
-        ret = iso_read_opts_set_new_inos(options, 1);
     IsoImage *disc = nullptr;
-    if (ret >= 0)
-        ret = iso_image_new("DISC", &disc);
-    if (ret >= 0)
-        ret = iso_image_import(disc, source, options, nullptr);
-    if (options)
-        iso_read_opts_free(options);
-    iso_data_source_unref(source);
+    const int ret = DiscDataSource::importImage(QFile::encodeName(device), &disc);
     if (ret < 0) {
-        if (disc)
-            iso_image_unref(disc);
         throw KestraneError(QStringLiteral("The disc in drive %1 holds no readable file system: %2")
                                 .arg(drive, isoErrorText(ret)));
     }
