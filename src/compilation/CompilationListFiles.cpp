@@ -46,6 +46,7 @@ public:
     { }
     void reset() override
     {
+        m_reset = true;
         m_page.m_c.DVDWriterPro21->ResetImage();
         m_page.deleteNodesBelowRoot();
     }
@@ -53,9 +54,11 @@ public:
     {
         m_page.m_c.DVDWriterPro21->AddFolder(destFolder, source);
     }
+    bool wasReset() const { return m_reset; }
 
 private:
     CompilationPage &m_page;
+    bool m_reset = false;
 };
 
 void CompilationPage::ActSaveFileListExecute()
@@ -98,24 +101,40 @@ void CompilationPage::ActLoadFileListExecute()
             return;
         QFile file(fileName);
         ListFile::LoadResult result = ListFile::LoadResult::LoadError;
-        if (file.open(QIODevice::ReadOnly)) {
-            PageListSink sink(*this);
-            result = ListFile::load(file, sink);
-        }
+        QString problem;
+        PageListSink sink(*this);
+        if (file.open(QIODevice::ReadOnly))
+            result = ListFile::load(file, sink, &problem);
+        else
+            problem = QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString());
         switch (result) {
         case ListFile::LoadResult::NotAListFile:
             ShowMessageBox(NotAListFile, 1);
             return;
         case ListFile::LoadResult::LoadError:
-            ShowMessageBox(LoadError, 1);
+            ShowMessageBox(LoadError, 1, problem);
+            // The engine may hold part of the list by now: the page shows what the image really
+            // holds, so that what the user sees is what Make ISO would write.
+            if (sink.wasReset())
+                showImageAfterFailedLoad();
             return;
         case ListFile::LoadResult::Loaded:
             break;
         }
         try {
             RefreshCompilation();
-        } catch (const KestraneError &) {
-            ShowMessageBox(LoadError, 1);
+        } catch (const KestraneError &error) {
+            ShowMessageBox(LoadError, 1, error.message());
         }
     });
+}
+
+void CompilationPage::showImageAfterFailedLoad()
+{
+    try {
+        RefreshCompilation();
+    } catch (const KestraneError &) {
+        // The engine that refused a line refuses the refresh too: the views show no stale rows.
+        m_c.LsviewFile->clear();
+    }
 }

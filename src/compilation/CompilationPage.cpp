@@ -4,6 +4,7 @@
 #include "ImageList.h"
 #include "KestraneError.h"
 #include "MessageBox.h"
+#include "RootText.h"
 #include "TDVDWriterPro2.h"
 #include "TFrmFilesSelect.h"
 
@@ -228,6 +229,13 @@ void CompilationPage::ActFileAddExecute()
         m_c.FrmFilesSelect->move(frame.topLeft());
     }
     m_c.FrmFilesSelect->exec();
+}
+
+std::optional<QString> CompilationPage::imageLabel() const
+{
+    if (const std::optional<QString> text = rootText())
+        return RootText::label(*text);
+    return std::nullopt;
 }
 
 std::optional<QString> CompilationPage::rootText() const

@@ -90,6 +90,9 @@ public:
     int LastClickedView() const { return m_lastClickedView; }
     // The root's text; none before the page was first entered.
     std::optional<QString> rootText() const;
+    // The label an image written from this page gets, read from the root's text; none before the
+    // page was first entered.
+    std::optional<QString> imageLabel() const;
     // The destination path of the selected tree node, or the empty text when none is selected.
     QString selectedDestPath() const;
     // The selected node: the current one when it is selected, else the one selected last.
@@ -124,6 +127,9 @@ private:
     // Removal helpers (CompilationRemoval.cpp).
     void removeTreeSelection();
     void removeListSelection();
+
+    // After a load that failed once the image was reset (CompilationListFiles.cpp).
+    void showImageAfterFailedLoad();
 
     // The image size in bytes, zero for an image that holds nothing (CompilationStatistics.cpp).
     qint64 imageBytes();

@@ -1,6 +1,7 @@
 #include "CompilationPage.h"
 
 #include "MessageBox.h"
+#include "RootText.h"
 #include "TDVDWriterPro2.h"
 #include "TFrmSetVolume.h"
 
@@ -90,8 +91,5 @@ void CompilationPage::Change1Click()
     QTreeWidgetItem *top = root();
     if (!top)
         return;
-    // The size part is the last brace group: a label may hold a "{" of its own.
-    const QString text = top->text(0);
-    const qsizetype brace = text.lastIndexOf(QLatin1Char('{'));
-    top->setText(0, answer + QLatin1Char(' ') + (brace >= 0 ? text.mid(brace) : text));
+    top->setText(0, RootText::withNewLabel(answer, top->text(0)));
 }

@@ -1,5 +1,6 @@
 #include "CompilationPage.h"
 
+#include "RootText.h"
 #include "SizeTexts.h"
 #include "TDVDWriterPro2.h"
 
@@ -20,7 +21,7 @@ void CompilationPage::UpdateImageStatistics()
     QTreeWidgetItem *top = root();
     if (!top)
         return;
-    top->setText(0, m_c.DVDWriterPro21->VolumeIdentifier() + QStringLiteral("  {") + size + QLatin1Char('}'));
+    top->setText(0, RootText::compose(m_c.DVDWriterPro21->VolumeIdentifier(), size));
 }
 
 qint64 CompilationPage::imageBytes()

@@ -3,6 +3,7 @@
 #include "KestraneError.h"
 
 #include <QIODevice>
+#include <QList>
 
 #include <optional>
 
@@ -39,7 +40,7 @@ public:
             while (end < left && begin[end] != '\r' && begin[end] != '\n')
                 ++end;
             if (line.size() + end > ListFile::MaxLineBytes)
-                throw KestraneError(QStringLiteral("A line of the list file is too long."));
+                throw KestraneError(QStringLiteral("longer than %1 bytes.").arg(ListFile::MaxLineBytes));
             line.append(begin, end);
             m_pos += end;
             if (end < left) {
@@ -62,7 +63,7 @@ private:
         m_chunk.resize(64 * 1024);
         const qint64 got = m_device.read(m_chunk.data(), m_chunk.size());
         if (got < 0)
-            throw KestraneError(m_device.errorString());
+            throw KestraneError(QStringLiteral("cannot be read (%1).").arg(m_device.errorString()));
         m_chunk.resize(got);
         m_pos = 0;
         if (got == 0) {
@@ -96,26 +97,45 @@ ListFile::Entry ListFile::splitLine(const QString &line)
     return entry;
 }
 
-ListFile::LoadResult ListFile::load(QIODevice &device, Sink &sink)
+ListFile::LoadResult ListFile::load(QIODevice &device, Sink &sink, QString *problem)
 {
+    const auto fail = [problem](const QString &why) {
+        if (problem)
+            *problem = why;
+        return LoadResult::LoadError;
+    };
+    // The whole file is read before the sink hears of it: a fault found further down must not
+    // cost the user the compilation that was there before.
+    QList<Entry> entries;
+    qsizetype lineNumber = 0; // of the last line read whole
     try {
         LineReader reader(device);
         const std::optional<QByteArray> first = reader.next();
         if (!first)
-            return LoadResult::LoadError; // an empty file
+            return fail(QStringLiteral("The list file is empty."));
         if (*first != Header)
             return LoadResult::NotAListFile;
-        sink.reset();
+        lineNumber = 1;
         while (const std::optional<QByteArray> bytes = reader.next()) {
+            ++lineNumber;
             // A NUL cannot be part of a path: passed on, the file system would read a shorter,
             // different path than the line names.
             if (bytes->contains('\0'))
-                return LoadResult::LoadError;
-            const Entry entry = splitLine(QString::fromUtf8(*bytes));
+                return fail(QStringLiteral("Line %1 holds a NUL character.").arg(lineNumber));
+            entries.append(splitLine(QString::fromUtf8(*bytes)));
+        }
+    } catch (const KestraneError &error) {
+        return fail(QStringLiteral("Line %1: %2").arg(lineNumber + 1).arg(error.message()));
+    }
+    sink.reset();
+    lineNumber = 1;
+    try {
+        for (const Entry &entry : std::as_const(entries)) {
+            ++lineNumber;
             sink.addFolder(entry.destFolder, entry.source);
         }
-    } catch (const KestraneError &) {
-        return LoadResult::LoadError;
+    } catch (const KestraneError &error) {
+        return fail(QStringLiteral("Line %1: %2").arg(lineNumber).arg(error.message()));
     }
     return LoadResult::Loaded;
 }

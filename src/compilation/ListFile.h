@@ -42,10 +42,12 @@ struct Entry
 // "\Docs" means the folder \Docs and never a file named Docs.
 Entry splitLine(const QString &line);
 
-// Reads `device` (open for reading) line by line; a line ends at CR LF, CR or LF. Calls
-// sink.reset() once the header is found, then sink.addFolder() for every further line in order.
-// What the sink took before an error stays with it.
-LoadResult load(QIODevice &device, Sink &sink);
+// Reads `device` (open for reading) to its end; a line ends at CR LF, CR or LF. Only a file read
+// whole and well formed reaches the sink: then sink.reset() once, and sink.addFolder() for every
+// line after the header in order. A file that cannot be read as a list leaves the sink untouched;
+// an error raised by the sink ends the load and what it took before stays with it. `problem`, when
+// given, receives why a load failed, naming the line (the header is line 1).
+LoadResult load(QIODevice &device, Sink &sink, QString *problem = nullptr);
 
 // The line of one file: its source, "|" and the destination folder it lies in (its destination
 // path with its own name cut off the end).

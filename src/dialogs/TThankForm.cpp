@@ -1,5 +1,6 @@
 #include "TThankForm.h"
 
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -20,7 +21,12 @@ TThankForm::TThankForm(QWidget *parent)
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void TThankForm::reject()
+void TThankForm::keyPressEvent(QKeyEvent *event)
 {
-    // The thanks window has no cancel button: Escape leaves it open.
+    // The thanks window has no cancel button: Escape leaves it open. Its close box still closes it.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

@@ -16,5 +16,5 @@ public:
     QPushButton *Button1 = nullptr;
 
 protected:
-    void reject() override;
+    void keyPressEvent(QKeyEvent *event) override;
 };

@@ -3,6 +3,7 @@
 #include "MessageBox.h"
 #include "TDVDWriterPro2.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -21,6 +22,8 @@ DriveLists::DriveLists(TDVDWriterPro2 *engine, QComboBox *CboCdList, QComboBox *
     if (m_cdList->lineEdit())
         m_cdList->lineEdit()->installEventFilter(this);
     m_cdList->installEventFilter(this);
+    // With the drop-down open the keys go to its view, whose keyboard search would pick an entry.
+    m_cdList->view()->installEventFilter(this);
     // A pick by the user opens the writer; filling the list programmatically does not.
     connect(m_cdrwList, &QComboBox::activated, this, [this](int) { CboCDRWListClick(); });
 }
@@ -61,10 +64,14 @@ int DriveLists::FindDriveIndex(const TDVDWriterPro2 *engine, const QString &lett
     return -1; // no drive has this index: SelectDrive refuses it
 }
 
+QString DriveLists::chosenRecorderLetter() const
+{
+    return m_cdrwList->count() > 0 ? m_cdrwList->currentText().left(1) : QString();
+}
+
 void DriveLists::CboCDRWListClick()
 {
-    const QString letter = m_cdrwList->currentText().left(1);
-    const int index = FindDriveIndex(m_engine, letter);
+    const int index = FindDriveIndex(m_engine, chosenRecorderLetter());
     if (m_cdrwList->count() > 0 && !m_engine->SelectDrive(index))
         ShowMessageBox(QStringLiteral("Select a different drive...could not open selected drive!"), 1);
 }

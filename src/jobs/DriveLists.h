@@ -21,6 +21,8 @@ public:
     void FillDriveList(QComboBox *list, int mode);
     static int FindDriveIndex(const TDVDWriterPro2 *engine, const QString &letter);
     void CboCDRWListClick();
+    // The letter of the recorder the burn page's list shows; empty when the list has no entry.
+    QString chosenRecorderLetter() const;
     void ApplyWriteSpeed();
     // Page entry work; the caller shows the page's banner afterwards.
     void EnterCdToIsoPage();

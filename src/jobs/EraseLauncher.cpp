@@ -3,10 +3,12 @@
 #include "TDVDWriterPro2.h"
 #include "TfrmErase.h"
 
-EraseLauncher::EraseLauncher(QWidget *owner, TDVDWriterPro2 *eraseEngine)
+EraseLauncher::EraseLauncher(QWidget *owner, TDVDWriterPro2 *eraseEngine,
+                             std::function<QString()> recorderLetter)
     : QObject(owner)
     , m_owner(owner)
     , m_engine(eraseEngine)
+    , m_recorderLetter(std::move(recorderLetter))
 {
     connect(m_engine, &TDVDWriterPro2::OnEraseDiscComplete, this,
             &EraseLauncher::DVDWriterPro1EraseDiscComplete);
@@ -18,7 +20,7 @@ void EraseLauncher::suiImageButton20Click()
     if (m_current)
         m_current->deleteLater();
     m_current = new TfrmErase(m_owner);
-    m_current->attachEngine(m_engine);
+    m_current->attachEngine(m_engine, m_recorderLetter ? m_recorderLetter() : QString());
     m_current->exec();
 }
 

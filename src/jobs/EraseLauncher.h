@@ -2,6 +2,9 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
+
+#include <functional>
 
 class QWidget;
 class TDVDWriterPro2;
@@ -12,7 +15,8 @@ class EraseLauncher final : public QObject
 {
     Q_OBJECT
 public:
-    EraseLauncher(QWidget *owner, TDVDWriterPro2 *eraseEngine);
+    // `recorderLetter` answers the letter of the recorder chosen on the burn page (empty: none).
+    EraseLauncher(QWidget *owner, TDVDWriterPro2 *eraseEngine, std::function<QString()> recorderLetter);
 
     // The Erase button's click: a new window, shown modally.
     void suiImageButton20Click();
@@ -23,5 +27,6 @@ private:
 
     QWidget *m_owner;
     TDVDWriterPro2 *m_engine;
+    std::function<QString()> m_recorderLetter;
     QPointer<TfrmErase> m_current;
 };

@@ -38,14 +38,6 @@ ImageJobController::~ImageJobController()
     }
 }
 
-QString ImageJobController::LabelFromRootText(const QString &rootText)
-{
-    QString label = rootText.section(QLatin1Char('{'), 0, 0);
-    while (label.endsWith(QLatin1Char(' ')))
-        label.chop(1);
-    return label;
-}
-
 void ImageJobController::ActCDTOISOExecExecute()
 {
     if (m_context.CboCdList->currentText().isEmpty()) {
@@ -108,8 +100,8 @@ void ImageJobController::StartImageJob(TDVDWriterPro2 *engine, const QString &is
     engine->setAutoVerify(false);
     engine->setVolumeType(1);
     // Before the tree has a root there is no label to take: the instance keeps its own.
-    if (const auto root = m_context.imageRootText ? m_context.imageRootText() : std::nullopt)
-        engine->setVolumeIdentifier(LabelFromRootText(*root));
+    if (const auto label = m_context.imageLabel ? m_context.imageLabel() : std::nullopt)
+        engine->setVolumeIdentifier(*label);
     const int type = engine->DiscType();
     if (type == 255 || type == 253)
         engine->setDVDHighCompatibilityMode(false);
@@ -143,7 +135,10 @@ void ImageJobController::jobEnd(TNewThread *job, bool Succeeded)
             m_context.driveLists->EnterBurnIsoPage();
             if (m_context.showBurnPage)
                 m_context.showBurnPage();
+            // The burn locks the job controls itself and unlocks them when it ends; unlocking
+            // here would let Make ISO and Burn ISO run beside it.
             m_context.burn->ActBURNISOExecExecute();
+            return;
         }
     } else {
         ShowMessageBox(QStringLiteral("Error creating ISO File."), 1);

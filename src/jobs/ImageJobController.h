@@ -29,8 +29,8 @@ struct ImageJobContext
     QLineEdit *EdtBurnISOPath = nullptr;
     DriveLists *driveLists = nullptr;
     BurnController *burn = nullptr;
-    // The text of the image tree's root node; none before the tree has a root.
-    std::function<std::optional<QString>()> imageRootText;
+    // The volume label of the compilation; none before the tree has a root.
+    std::function<std::optional<QString>()> imageLabel;
     // Makes the BURNISO page the current one (its entry work is done by the job itself).
     std::function<void()> showBurnPage;
 };
@@ -49,8 +49,6 @@ public:
     void ShowJobProgress(int kind);
     void StartImageJob(TDVDWriterPro2 *engine, const QString &isoPath, const QString &sourceDrive);
 
-    // The label an image gets: the root text before its first "{", without the blanks at its end.
-    static QString LabelFromRootText(const QString &rootText);
     TNewThread *currentImageJob() const { return m_current; }
 
 private:

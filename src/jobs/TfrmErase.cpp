@@ -1,5 +1,6 @@
 #include "TfrmErase.h"
 
+#include "DriveLists.h"
 #include "EraseTable.h"
 #include "MessageBox.h"
 #include "TDVDWriterPro2.h"
@@ -55,9 +56,10 @@ TfrmErase::TfrmErase(QWidget *parent)
     connect(cmdCancel, &QPushButton::clicked, this, &TfrmErase::close);
 }
 
-void TfrmErase::attachEngine(TDVDWriterPro2 *engine)
+void TfrmErase::attachEngine(TDVDWriterPro2 *engine, const QString &recorderLetter)
 {
     m_engine = engine;
+    m_recorderLetter = recorderLetter;
 }
 
 void TfrmErase::showEvent(QShowEvent *event)
@@ -84,6 +86,12 @@ void TfrmErase::cmdEraseClick()
 {
     if (!m_engine)
         return;
+    // The erase engine acts on the recorder the user sees chosen, never on a default drive: an
+    // erase of another disc than the chosen one would lose its data.
+    if (!selectRecorder()) {
+        close();
+        return;
+    }
     const int type = m_engine->DiscType();
     const EraseDecision decision =
         DecideErase(type, [this](int code) { return m_engine->HasCapability(code); });
@@ -96,6 +104,19 @@ void TfrmErase::cmdEraseClick()
         ShowPlainMessage(QStringLiteral("Error Erasing Disc!!!"));
         close();
     }
+}
+
+bool TfrmErase::selectRecorder()
+{
+    if (m_recorderLetter.isEmpty()) {
+        ShowPlainMessage(QStringLiteral("There are no compatible drives reported."));
+        return false;
+    }
+    if (!m_engine->SelectDrive(DriveLists::FindDriveIndex(m_engine, m_recorderLetter))) {
+        ShowPlainMessage(QStringLiteral("Select a different drive...could not open selected drive!"));
+        return false;
+    }
+    return true;
 }
 
 void TfrmErase::EraseStarted()

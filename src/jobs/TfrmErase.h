@@ -15,8 +15,9 @@ class TfrmErase final : public QDialog
 public:
     explicit TfrmErase(QWidget *parent = nullptr);
 
-    // Takes the erase engine and attaches this window's handlers, replacing an earlier window's.
-    void attachEngine(TDVDWriterPro2 *engine);
+    // Takes the erase engine and the letter of the recorder to erase (the one the burn page's
+    // recorder list shows; empty when it lists none). The handlers are attached at show.
+    void attachEngine(TDVDWriterPro2 *engine, const QString &recorderLetter);
     // The engine's erase-complete event, delivered by the main window to its current erase window.
     void eraseCompleted();
 
@@ -39,5 +40,8 @@ private:
                          const QString &sSenseInfo);
     void setButtonsEnabled(bool enabled);
 
+    bool selectRecorder();
+
     TDVDWriterPro2 *m_engine = nullptr;
+    QString m_recorderLetter;
 };

@@ -53,8 +53,8 @@ MainFormSubsystems::MainFormSubsystems(TMainForm &form)
     job.driveLists = Drives.get();
     job.burn = Burn.get();
     CompilationPage *page = Compilation.get();
-    job.imageRootText = [page] {
-        return page->rootText();
+    job.imageLabel = [page] {
+        return page->imageLabel();
     };
     // The job has done the page's entry work already; only the banner and the page change remain.
     job.showBurnPage = [&form] {
@@ -63,7 +63,9 @@ MainFormSubsystems::MainFormSubsystems(TMainForm &form)
     };
     ImageJobs = std::make_unique<ImageJobController>(job);
 
-    Erase = std::make_unique<EraseLauncher>(&form, form.DVDWriterPro1);
+    DriveLists *drives = Drives.get();
+    Erase = std::make_unique<EraseLauncher>(&form, form.DVDWriterPro1,
+                                            [drives] { return drives->chosenRecorderLetter(); });
 
     connectActions(form);
 }

@@ -77,15 +77,16 @@ TEST_F(FileTypeFixture, PackageAndIconAreWrittenAndTheDesktopKnowsTheType)
 
     ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("update-mime-database")).isEmpty());
     ASSERT_TRUE(cacheKnowsTheType());
-    const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
-    if (xdgMime.isEmpty())
-        return;
+    // GIO reads the built database (mime.cache, else globs2), as file managers and file choosers
+    // do; the package file alone does not make it answer the type.
+    const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
+    ASSERT_FALSE(gio.isEmpty()) << "gio (libglib2.0-bin) is one of the packages the tests need";
     const QString sample = data("some.mst");
     TestSupport::writeAll(sample, "filelist\r\n");
     QProcess query;
-    query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("filetype"), sample});
+    query.start(gio, {QStringLiteral("info"), QStringLiteral("--attributes=standard::content-type"), sample});
     ASSERT_TRUE(query.waitForFinished(30000));
-    EXPECT_EQ(QString::fromUtf8(query.readAllStandardOutput()).trimmed(), MimeType);
+    EXPECT_TRUE(query.readAllStandardOutput().contains("standard::content-type: " + MimeType.toUtf8()));
 }
 
 TEST_F(FileTypeFixture, ACacheWithoutTheTypeIsRebuiltAtTheNextStart)

@@ -30,6 +30,7 @@ struct ParseRow
     ListFile::LoadResult result;
     QStringList calls;
     int failOnCall = -1;
+    QString problem; // why a failed load failed
 };
 
 using R = ListFile::LoadResult;
@@ -52,7 +53,7 @@ QList<ParseRow> rows()
          "filelist\r\n/\xc3\xa4|\\\xc3\xb6\\\r\n",
          R::Loaded,
          {reset, QStringLiteral("/ä -> \\ö\\")}},
-        {"empty file", "", R::LoadError, {}},
+        {"empty file", "", R::LoadError, {}, -1, "The list file is empty."},
         {"upper case", "FileList\r\n/a|\\\r\n", R::NotAListFile, {}},
         {"blank before", " filelist\r\n", R::NotAListFile, {}},
         {"blank after", "filelist \r\n", R::NotAListFile, {}},
@@ -62,19 +63,32 @@ QList<ParseRow> rows()
          R::NotAListFile,
          {}},
         {"empty first line", "\r\nfilelist\r\n", R::NotAListFile, {}},
+        // A file that cannot be read as a list reaches the sink not at all, however far down the
+        // fault lies.
         {"NUL in a path",
          QByteArray("filelist\r\n/a|\\\r\n/etc/passwd") + '\0' + "x|\\\r\n/b|\\\r\n",
          R::LoadError,
-         {reset, "/a -> \\"}},
+         {},
+         -1,
+         "Line 3 holds a NUL character."},
         {"engine refuses the second line",
          "filelist\r\n/a|\\\r\n/b|\\\r\n/c|\\\r\n",
          R::LoadError,
          {reset, "/a -> \\"},
-         2},
+         2,
+         "Line 3: refused"},
         {"line beyond the limit",
-         "filelist\r\n" + QByteArray(ListFile::MaxLineBytes + 1, 'x'),
+         "filelist\r\n/a|\\\r\n" + QByteArray(ListFile::MaxLineBytes + 1, 'x'),
          R::LoadError,
-         {reset}},
+         {},
+         -1,
+         QStringLiteral("Line 3: longer than %1 bytes.").arg(ListFile::MaxLineBytes)},
+        {"header beyond the limit",
+         QByteArray(ListFile::MaxLineBytes + 1, 'f'),
+         R::LoadError,
+         {},
+         -1,
+         QStringLiteral("Line 1: longer than %1 bytes.").arg(ListFile::MaxLineBytes)},
         {"line at the limit",
          "filelist\r\n" + QByteArray(ListFile::MaxLineBytes, 'x'),
          R::Loaded,
@@ -93,8 +107,10 @@ TEST(ListFileParser, RowsOfTheTable)
         ASSERT_TRUE(device.open(QIODevice::ReadOnly));
         RecordingSink sink;
         sink.failOnCall = row.failOnCall;
-        EXPECT_EQ(ListFile::load(device, sink), row.result);
+        QString problem;
+        EXPECT_EQ(ListFile::load(device, sink, &problem), row.result);
         EXPECT_EQ(sink.calls, row.calls);
+        EXPECT_EQ(problem, row.problem);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
@@ -187,8 +188,17 @@ TEST_F(ListFileFixture, BadListsGiveTheirMessageAndNeverTakeTheLoadDown)
          "filelist\r\n" + g + "|\\In\\\r\n\r\n" + s2 + "|\\\r\n",
          {LoadError},
          {"\\", "  \\In"}},
-        {"garbage after the header", "filelist\r\n" + garbage, {LoadError}, {"\\"}},
-        {"100 MB on one line", "filelist\r\n" + QByteArray(100 * 1024 * 1024, 'x'), {LoadError}, {"\\"}},
+        // A file that cannot be read as a list leaves the compilation as it was, wherever the
+        // fault lies.
+        {"garbage after the header", "filelist\r\n" + garbage, {LoadError}, unchanged},
+        {"NUL after the header",
+         "filelist\r\n" + g + "|\\In\\\r\n" + QByteArray("/x\0y|\\\r\n", 8) + s2 + "|\\\r\n",
+         {LoadError},
+         unchanged},
+        {"over-long line further down",
+         "filelist\r\n" + g + "|\\In\\\r\n" + QByteArray(100 * 1024 * 1024, 'x'),
+         {LoadError},
+         unchanged},
     };
     for (const Row &row : table) {
         SCOPED_TRACE(row.name);
@@ -197,6 +207,8 @@ TEST_F(ListFileFixture, BadListsGiveTheirMessageAndNeverTakeTheLoadDown)
         m_engine->AddFolder(QStringLiteral("\\Old"), src(QStringLiteral("Old/*.*")));
         m_page->RefreshCompilation();
         const QStringList before = treeShape();
+        const QStringList beforeContents = contents();
+        const QString beforeRoot = root()->text(0);
         QString path = row.path;
         if (path.isEmpty()) {
             path = listPath("bad.mst");
@@ -204,10 +216,54 @@ TEST_F(ListFileFixture, BadListsGiveTheirMessageAndNeverTakeTheLoadDown)
         }
         EXPECT_EQ(load(path), row.messages);
         EXPECT_EQ(treeShape(), row.shape.isEmpty() ? before : row.shape);
+        if (row.shape.isEmpty()) {
+            EXPECT_EQ(root()->text(0), beforeRoot);
+            EXPECT_EQ(contents(), beforeContents);
+        }
     }
     // After "header alone" the statistics show an empty image.
     m_page->ClearCompilation();
     TestSupport::writeAll(listPath("bad.mst"), "filelist\r\n");
     EXPECT_EQ(load(listPath("bad.mst")), QStringList());
     EXPECT_EQ(root()->text(0), QStringLiteral("New Disc  {0.00 MB}"));
+}
+
+TEST_F(ListFileFixture, AfterAFailedLoadThePageShowsWhatTheImageHoldsAndNamesTheLine)
+{
+    makeFile(QStringLiteral("Old/a.txt"), 300000);
+    makeFile(QStringLiteral("Old/b.txt"), 300000);
+    m_engine->AddFolder(QStringLiteral("\\Old"), src(QStringLiteral("Old/*.*")));
+    m_page->RefreshCompilation();
+    clickNode(root());
+
+    const QString good = makeFile(QStringLiteral("good.txt"), 5000);
+    TestSupport::writeAll(listPath("gone.mst"),
+                          "filelist\r\n" + QFile::encodeName(good) + "|\\\r\n/nonexistent/file|\\Gone\\\r\n");
+    MessageBoxSeam::takeShown();
+    FileDialogSeam::setNextFileName(listPath("gone.mst"));
+    m_page->ActLoadFileListExecute();
+    const auto shown = MessageBoxSeam::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].text, LoadError);
+    EXPECT_TRUE(shown[0].detail.startsWith(QStringLiteral("Line 3: "))) << shown[0].detail.toStdString();
+
+    // The views agree with the engine: a refresh from it changes nothing.
+    const QStringList shape = treeShape();
+    const QString rootText = root()->text(0);
+    const QStringList listed = rows();
+    EXPECT_EQ(shape, QStringList {QStringLiteral("\\")});
+    EXPECT_EQ(listed, QStringList {QStringLiteral("good.txt|5.00 KB")});
+    m_page->RefreshCompilation();
+    EXPECT_EQ(treeShape(), shape);
+    EXPECT_EQ(root()->text(0), rootText);
+    EXPECT_EQ(rows(), listed);
+
+    // And the image written next holds what the page shows.
+    const QString iso = m_dir.filePath(QStringLiteral("next.iso"));
+    ASSERT_TRUE(m_engine->WriteImageFile(iso));
+    QProcess bsdtar;
+    bsdtar.start(QStringLiteral("bsdtar"), {QStringLiteral("-tf"), iso});
+    ASSERT_TRUE(bsdtar.waitForFinished(60000));
+    EXPECT_EQ(QString::fromUtf8(bsdtar.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+              (QStringList {QStringLiteral("."), QStringLiteral("./good.txt")}));
 }

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -117,3 +118,21 @@ TEST_F(AboutWindow, HiddenGestureNeedsAllThreeStepsInOrder)
 }
 
 } // namespace
+
+TEST_F(AboutWindow, ThanksWindowKeepsOpenOnEscapeButClosesOnACloseRequest)
+{
+    bool openAfterEscape = false;
+    bool openAfterCloseRequest = true;
+    QTimer::singleShot(0, &m_thanks, [&] {
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(&m_thanks, &escape);
+        openAfterEscape = m_thanks.isVisible();
+        m_thanks.close(); // what the window frame's close box asks for
+        openAfterCloseRequest = m_thanks.isVisible();
+        if (m_thanks.isVisible())
+            m_thanks.done(QDialog::Accepted); // the test must not hang on a window left open
+    });
+    m_thanks.exec();
+    EXPECT_TRUE(openAfterEscape);
+    EXPECT_FALSE(openAfterCloseRequest);
+}

@@ -89,8 +89,8 @@ protected:
         context.EdtBurnISOPath = &m_burnPath;
         context.driveLists = m_lists.get();
         context.burn = m_burn.get();
-        context.imageRootText = [this] {
-            return m_rootText;
+        context.imageLabel = [this] {
+            return m_label;
         };
         context.showBurnPage = [this] {
             m_burnPageShown = true;
@@ -127,7 +127,7 @@ protected:
     std::array<QAction *, 11> m_actions {};
     QAction *m_sysAction = nullptr;
     BurnPageControls m_controls;
-    std::optional<QString> m_rootText = QStringLiteral("Holiday 2026  {0.31 MB}");
+    std::optional<QString> m_label = QStringLiteral("Holiday 2026");
     bool m_burnPageShown = false;
     std::unique_ptr<DriveLists> m_lists;
     std::unique_ptr<BurnController> m_burn;

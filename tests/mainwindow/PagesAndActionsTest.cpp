@@ -8,6 +8,7 @@
 #include "TNotebook.h"
 #include "TsuiImageButton.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -177,6 +178,15 @@ TEST_F(PagesAndActions, TheReaderListIgnoresTypedCharacters)
     // Picking from the list still works, by keys that type nothing.
     QTest::keyClick(list, Qt::Key_Down);
     EXPECT_EQ(list->currentIndex(), 1);
+
+    // With the drop-down open the keys go to its list, whose keyboard search would pick an entry.
+    list->setCurrentIndex(0);
+    list->showPopup();
+    ASSERT_TRUE(list->view()->isVisible());
+    QTest::keyClicks(list->view(), QStringLiteral("E"));
+    QTest::keyClick(list->view(), Qt::Key_Return);
+    EXPECT_EQ(list->currentIndex(), 0);
+    list->hidePopup();
 }
 
 TEST_F(PagesAndActions, AboutShowsTheAboutWindowModally)

@@ -2,17 +2,21 @@
 // drive lists, the jobs and the erase window, on the real engine and a virtual drive.
 #include "MainFormFixture.h"
 
+#include "CompilationPage.h"
 #include "EraseLauncher.h"
 #include "FileDialogs.h"
+#include "ImageTestSupport.h"
 #include "MainFormSubsystems.h"
 #include "MessageBox.h"
 #include "TDVDWriterPro2.h"
+#include "TFrmSetVolume.h"
 #include "TNotebook.h"
 #include "TestSupport.h"
 #include "TfrmErase.h"
 #include "TsuiImageButton.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -38,7 +42,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_drives.isValid());
-        qputenv("KESTRANE_VIRTUAL_DRIVES", QFile::encodeName(drivePath()));
+        qputenv("KESTRANE_VIRTUAL_DRIVES", QFile::encodeName(virtualDrives()));
         MainFormFixture::SetUp();
     }
     void TearDown() override
@@ -48,6 +52,18 @@ protected:
     }
 
     QString drivePath() const { return m_drives.filePath(QStringLiteral("drive.iso")); }
+    virtual QString virtualDrives() const { return drivePath(); }
+
+    // Answers the next "Set Volume" window with the text and OK.
+    void answerVolumeWindow(const QString &text)
+    {
+        QTimer::singleShot(0, m_form.get(), [text] {
+            if (auto *window = qobject_cast<TFrmSetVolume *>(QApplication::activeModalWidget())) {
+                window->EdtVolume->setText(text);
+                window->Button1->click();
+            }
+        });
+    }
 
     QTemporaryDir m_drives;
 };
@@ -85,7 +101,12 @@ TEST_F(WiredMainForm, MakeIsoThenBurnNowGoesThroughTheWindowToTheDrive)
     MessageBoxSeam::setNextAnswer(IDOK);
     MessageBoxSeam::setNextAnswer(IDYES);
     press(f.suiImageButton12);
+    // The burn started from the question keeps the job controls locked until it ends.
+    EXPECT_FALSE(f.ActBURNISOExec->isEnabled());
+    EXPECT_FALSE(f.ActFILETOISOExec->isEnabled());
+    EXPECT_FALSE(f.CboCDRWList->isEnabled());
     ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
+    EXPECT_TRUE(f.ActBURNISOExec->isEnabled());
     EXPECT_EQ(f.currentPageName(), QStringLiteral("BURNISO"));
     EXPECT_TRUE(f.ImgBURNISO->isVisibleTo(&f));
     EXPECT_EQ(f.EdtBurnISOPath->text(), iso);
@@ -135,6 +156,89 @@ TEST_F(WiredMainForm, EraseThroughTheWindowEmptiesTheVirtualDisc)
               QStringLiteral("Erase operation complete!!!"));
     EXPECT_FALSE(launcher->currentEraseWindow()->isVisible());
     EXPECT_EQ(QFileInfo(drivePath()).size(), 0);
+}
+
+TEST_F(WiredMainForm, TheLabelReachesTheImageWholeWhateverItsBraces)
+{
+    TMainForm &f = *m_form;
+    const QString sources = m_drives.filePath(QStringLiteral("src"));
+    ASSERT_TRUE(QDir().mkpath(sources));
+    TestSupport::writeAll(sources + QStringLiteral("/a.txt"), "a\n");
+    struct Row
+    {
+        const char *name;
+        QString typed;
+        QString written;
+    };
+    const QList<Row> table = {
+        {"plain", QStringLiteral("Backup"), QStringLiteral("Backup")},
+        {"trailing blanks", QStringLiteral("Backup  "), QStringLiteral("Backup")},
+        {"brace inside", QStringLiteral("Set {2}"), QStringLiteral("Set {2}")},
+        {"leading brace", QStringLiteral("{x}"), QStringLiteral("{x}")},
+        {"open brace only", QStringLiteral("a{b"), QStringLiteral("a{b")},
+    };
+    f.ActFILETOISO->trigger();
+    for (const Row &row : table) {
+        // Once right after the change (one blank before the size) and once after the next
+        // refresh (two blanks).
+        for (const bool refreshed : {false, true}) {
+            SCOPED_TRACE(std::string(row.name) + (refreshed ? ", refreshed" : ""));
+            MessageBoxSeam::takeShown();
+            f.ActFileClear->trigger();
+            answerVolumeWindow(row.typed);
+            f.ChangeVolume1->trigger();
+            f.DVDWriterPro21->AddFolder(QStringLiteral("\\"), sources + QStringLiteral("/*.*"));
+            if (refreshed)
+                f.subsystems()->Compilation->RefreshCompilation();
+            const QString iso = m_drives.filePath(QStringLiteral("label.iso"));
+            FileDialogSeam::setNextFileName(iso);
+            MessageBoxSeam::setNextAnswer(IDOK);
+            MessageBoxSeam::setNextAnswer(IDNO);
+            press(f.suiImageButton12);
+            ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Do you want to burn the ISO file now?")));
+            EXPECT_EQ(ImageTest::primaryVolumeId(iso), row.written);
+            EXPECT_EQ(ImageTest::jolietVolumeId(iso), row.written);
+        }
+    }
+}
+
+class TwoRecorders : public WiredMainForm
+{
+protected:
+    QString secondDrivePath() const { return m_drives.filePath(QStringLiteral("second.iso")); }
+    QString virtualDrives() const override { return drivePath() + QLatin1Char(':') + secondDrivePath(); }
+};
+
+TEST_F(TwoRecorders, EraseActsOnTheRecorderChosenInTheBurnPageList)
+{
+    TMainForm &f = *m_form;
+    const QByteArray data(64 * 2048, 'd');
+    TestSupport::writeAll(drivePath(), data);
+    TestSupport::writeAll(secondDrivePath(), data);
+    f.ActBURNISO->trigger();
+    ASSERT_EQ(f.CboCDRWList->count(), 2);
+    f.CboCDRWList->setCurrentIndex(1);
+    Q_EMIT f.CboCDRWList->activated(1); // the user's pick of E:
+    ASSERT_TRUE(f.CboCDRWList->currentText().startsWith(QStringLiteral("E:")));
+
+    EraseLauncher *launcher = f.subsystems()->Erase.get();
+    QTimer::singleShot(0, &f, [&] { launcher->currentEraseWindow()->cmdErase->click(); });
+    press(f.suiImageButton20);
+    ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral(" Erase     Completed!!!")));
+    EXPECT_EQ(QFileInfo(secondDrivePath()).size(), 0);
+    EXPECT_EQ(TestSupport::readAll(drivePath()), data);
+
+    // With no recorder in the list the window erases nothing.
+    TestSupport::writeAll(secondDrivePath(), data);
+    f.CboCDRWList->clear();
+    MessageBoxSeam::takeShown();
+    QTimer::singleShot(0, &f, [&] { launcher->currentEraseWindow()->cmdErase->click(); });
+    press(f.suiImageButton20);
+    const auto shown = MessageBoxSeam::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].text, QStringLiteral("There are no compatible drives reported."));
+    EXPECT_EQ(TestSupport::readAll(drivePath()), data);
+    EXPECT_EQ(TestSupport::readAll(secondDrivePath()), data);
 }
 
 } // namespace
