@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Proves the README's two set-up commands on a clean Debian 12: makes a fresh root with mmdebstrap
+# from this machine's Debian sources, clones this repository's committed HEAD into it and runs there
+#   1. the start command under xvfb-run (installs, builds, starts Kestrane; it must show its window
+#      and keep running, then it is closed), and
+#   2. the test command (installs what is missing, builds, runs every test).
+# Needs root (chroot and mounts). Usage: tools/fresh-check.sh [ROOT_FOLDER]; the folder is removed
+# afterwards unless KESTRANE_KEEP_ROOT=1. The root's screenshot of the started program is copied
+# to fresh-check-shot.png in the current folder.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+root="${1:-$(mktemp -d /var/tmp/kestrane-fresh.XXXXXX)}"
+start=$(date +%s)
+stamp() { echo "== $(( $(date +%s) - start )) s: $*"; }
+
+[ "$(id -u)" -eq 0 ] || { echo "fresh-check needs root (chroot and mounts)" >&2; exit 2; }
+command -v mmdebstrap >/dev/null || apt-get install -y --no-install-recommends mmdebstrap
+
+mounted=()
+cleanup() {
+    for (( i=${#mounted[@]}-1; i>=0; i-- )); do umount -l "${mounted[$i]}" 2>/dev/null || true; done
+    if [ "${KESTRANE_KEEP_ROOT:-0}" != 1 ]; then rm -rf "$root"; fi
+}
+trap cleanup EXIT
+
+# The machine's own sources, so that the root gets the same packages the machine can reach.
+sources=/etc/apt/sources.list.d/debian.sources
+[ -f "$sources" ] || sources=/etc/apt/sources.list
+stamp "making a clean Debian 12 root in $root"
+rm -rf "$root"
+# xvfb and xauth stand in for the user's desktop, which a real machine has and a bare root lacks;
+# everything else must come from the README's commands.
+mmdebstrap --variant=apt --include=xvfb,xauth,procps bookworm "$root" "$sources"
+cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
+for m in proc sys dev dev/pts; do
+    case $m in
+        proc) mount -t proc proc "$root/proc" ;;
+        sys) mount -t sysfs sys "$root/sys" ;;
+        dev) mount --bind /dev "$root/dev" ;;
+        dev/pts) mount --bind /dev/pts "$root/dev/pts" ;;
+    esac
+    mounted+=("$root/$m")
+done
+
+stamp "cloning the repository's HEAD"
+git clone --quiet "$here" "$root/root/kestrane"
+
+stamp "command 1: bash tools/run-kestrane.sh (under xvfb-run)"
+chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 bash -c '
+    set -u
+    cd /root/kestrane
+    xvfb-run -n 77 -s "-screen 0 1024x768x24" bash tools/run-kestrane.sh -nosplash > /root/start.log 2>&1 &
+    runner=$!
+    # The build comes first; then the program must start and keep running.
+    for _ in $(seq 1 3600); do
+        pgrep -x kestrane > /dev/null && break
+        kill -0 $runner 2> /dev/null || { tail -30 /root/start.log; echo "the start command ended before the program ran"; exit 1; }
+        sleep 1
+    done
+    pgrep -x kestrane > /dev/null || { echo "the program never started"; exit 1; }
+    sleep 10
+    pgrep -x kestrane > /dev/null || { tail -30 /root/start.log; echo "the program did not keep running"; exit 1; }
+    DISPLAY=:77 import -window root /root/fresh-check-shot.png 2> /dev/null || true
+    pkill -x kestrane
+    wait $runner 2> /dev/null
+    tail -5 /root/start.log
+    echo "the program started and ran for 10 s"
+'
+cp "$root/root/fresh-check-shot.png" ./fresh-check-shot.png 2>/dev/null || true
+
+stamp "command 2: bash tools/run-tests.sh"
+chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 bash -c '
+    cd /root/kestrane && bash tools/run-tests.sh' 2>&1 | tail -40
+status=${PIPESTATUS[0]}
+stamp "done: test command exit status $status"
+exit "$status"
