@@ -32,21 +32,26 @@ rm -rf "$root"
 # everything else must come from the README's commands.
 mmdebstrap --variant=apt --include=xvfb,xauth,procps bookworm "$root" "$sources"
 cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
-for m in proc sys dev dev/pts; do
+for m in sys dev dev/pts; do
     case $m in
-        proc) mount -t proc proc "$root/proc" ;;
         sys) mount -t sysfs sys "$root/sys" ;;
         dev) mount --bind /dev "$root/dev" ;;
         dev/pts) mount --bind /dev/pts "$root/dev/pts" ;;
     esac
     mounted+=("$root/$m")
 done
+# Each command runs in a process namespace of its own with its own /proc: it sees and stops only
+# its own processes, and whatever it leaves running ends with it.
+in_root() {
+    unshare --pid --fork --mount-proc="$root/proc" chroot "$root" \
+        /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 bash -c "$1"
+}
 
 stamp "cloning the repository's HEAD"
 git clone --quiet "$here" "$root/root/kestrane"
 
 stamp "command 1: bash tools/run-kestrane.sh (under xvfb-run)"
-chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 bash -c '
+in_root '
     set -u
     cd /root/kestrane
     xvfb-run -n 77 -s "-screen 0 1024x768x24" bash tools/run-kestrane.sh -nosplash > /root/start.log 2>&1 &
@@ -69,8 +74,7 @@ chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LAN
 cp "$root/root/fresh-check-shot.png" ./fresh-check-shot.png 2>/dev/null || true
 
 stamp "command 2: bash tools/run-tests.sh"
-chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 bash -c '
-    cd /root/kestrane && bash tools/run-tests.sh' 2>&1 | tail -40
+in_root 'cd /root/kestrane && bash tools/run-tests.sh' 2>&1 | tail -40
 status=${PIPESTATUS[0]}
 stamp "done: test command exit status $status"
 exit "$status"

@@ -18,23 +18,6 @@ const QString NotAListFile =
     QStringLiteral("The list file is not accord with the standard fomrat. Please select another one again.");
 const QString LoadError = QStringLiteral("File load error, please redo it.");
 
-// Sets a flag for as long as it lives, also when the scope ends with an error.
-class FlagScope final
-{
-public:
-    explicit FlagScope(bool &flag)
-        : m_flag(flag)
-    {
-        m_flag = true;
-    }
-    ~FlagScope() { m_flag = false; }
-    FlagScope(const FlagScope &) = delete;
-    FlagScope &operator=(const FlagScope &) = delete;
-
-private:
-    bool &m_flag;
-};
-
 } // namespace
 
 // A loaded list goes to the engine; the tree grows again from the engine's events.
@@ -67,16 +50,16 @@ void CompilationPage::ActSaveFileListExecute()
         QStringList ownBuffer;
         QStringList &buffer = m_c.FileListBuffer ? *m_c.FileListBuffer : ownBuffer;
         buffer.clear();
-        buffer.append(QString::fromLatin1(ListFile::Header));
         {
-            // The enumeration handler adds each file's line, and its row to the file list.
+            // Every node's files, top to bottom: each gives its line, and its row to the file list.
             const RowBatch batch(*this);
-            const FlagScope collecting(m_collectingListLines);
             QStringList paths;
             for (QTreeWidgetItemIterator it(m_c.TsListDir); *it; ++it)
                 paths.append((*it)->data(0, DestPathRole).toString());
-            for (const QString &path : std::as_const(paths))
-                m_c.DVDWriterPro21->EnumItems(path);
+            buffer = m_model.listFileLines(paths, [this](const ImageItem &file) {
+                DVDWriterPro21EnumISOItems(file.parentDest, file.itemDest, file.name, file.sourcePath,
+                                           file.isDirectory, file.date, file.size);
+            });
         }
         QString fileName;
         AskSaveFileName(ListFileFilter, QStringLiteral(".txt"), fileName);

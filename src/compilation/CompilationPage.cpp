@@ -4,7 +4,6 @@
 #include "ImageList.h"
 #include "KestraneError.h"
 #include "MessageBox.h"
-#include "RootText.h"
 #include "TDVDWriterPro2.h"
 #include "TFrmFilesSelect.h"
 
@@ -27,6 +26,7 @@ constexpr int PictureCount = 6;
 CompilationPage::CompilationPage(const CompilationControls &controls, QObject *parent)
     : QObject(parent)
     , m_c(controls)
+    , m_model(*controls.DVDWriterPro21)
 {
     Q_ASSERT(m_c.DVDWriterPro21 && m_c.TsListDir && m_c.LsviewFile);
     m_pictures = LoadImageList(Globals().ExeFolder);
@@ -193,7 +193,7 @@ void CompilationPage::guarded(const std::function<void()> &command)
 void CompilationPage::EnterFileToIsoPage()
 {
     guarded([this] {
-        if (!root() || imageBytes() == 0)
+        if (!root() || m_model.isEmpty())
             RebuildImageRoot();
     });
     // The file list stays empty until a folder of the tree is clicked.
@@ -233,9 +233,9 @@ void CompilationPage::ActFileAddExecute()
 
 std::optional<QString> CompilationPage::imageLabel() const
 {
-    if (const std::optional<QString> text = rootText())
-        return RootText::label(*text);
-    return std::nullopt;
+    if (!root())
+        return std::nullopt;
+    return m_model.imageLabel();
 }
 
 std::optional<QString> CompilationPage::rootText() const

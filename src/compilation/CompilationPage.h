@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "CompilationModel.h"
 #include "SizeTexts.h"
 
 #include <functional>
@@ -38,9 +39,9 @@ struct CompilationControls
 };
 
 // The FILETOISO compilation: mirrors the image of DVDWriterPro21 in the folder tree and the file
-// list, and carries out adding, removal, the label, the size display and the list files. It keeps
-// no model of the image of its own: the tree grows from the engine's add events and the file list
-// is filled by enumerating one folder.
+// list, and carries out adding, removal, the label, the size display and the list files. What the
+// compilation holds is asked of its CompilationModel; the tree grows from the engine's add events
+// and the file list is filled by enumerating one folder.
 //
 // The operations are split by concern: CompilationTree.cpp (the two views and their events),
 // CompilationRemoval.cpp (removal, clearing, the label), CompilationStatistics.cpp (the size),
@@ -88,6 +89,7 @@ public:
     void UpdateImageStatistics();
 
     int LastClickedView() const { return m_lastClickedView; }
+    const CompilationModel &model() const { return m_model; }
     // The root's text; none before the page was first entered.
     std::optional<QString> rootText() const;
     // The label an image written from this page gets, read from the root's text; none before the
@@ -131,11 +133,9 @@ private:
     // After a load that failed once the image was reset (CompilationListFiles.cpp).
     void showImageAfterFailedLoad();
 
-    // The image size in bytes, zero for an image that holds nothing (CompilationStatistics.cpp).
-    qint64 imageBytes();
-    bool imageHasItems();
-
     CompilationControls m_c;
+    CompilationModel m_model;
+    QString m_sizeText = QStringLiteral("0 MB"); // as the root shows it
     QList<QIcon> m_pictures; // the image list as it is drawn
     QList<QIcon> m_nodeIcons; // per picture: that picture, the open folder while selected
     QIcon m_fileIcon;
@@ -149,10 +149,6 @@ private:
     int m_rowBatchDepth = 0;
     QList<QTreeWidgetItem *> m_pendingRows;
     SizeTexts::Formatter m_sizeTexts; // the locale as the outermost batch began
-    // Set while a save enumerates: only then do file lines go to the list-file buffer.
-    bool m_collectingListLines = false;
-    // Set while the page counts the root's items for itself: the views stay as they are.
-    bool m_probing = false;
 };
 
 // Gathers the file rows of the enumerations made while it lives and inserts them into the file list

@@ -86,10 +86,7 @@ void CompilationPage::Change1Click()
     const QString answer = AskVolumeLabel(m_c.MainForm);
     if (answer.isEmpty())
         return;
-    // As typed: what ISO 9660 and Joliet can hold is the engine's business when it writes.
-    m_c.DVDWriterPro21->setVolumeIdentifier(answer);
-    QTreeWidgetItem *top = root();
-    if (!top)
-        return;
-    top->setText(0, RootText::withNewLabel(answer, top->text(0)));
+    m_model.setLabel(answer);
+    if (QTreeWidgetItem *top = root())
+        top->setText(0, RootText::afterLabelChange(answer, m_sizeText));
 }

@@ -1,6 +1,6 @@
 #include "CompilationPage.h"
 
-#include "ListFile.h"
+#include "RootText.h"
 #include "SizeTexts.h"
 #include "TDVDWriterPro2.h"
 
@@ -139,9 +139,9 @@ void CompilationPage::RebuildImageRoot()
     m_c.TsListDir->clear();
     m_nodesByPath.clear();
     m_selectionOrder.clear();
-    TDVDWriterPro2 *engine = m_c.DVDWriterPro21;
-    engine->setVolumeIdentifier(QStringLiteral("New Disc"));
-    addNode(nullptr, engine->VolumeIdentifier() + QStringLiteral("  {0 MB}"), RootPath, 0);
+    m_model.setLabel(QStringLiteral("New Disc"));
+    m_sizeText = QStringLiteral("0 MB");
+    addNode(nullptr, RootText::compose(m_model.label(), m_sizeText), RootPath, 0);
     UpdateImageStatistics();
 }
 
@@ -192,7 +192,7 @@ void CompilationPage::DVDWriterPro21EnumISOItems(const QString &, const QString 
                                                  const QString &sItemName, const QString &sSourceFilePath,
                                                  bool bIsDirectory, const QDateTime &, qint64 lFileSize)
 {
-    if (m_probing || bIsDirectory)
+    if (bIsDirectory)
         return;
     QString size = m_rowBatchDepth > 0 ? m_sizeTexts.kilobytes(lFileSize) : SizeTexts::kilobytes(lFileSize);
     auto *row = new FileRow(sItemName, std::move(size), sItemDestPath, m_fileIcon);
@@ -200,8 +200,6 @@ void CompilationPage::DVDWriterPro21EnumISOItems(const QString &, const QString 
         m_pendingRows.append(row);
     else
         m_c.LsviewFile->addTopLevelItem(row);
-    if (m_collectingListLines && m_c.FileListBuffer)
-        m_c.FileListBuffer->append(ListFile::entryLine(sSourceFilePath, sItemDestPath, sItemName));
 }
 
 void CompilationPage::TsListDirClick()

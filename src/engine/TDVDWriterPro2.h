@@ -1,11 +1,14 @@
 #pragma once
 
+#include "ImageItem.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace Drives {
 class DriveLayer;
@@ -74,6 +77,10 @@ public:
     void AddFolder(const QString &destPath, const QString &source);
     bool RemoveItem(const QString &destPath);
     void EnumItems(const QString &destPath);
+    // The items of an image folder in the engine's order, as EnumItems reports them, without events.
+    std::vector<ImageItem> ListItems(const QString &destPath);
+    // Whether the image holds any file or folder.
+    bool ImageHasItems();
     int64_t ImageSizeBlocks();
     static double BlocksToBytes(int64_t blocks, int unit);
     bool WriteImageFile(const QString &isoPath);

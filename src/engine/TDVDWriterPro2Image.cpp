@@ -151,6 +151,21 @@ bool TDVDWriterPro2::RemoveItem(const QString &destPath)
 
 void TDVDWriterPro2::EnumItems(const QString &destPath)
 {
+    // Outside the lock and the iteration: a handler may call back into the engine.
+    for (const ImageItem &item : ListItems(destPath))
+        Q_EMIT OnEnumISOItems(item.parentDest, item.itemDest, item.name, item.sourcePath, item.isDirectory,
+                              item.date, item.size);
+}
+
+bool TDVDWriterPro2::ImageHasItems()
+{
+    std::lock_guard lock(EngineLibraries::isoLock());
+    IsoDir *root = iso_image_get_root(imageTree().image());
+    return iso_dir_get_children_count(root) > 0;
+}
+
+std::vector<ImageItem> TDVDWriterPro2::ListItems(const QString &destPath)
+{
     std::vector<ImageItem> items;
     {
         std::lock_guard lock(EngineLibraries::isoLock());
@@ -169,10 +184,7 @@ void TDVDWriterPro2::EnumItems(const QString &destPath)
             items.push_back(ImageTree::describe(child, parentDest));
         iso_dir_iter_free(iter);
     }
-    // Outside the lock and the iteration: a handler may call back into the engine.
-    for (const ImageItem &item : items)
-        Q_EMIT OnEnumISOItems(item.parentDest, item.itemDest, item.name, item.sourcePath, item.isDirectory,
-                              item.date, item.size);
+    return items;
 }
 
 int64_t TDVDWriterPro2::ImageSizeBlocks()

@@ -1,5 +1,6 @@
 #include "BurnController.h"
 
+#include "EngineCodes.h"
 #include "FileDialogs.h"
 #include "MessageBox.h"
 #include "TDVDWriterPro2.h"
@@ -76,7 +77,7 @@ void BurnController::StartBurn(const QString &path)
 {
     // Whatever goes wrong in here ends the start quietly; the page stays locked until Cancel.
     try {
-        if (m_engine->DiscType() == 254) {
+        if (m_engine->DiscType() == EngineCodes::NoWritableMedium) {
             ShowMessageBox(QStringLiteral("Please Insert Writable Media before continuing!"), 1);
             return;
         }

@@ -1,5 +1,6 @@
 #include "DriveLists.h"
 
+#include "EngineCodes.h"
 #include "MessageBox.h"
 #include "TDVDWriterPro2.h"
 
@@ -78,7 +79,9 @@ void DriveLists::CboCDRWListClick()
 
 std::optional<int> DriveLists::WriteSpeedMultiple(int discType, int maxWriteSpeed)
 {
-    const double base = (discType == 253 || discType == 254 || discType == 255) ? 176.0 : 1380.0;
+    // The engine reports speeds in kB/s: a multiple of the medium class's base speed.
+    const double base =
+        EngineCodes::isCdClass(discType) ? EngineCodes::CdBaseSpeed : EngineCodes::DvdBaseSpeed;
     if (maxWriteSpeed <= 0)
         return std::nullopt;
     return static_cast<int>(std::lround(maxWriteSpeed / base));

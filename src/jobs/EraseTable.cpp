@@ -1,14 +1,20 @@
 #include "EraseTable.h"
 
+#include "EngineCodes.h"
+
 #include <array>
 #include <utility>
 
 EraseDecision DecideErase(int discType, const std::function<bool(int)> &hasCapability)
 {
-    if (discType == 254)
+    using namespace EngineCodes;
+    if (discType == NoWritableMedium)
         return {false, QStringLiteral("   No  Media   Loaded...   ")};
-    // (capability, disc type): CD-RW, DVD+RW, DVD-RW, random-access media.
-    constexpr std::array<std::pair<int, int>, 4> pairs = {{{7, 253}, {37, 3}, {10, 1}, {39, 9}}};
+    // (capability, disc type), tried in this order.
+    constexpr std::array<std::pair<Capability, DiscType>, 4> pairs = {{{BlankCdRw, CdRw},
+                                                                       {FormatDvdPlusRw, DvdPlusRw},
+                                                                       {BlankDvdRw, DvdRw},
+                                                                       {FormatRandomAccess, RandomAccess}}};
     bool erasable = false;
     for (const auto &[capability, type] : pairs) {
         erasable |= type == discType;

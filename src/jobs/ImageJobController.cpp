@@ -2,6 +2,7 @@
 
 #include "BurnController.h"
 #include "DriveLists.h"
+#include "EngineCodes.h"
 #include "FileDialogs.h"
 #include "GlobalSettings.h"
 #include "MessageBox.h"
@@ -103,7 +104,7 @@ void ImageJobController::StartImageJob(TDVDWriterPro2 *engine, const QString &is
     if (const auto label = m_context.imageLabel ? m_context.imageLabel() : std::nullopt)
         engine->setVolumeIdentifier(*label);
     const int type = engine->DiscType();
-    if (type == 255 || type == 253)
+    if (type == EngineCodes::CdR || type == EngineCodes::CdRw)
         engine->setDVDHighCompatibilityMode(false);
     else
         engine->setWriteType(1);

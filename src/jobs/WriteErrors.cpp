@@ -1,5 +1,7 @@
 #include "WriteErrors.h"
 
+#include "EngineCodes.h"
+
 #include <array>
 
 namespace {
@@ -80,7 +82,7 @@ QString ComposeWriteErrorText(int WriteError, int DriveError, const QString &sEr
 {
     QString text = QStringLiteral("Writing Error: (") + QString::number(WriteError) + QStringLiteral(")   ") +
         sErrorInfo + QLatin1Char('\r');
-    if (WriteError == 3) {
+    if (WriteError == EngineCodes::DriveSenseError) {
         text += DriveErrorText(DriveError) + QLatin1Char('\r') + QStringLiteral(" Error Sense Data: ") +
             sSenseInfo;
     }

@@ -56,7 +56,7 @@ WriteErrorReport reportFailure(const std::vector<LibraryMessage> &messages, cons
 {
     WriteErrorReport report;
     if (!sourceError.isEmpty()) {
-        report.writeError = 1;
+        report.writeError = EngineCodes::ImageUnreadable;
         report.errorInfo = sourceError;
         return report;
     }
@@ -92,7 +92,7 @@ WriteErrorReport reportFailure(const std::vector<LibraryMessage> &messages, cons
     report.errorInfo = best >= 0 ? describe(messages[size_t(best)])
                                  : QStringLiteral("The drive library reported a failure without a reason");
     if (sense) {
-        report.writeError = 3;
+        report.writeError = EngineCodes::DriveSenseError;
         report.driveError = driveErrorFor(*sense);
         report.senseInfo = sense->text();
     }

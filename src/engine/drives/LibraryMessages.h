@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DriveLayer.h"
+#include "EngineCodes.h"
 
 #include <vector>
 
@@ -19,7 +20,7 @@ void logLine(const QString &text);
 
 struct WriteErrorReport
 {
-    int writeError = 2;
+    int writeError = EngineCodes::DriveLibraryError;
     int driveError = 0;
     QString errorInfo;
     QString senseInfo;

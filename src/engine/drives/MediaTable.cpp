@@ -72,10 +72,10 @@ bool driveHasCapability(int code, const std::vector<int> &driveProfiles)
 int baseSpeedFor(int profile)
 {
     if (profile >= 0x08 && profile <= 0x0a)
-        return 176;
+        return EngineCodes::CdBaseSpeed;
     if (profile >= 0x40 && profile <= 0x43)
-        return 4495;
-    return 1385;
+        return EngineCodes::BdBaseSpeed;
+    return EngineCodes::DvdBaseSpeed;
 }
 
 } // namespace Drives

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ImageItem.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -11,18 +13,6 @@
 struct Iso_Image;
 struct Iso_Node;
 struct Iso_Dir;
-
-// One item as the engine's events report it.
-struct ImageItem
-{
-    QString parentDest;
-    QString itemDest;
-    QString name;
-    QString sourcePath;
-    bool isDirectory = false;
-    QDateTime date;
-    qint64 size = 0;
-};
 
 // Receives every item an add creates. `wanted` false lets the adders skip building the texts.
 struct ItemSink
