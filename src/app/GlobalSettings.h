@@ -19,7 +19,8 @@ struct GlobalSettings
     bool FirstRun = true;
     bool SplashEnabled = true;
     bool FirstShow = true;
-    // Persisted state, held from start-up to close.
+    // Persisted state, held from start-up to close. Kept so that the settings files keep their
+    // keys from run to run; nothing else reads them (there is no toolbar and one skin).
     bool ShowToolbar = true;
     QString SkinFile = QStringLiteral("1");
 };
@@ -32,5 +33,6 @@ void ReadOptionFile();
 void WriteOptionFile();
 void ReadSkinSetting();
 void WriteSkinSetting();
-// Each reads or writes one settings file in ExeFolder; store errors propagate to the caller.
+// The above each read or write one settings file; store errors propagate to the caller.
+// The path of the settings file for `purpose`: "<ExeFolder><ProductFileStem>_<purpose>.ini".
 QString SettingsFilePath(const QString &purpose);

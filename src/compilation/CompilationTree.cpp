@@ -4,6 +4,7 @@
 #include "SizeTexts.h"
 #include "TDVDWriterPro2.h"
 
+#include <QScopeGuard>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
@@ -55,28 +56,6 @@ private:
     QString m_size;
     QString m_destPath;
     QIcon m_icon;
-};
-
-// The hourglass over a widget for as long as a call runs, also when it ends with an error.
-class WaitCursor final
-{
-public:
-    explicit WaitCursor(QWidget *widget)
-        : m_widget(widget)
-    {
-        if (m_widget)
-            m_widget->setCursor(Qt::WaitCursor);
-    }
-    ~WaitCursor()
-    {
-        if (m_widget)
-            m_widget->unsetCursor();
-    }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-
-private:
-    QWidget *m_widget;
 };
 
 } // namespace
@@ -147,7 +126,13 @@ void CompilationPage::RebuildImageRoot()
 
 void CompilationPage::ShowFolderFiles(const QString &destPath)
 {
-    const WaitCursor wait(m_c.MainForm);
+    // The hourglass for as long as the listing runs, also when it ends with an error.
+    if (m_c.MainForm)
+        m_c.MainForm->setCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([this] {
+        if (m_c.MainForm)
+            m_c.MainForm->unsetCursor();
+    });
     m_c.LsviewFile->clear();
     // Rows listed before an engine error still reach the list when the batch ends.
     const RowBatch batch(*this);

@@ -4,6 +4,7 @@
 #include "ImageList.h"
 #include "KestraneError.h"
 #include "MessageBox.h"
+#include "TDVDWriterPro2.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -18,6 +19,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QTreeView>
@@ -28,36 +30,6 @@
 namespace {
 
 const QChar Backslash = QLatin1Char('\\');
-
-// A Linux name may hold "\", which the image's path notation reserves: the engine stores it as "_".
-QString imageName(QString name)
-{
-    return name.replace(Backslash, QLatin1Char('_'));
-}
-
-// The hourglass over the item view and the window while the adds run.
-class AddCursor final
-{
-public:
-    AddCursor(QWidget *view, QWidget *window)
-        : m_view(view)
-        , m_window(window)
-    {
-        m_view->setCursor(Qt::WaitCursor);
-        m_window->setCursor(Qt::WaitCursor);
-    }
-    ~AddCursor()
-    {
-        m_view->unsetCursor();
-        m_window->unsetCursor();
-    }
-    AddCursor(const AddCursor &) = delete;
-    AddCursor &operator=(const AddCursor &) = delete;
-
-private:
-    QWidget *m_view;
-    QWidget *m_window;
-};
 
 struct Chosen
 {
@@ -348,15 +320,23 @@ void TFrmFilesSelect::BtnAddClick()
     for (const QModelIndex &index : std::as_const(selected))
         chosen.append({m_model->isDir(index), m_model->filePath(index), m_model->fileName(index)});
     {
-        const AddCursor cursor(ShellListView()->viewport(), this);
+        // The hourglass over the item view and the window while the adds run.
+        QWidget *view = ShellListView()->viewport();
+        view->setCursor(Qt::WaitCursor);
+        setCursor(Qt::WaitCursor);
+        const auto restore = qScopeGuard([this, view] {
+            view->unsetCursor();
+            unsetCursor();
+        });
         for (const Chosen &item : std::as_const(chosen)) {
             if (item.folder) {
                 if (chosen.size() == 1)
                     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                m_target.addFolder(prefix + Backslash + imageName(item.displayName),
+                m_target.addFolder(prefix + Backslash + TDVDWriterPro2::ImageName(item.displayName),
                                    item.fullPath + QStringLiteral("/*.*"));
             } else {
-                m_target.addFile(prefix + Backslash + imageName(QFileInfo(item.fullPath).fileName()),
+                m_target.addFile(prefix + Backslash +
+                                     TDVDWriterPro2::ImageName(QFileInfo(item.fullPath).fileName()),
                                  item.fullPath);
             }
         }

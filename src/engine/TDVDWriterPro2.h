@@ -35,7 +35,9 @@ public:
     explicit TDVDWriterPro2(Instance instance, QObject *parent = nullptr);
     ~TDVDWriterPro2() override;
 
-    // Properties. Plain values: the engine reads them when a job starts.
+    // Properties. Plain values, read when a job starts: the identifiers, VolumeType (Joliet),
+    // UseVersionDelimiters and ISOComplianceLevel by WriteImageFile and the size; TestWrite,
+    // WriteType, CloseSession, BurnFlag (under-run protection) and AutoVerify by BurnImageFile.
     QString VolumeIdentifier() const { return m_volumeIdentifier; }
     void setVolumeIdentifier(const QString &value) { m_volumeIdentifier = value; }
     QString VolumeApplicationIdentifier() const { return m_volumeApplicationIdentifier; }
@@ -56,6 +58,8 @@ public:
     void setVolumeType(int value) { m_volumeType = value; }
     bool CloseSession() const { return m_closeSession; }
     void setCloseSession(bool value) { m_closeSession = value; }
+    // Kept for callers that set them; the engine reads none of the three: libburn chooses the
+    // DVD layout, the caching and the buffer itself.
     bool DVDHighCompatibilityMode() const { return m_dvdHighCompatibilityMode; }
     void setDVDHighCompatibilityMode(bool value) { m_dvdHighCompatibilityMode = value; }
     bool AutoVerify() const { return m_autoVerify; }
@@ -83,6 +87,8 @@ public:
     bool ImageHasItems();
     int64_t ImageSizeBlocks();
     static double BlocksToBytes(int64_t blocks, int unit);
+    // The name a file or folder of that name gets in an image.
+    static QString ImageName(const QString &sourceName);
     bool WriteImageFile(const QString &isoPath);
     // Stops a running WriteImageFile from any thread; harmless when none runs.
     void CancelImageWrite();

@@ -202,6 +202,11 @@ int64_t TDVDWriterPro2::ImageSizeBlocks()
     return cache.blocks;
 }
 
+QString TDVDWriterPro2::ImageName(const QString &sourceName)
+{
+    return ImagePaths::imageName(sourceName);
+}
+
 double TDVDWriterPro2::BlocksToBytes(int64_t blocks, int)
 {
     // The engine has one block size: 2048-byte data sectors.
