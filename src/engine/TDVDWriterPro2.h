@@ -77,7 +77,8 @@ public:
     int64_t ImageSizeBlocks();
     static double BlocksToBytes(int64_t blocks, int unit);
     bool WriteImageFile(const QString &isoPath);
-    // Stops a running WriteImageFile from any thread; harmless when none runs.
+    // Stops a running WriteImageFile, or the reading of a disc by AddFolder, from any thread; harmless
+    // when neither runs.
     void CancelImageWrite();
     // Why the last WriteImageFile returned false (empty after a success).
     QString LastImageError() const;
