@@ -40,10 +40,11 @@ QWidget *ownerWindow()
     return nullptr;
 }
 
-int recordInSeam(const QString &text, const QString &caption, int kind, int fallback)
+int recordInSeam(const QString &text, const QString &caption, int kind, int fallback,
+                 const QString &detail = QString())
 {
     SeamState &s = seam();
-    s.shown.append({text, caption, kind});
+    s.shown.append({text, caption, kind, detail});
     return s.answers.isEmpty() ? fallback : s.answers.dequeue();
 }
 
@@ -51,12 +52,19 @@ int recordInSeam(const QString &text, const QString &caption, int kind, int fall
 
 int ShowMessageBox(const QString &text, int kind)
 {
+    return ShowMessageBox(text, kind, QString());
+}
+
+int ShowMessageBox(const QString &text, int kind, const QString &detail)
+{
     const QString caption = applicationTitle();
     if (seam().enabled)
-        return recordInSeam(text, caption, kind, kind == 2 ? IDNO : IDOK);
+        return recordInSeam(text, caption, kind, kind == 2 ? IDNO : IDOK, detail);
 
     QMessageBox box(QMessageBox::Information, caption, text,
                     kind == 2 ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, ownerWindow());
+    if (!detail.isEmpty())
+        box.setDetailedText(detail);
     box.setWindowModality(Qt::ApplicationModal);
     if (kind == 2)
         box.setEscapeButton(QMessageBox::No);

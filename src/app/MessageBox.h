@@ -8,6 +8,8 @@ enum MessageBoxResult { IDOK = 1, IDYES = 6, IDNO = 7 };
 
 // kind 1: OK with the information icon; kind 2: Yes/No with the information icon.
 int ShowMessageBox(const QString &text, int kind);
+// The same with the box's expandable details holding `detail` (none when it is empty).
+int ShowMessageBox(const QString &text, int kind, const QString &detail);
 
 // The platform's plain message: OK button, application title, no icon.
 void ShowPlainMessage(const QString &text);
@@ -25,6 +27,7 @@ struct Shown
     QString text;
     QString caption;
     int kind; // 1, 2; 0 for the error box, 3 for a plain message
+    QString detail = {}; // the expandable details, empty when the box has none
 };
 void enable();
 void disable();
