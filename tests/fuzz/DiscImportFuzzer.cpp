@@ -110,8 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     try {
         engine.AddFolder(QStringLiteral("\\"), QStringLiteral("X:\\*.*"));
         written = engine.WriteImageFile(fixture->copy);
-    } catch (const KestraneError &) {
-    }
+    } catch (const KestraneError &) { }
     if (written && libraryLostData())
         std::abort(); // reported as good although libisofs replaced data
     QFile::remove(fixture->copy);
