@@ -90,6 +90,8 @@ int sourceReadBlock(IsoDataSource *src, uint32_t lba, uint8_t *out)
     std::lock_guard lock(s->mutex);
     if (s->opened == 0)
         return static_cast<int>(ISO_FILE_NOT_OPENED);
+    if (!s->buffer)
+        return static_cast<int>(ISO_DATA_SOURCE_FAILURE);
     if (s->count == 0 || lba < s->first || lba >= s->first + s->count) {
         const bool runsOn = s->count > 0 && lba == s->first + s->count;
         if (!refill(s, lba, runsOn ? RunBlocks : JumpBlocks))
@@ -163,6 +165,13 @@ int DiscDataSource::importImage(const QByteArray &nativePath, IsoImage **image, 
         SourceState *s = stateOf(source);
         std::lock_guard lock(s->mutex);
         s->guard = nullptr;
+        // After a reading the guard stopped, libisofs 1.5.4 keeps its file system, and with it this
+        // source, for ever: give back at least the buffer. Nothing reads from it again.
+        if (ret < 0 && guard && (guard->cancelled() || guard->loopFound())) {
+            std::free(s->buffer);
+            s->buffer = nullptr;
+            s->count = 0;
+        }
     }
     if (guard)
         guard->collectMessages();

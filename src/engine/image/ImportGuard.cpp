@@ -16,8 +16,6 @@ namespace {
 // libisofs's report callback carries no context of ours; a reading runs on one thread, start to end.
 thread_local ImportGuard *t_guard = nullptr;
 
-constexpr int ReadRefused = static_cast<int>(ISO_CANCELED);
-
 uint32_t littleEndian32(const uint8_t *p)
 {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -71,9 +69,9 @@ int ImportGuard::reportItem(IsoImage *, IsoFileSource *source)
 
 int ImportGuard::item(IsoFileSource *source)
 {
-    // A negative answer ends the whole reading.
+    // Everything left is passed over: the reading ends at once, and the guard's verdict decides.
     if (cancelled() || !m_loop.isEmpty())
-        return ReadRefused;
+        return 0;
     struct stat st
     {
     };
