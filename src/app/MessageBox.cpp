@@ -41,7 +41,7 @@ QWidget *ownerWindow()
 }
 
 int recordInSeam(const QString &text, const QString &caption, int kind, int fallback,
-                 const QString &detail = {})
+                 const QString &detail = QString())
 {
     SeamState &s = seam();
     s.shown.append({text, caption, kind, detail});

@@ -8,8 +8,7 @@ enum MessageBoxResult { IDOK = 1, IDYES = 6, IDNO = 7 };
 
 // kind 1: OK with the information icon; kind 2: Yes/No with the information icon.
 int ShowMessageBox(const QString &text, int kind);
-// The same box with `detail` behind its "Show Details..." button (none when empty): the fixed text
-// stays as it is and the reason is there for whoever wants it.
+// The same with the box's expandable details holding `detail` (none when it is empty).
 int ShowMessageBox(const QString &text, int kind, const QString &detail);
 
 // The platform's plain message: OK button, application title, no icon.
@@ -28,7 +27,7 @@ struct Shown
     QString text;
     QString caption;
     int kind; // 1, 2; 0 for the error box, 3 for a plain message
-    QString detail;
+    QString detail = {}; // the expandable details, empty when the box has none
 };
 void enable();
 void disable();

@@ -19,9 +19,10 @@ struct TDVDWriterPro2::ImageSide
     // Shared with the file streams of this image: the cancel request and the first read failure.
     std::shared_ptr<WriteControl> control = std::make_shared<WriteControl>();
 
-    // A cancel only reaches a write that is running.
+    // A cancel only reaches a write, or a reading of a disc, that is running.
     std::mutex writeMutex;
     bool writing = false;
+    bool importing = false;
 
     struct SizeCache
     {

@@ -90,7 +90,8 @@ public:
     // The name a file or folder of that name gets in an image.
     static QString ImageName(const QString &sourceName);
     bool WriteImageFile(const QString &isoPath);
-    // Stops a running WriteImageFile from any thread; harmless when none runs.
+    // Stops a running WriteImageFile, or the reading of a disc by AddFolder, from any thread; harmless
+    // when neither runs.
     void CancelImageWrite();
     // Why the last WriteImageFile returned false (empty after a success).
     QString LastImageError() const;

@@ -128,9 +128,25 @@ void TDVDWriterPro2::AddFolder(const QString &destPath, const QString &source)
     QStringList dest = ImagePaths::splitDest(destPath);
     const ItemSink sink = itemSink();
     switch (parsed.kind) {
-    case ImagePaths::Source::Kind::DriveContent:
-        DiscImporter::importDisc(tree, dest, parsed.driveLetter, sink);
+    case ImagePaths::Source::Kind::DriveContent: {
+        // A damaged disc can take long to read: the job's cancel must reach the reading too.
+        {
+            std::lock_guard guard(m_image->writeMutex);
+            m_image->control->reset();
+            m_image->importing = true;
+        }
+        struct ImportEnd
+        {
+            ImageSide &side;
+            ~ImportEnd()
+            {
+                std::lock_guard guard(side.writeMutex);
+                side.importing = false;
+            }
+        } end {*m_image};
+        DiscImporter::importDisc(tree, dest, parsed.driveLetter, sink, m_image->control);
         return;
+    }
     case ImagePaths::Source::Kind::FolderContent:
         LocalSourceAdder(tree, m_image->control, sink).addFolderContent(dest, parsed.path);
         return;
@@ -245,7 +261,7 @@ bool TDVDWriterPro2::WriteImageFile(const QString &isoPath)
 void TDVDWriterPro2::CancelImageWrite()
 {
     std::lock_guard guard(m_image->writeMutex);
-    if (m_image->writing)
+    if (m_image->writing || m_image->importing)
         m_image->control->cancel = true;
 }
 

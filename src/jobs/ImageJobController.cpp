@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QWidget>
 
+#include <cstdio>
+
 ImageJobController::ImageJobController(const ImageJobContext &context, QObject *parent)
     : QObject(parent)
     , m_context(context)
@@ -142,7 +144,11 @@ void ImageJobController::jobEnd(TNewThread *job, bool Succeeded)
             return;
         }
     } else {
-        ShowMessageBox(QStringLiteral("Error creating ISO File."), 1);
+        // The message stays as it is; the engine's reason goes into its details and onto stderr.
+        const QString text = QStringLiteral("Error creating ISO File.");
+        const QString reason = job->failureReason();
+        std::fprintf(stderr, "kestrane: %s %s\n", qPrintable(text), qPrintable(reason));
+        ShowMessageBox(text, 1, reason);
     }
     m_context.burn->SetJobControlsEnabled(true);
 }

@@ -3,8 +3,6 @@
 #include "KestraneError.h"
 #include "TDVDWriterPro2.h"
 
-#include <cstdio>
-
 TNewThread::TNewThread(TDVDWriterPro2 *engine, QString isoPath, QString sourceDrive, QObject *parent)
     : QThread(parent)
     , m_engine(engine)
@@ -27,10 +25,13 @@ void TNewThread::run()
             // an error here fails the job.
             m_engine->AddFolder(QStringLiteral("\\"), m_sourceDrive + QStringLiteral("\\*.*"));
         }
-        if (!m_cancelled)
+        if (!m_cancelled) {
             succeeded = m_engine->WriteImageFile(m_isoPath);
+            if (!succeeded)
+                m_failureReason = m_engine->LastImageError();
+        }
     } catch (const KestraneError &error) {
-        std::fprintf(stderr, "kestrane: image job: %s\n", qPrintable(error.message()));
+        m_failureReason = error.message();
         succeeded = false;
     }
     if (!m_cancelled)

@@ -18,6 +18,8 @@ public:
     // Stops the engine's write and drops the result: no job end follows.
     void cancel();
     bool isCancelled() const { return m_cancelled.load(); }
+    // Why the job failed, in the engine's words; read once the thread has finished.
+    QString failureReason() const { return m_failureReason; }
 
 Q_SIGNALS:
     void Finished(bool Succeeded);
@@ -30,4 +32,5 @@ private:
     const QString m_isoPath;
     const QString m_sourceDrive;
     std::atomic<bool> m_cancelled {false};
+    QString m_failureReason;
 };

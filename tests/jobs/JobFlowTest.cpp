@@ -1,4 +1,5 @@
 #include "BurnController.h"
+#include "DamagedDiscs.h"
 #include "DriveLists.h"
 #include "FileDialogs.h"
 #include "GlobalSettings.h"
@@ -329,5 +330,39 @@ TEST_F(JobFlow, CancelDuringAnImageWriteAndDuringABurn)
     EXPECT_TRUE(jobControlsEnabled());
     EXPECT_EQ(m_bar.value(), 0);
 }
+
+// Through the window a damaged disc ends in the error box, with the engine's reason in its details.
+class DamagedDiscJob : public JobFlow, public ::testing::WithParamInterface<DamagedDiscs::Row>
+{
+};
+
+TEST_P(DamagedDiscJob, ErrorBoxWithTheReasonAndNoImage)
+{
+    const QString discFolder = path("disc");
+    QDir().mkpath(discFolder);
+    const QString disc = DamagedDiscs::make(GetParam().damage, discFolder);
+    ASSERT_FALSE(disc.isEmpty());
+    useDrives({disc});
+    m_lists->EnterCdToIsoPage();
+    m_savePath.setText(path("copy.iso"));
+    // A job that hangs is cancelled after 30 s: the test then fails on the missing message.
+    QTimer hang;
+    hang.setSingleShot(true);
+    QObject::connect(&hang, &QTimer::timeout, &m_progress, [this] { m_progress.suiImageButton1->Click(); });
+    hang.start(30000);
+    m_job->ActCDTOISOExecExecute();
+    EXPECT_TRUE(hang.isActive()) << "the job did not end by itself";
+    const QList<MessageBoxSeam::Shown> shown = MessageBoxSeam::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown.at(0).text, QStringLiteral("Error creating ISO File."));
+    EXPECT_TRUE(shown.at(0).detail.startsWith(
+        QString::fromUtf8(GetParam().reason).replace(QStringLiteral("X:"), m_cdList.currentText().left(2))))
+        << shown.at(0).detail.toStdString();
+    EXPECT_FALSE(QFile::exists(path("copy.iso")));
+    EXPECT_TRUE(jobControlsEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Damages, DamagedDiscJob, ::testing::ValuesIn(DamagedDiscs::Rows),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

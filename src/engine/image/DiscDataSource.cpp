@@ -1,5 +1,7 @@
 #include "DiscDataSource.h"
 
+#include "ImportGuard.h"
+
 #include <cstdint>
 #include <libisofs/libisofs.h>
 
@@ -26,6 +28,7 @@ struct SourceState
     uint8_t *buffer = nullptr;
     uint32_t first = 0; // the block in buffer[0]
     size_t count = 0; // blocks held
+    ImportGuard *guard = nullptr; // while the file system is read
 };
 
 SourceState *stateOf(IsoDataSource *src)
@@ -87,12 +90,17 @@ int sourceReadBlock(IsoDataSource *src, uint32_t lba, uint8_t *out)
     std::lock_guard lock(s->mutex);
     if (s->opened == 0)
         return static_cast<int>(ISO_FILE_NOT_OPENED);
+    if (!s->buffer)
+        return static_cast<int>(ISO_DATA_SOURCE_FAILURE);
     if (s->count == 0 || lba < s->first || lba >= s->first + s->count) {
         const bool runsOn = s->count > 0 && lba == s->first + s->count;
         if (!refill(s, lba, runsOn ? RunBlocks : JumpBlocks))
             return static_cast<int>(ISO_DATA_SOURCE_FAILURE);
     }
-    std::memcpy(out, s->buffer + static_cast<size_t>(lba - s->first) * BlockBytes, BlockBytes);
+    const uint8_t *block = s->buffer + static_cast<size_t>(lba - s->first) * BlockBytes;
+    if (s->guard && !s->guard->blockRead(lba, block))
+        return static_cast<int>(ISO_CANCELED);
+    std::memcpy(out, block, BlockBytes);
     return 1;
 }
 
@@ -132,7 +140,7 @@ iso_data_source *DiscDataSource::create(const QByteArray &nativePath)
     return src;
 }
 
-int DiscDataSource::importImage(const QByteArray &nativePath, IsoImage **image)
+int DiscDataSource::importImage(const QByteArray &nativePath, IsoImage **image, ImportGuard *guard)
 {
     *image = nullptr;
     IsoDataSource *source = create(nativePath);
@@ -146,8 +154,27 @@ int DiscDataSource::importImage(const QByteArray &nativePath, IsoImage **image)
         ret = iso_read_opts_set_new_inos(options, 1);
     if (ret >= 0)
         ret = iso_image_new("DISC", image);
+    if (ret >= 0 && guard) {
+        guard->attach(*image);
+        stateOf(source)->guard = guard;
+    }
     if (ret >= 0)
         ret = iso_image_import(*image, source, options, nullptr);
+    {
+        // The image's files read through this source later, when the image is written.
+        SourceState *s = stateOf(source);
+        std::lock_guard lock(s->mutex);
+        s->guard = nullptr;
+        // After a reading the guard stopped, libisofs 1.5.4 keeps its file system, and with it this
+        // source, for ever: give back at least the buffer. Nothing reads from it again.
+        if (ret < 0 && guard && (guard->cancelled() || guard->loopFound())) {
+            std::free(s->buffer);
+            s->buffer = nullptr;
+            s->count = 0;
+        }
+    }
+    if (guard)
+        guard->collectMessages();
     if (options)
         iso_read_opts_free(options);
     iso_data_source_unref(source);

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+class ImportGuard;
 struct iso_data_source;
 struct Iso_Image;
 
@@ -14,6 +15,7 @@ namespace DiscDataSource {
 iso_data_source *create(const QByteArray &nativePath);
 // Reads the ISO-9660 file system at the path through such a source into a new image, without the
 // disc's inode numbers. Answers the libisofs code (negative on failure, `image` then null). The
-// caller holds the libisofs lock.
-int importImage(const QByteArray &nativePath, Iso_Image **image);
+// caller holds the libisofs lock. A guard, when given, watches the reading and has collected
+// libisofs's messages about it when this returns.
+int importImage(const QByteArray &nativePath, Iso_Image **image, ImportGuard *guard = nullptr);
 } // namespace DiscDataSource

@@ -2,15 +2,22 @@
 
 #include "DiscDataSource.h"
 #include "ImagePaths.h"
+#include "ImportGuard.h"
 #include "ImportedFileStream.h"
 #include "KestraneError.h"
 #include "Libraries.h"
+#include "SourceFileStream.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>
 
 #include <QFile>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -149,12 +156,20 @@ void copyAttributes(IsoNode *from, IsoNode *to)
     iso_node_set_hidden(to, iso_node_get_hidden(from));
 }
 
+struct Renewal
+{
+    const std::shared_ptr<WriteControl> &control;
+    QString drive;
+};
+
 // A fresh node in `dir` standing for the disc's `node` (same name, which must be free), or null.
-IsoNode *renewedNode(IsoDir *dir, IsoNode *node, const char *name)
+IsoNode *renewedNode(IsoDir *dir, IsoNode *node, const char *name, const Renewal &renewal,
+                     const QString &discPath)
 {
     switch (iso_node_get_type(node)) {
     case LIBISO_FILE: {
-        IsoStream *stream = ImportedFileStream::wrap(iso_file_get_stream(reinterpret_cast<IsoFile *>(node)));
+        IsoStream *stream = ImportedFileStream::wrap(iso_file_get_stream(reinterpret_cast<IsoFile *>(node)),
+                                                     renewal.control, renewal.drive + discPath);
         IsoFile *file = nullptr;
         if (!stream)
             return nullptr;
@@ -186,7 +201,7 @@ IsoNode *renewedNode(IsoDir *dir, IsoNode *node, const char *name)
 // Replaces every file, link and special file of the disc's tree by a new node that libisofs numbers
 // like any other item of the image (see ImportedFileStream.h). Folders need no renewal: the import
 // drops their disc numbers (DiscDataSource::importImage).
-void renewDiscNodes(IsoDir *dir)
+void renewDiscNodes(IsoDir *dir, const QString &discPath, const Renewal &renewal)
 {
     std::vector<IsoNode *> children;
     IsoDirIter *iter = nullptr;
@@ -198,13 +213,14 @@ void renewDiscNodes(IsoDir *dir)
     iso_dir_iter_free(iter);
 
     for (IsoNode *node : children) {
+        const QString childPath = ImagePaths::childDest(discPath, ImageTree::nodeName(node));
         if (iso_node_get_type(node) == LIBISO_DIR) {
-            renewDiscNodes(reinterpret_cast<IsoDir *>(node));
+            renewDiscNodes(reinterpret_cast<IsoDir *>(node), childPath, renewal);
             continue;
         }
         // The old node keeps its name alive until the new one has copied it.
         iso_node_take(node);
-        IsoNode *fresh = renewedNode(dir, node, iso_node_get_name(node));
+        IsoNode *fresh = renewedNode(dir, node, iso_node_get_name(node), renewal, childPath);
         if (!fresh) {
             iso_node_unref(node);
             throw KestraneError(QStringLiteral("Out of memory while reading the disc."));
@@ -229,25 +245,53 @@ void dropEmptyRelocationFolder(IsoImage *disc)
 } // namespace
 
 void DiscImporter::importDisc(ImageTree &tree, const QStringList &dest, QChar driveLetter,
-                              const ItemSink &sink)
+                              const ItemSink &sink, const std::shared_ptr<WriteControl> &control)
 {
     const QString drive = QString(driveLetter.toUpper()) + QLatin1Char(':');
     const QString device = DriveLetters::devicePath(driveLetter);
     if (device.isEmpty())
         throw KestraneError(QStringLiteral("Drive %1 is not available.").arg(drive));
+    // libisofs does not say when it cannot open the disc: it only fails to read it later. Anything
+    // but a device or a plain file (a FIFO put in an image's place) could block the reading for ever.
+    const QByteArray nativeDevice = QFile::encodeName(device);
+    const int probe = ::open(nativeDevice.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (probe < 0) {
+        throw KestraneError(QStringLiteral("The disc in drive %1 (%2) cannot be read: %3")
+                                .arg(drive, device, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    struct stat st
+    {
+    };
+    const bool readable = ::fstat(probe, &st) == 0 && (S_ISREG(st.st_mode) || S_ISBLK(st.st_mode));
+    ::close(probe);
+    if (!readable) {
+        throw KestraneError(
+            QStringLiteral("The disc in drive %1 (%2) cannot be read: it is not a disc or an image file.")
+                .arg(drive, device));
+    }
 
     IsoImage *disc = nullptr;
-    const int ret = DiscDataSource::importImage(QFile::encodeName(device), &disc);
-    if (ret < 0) {
-        throw KestraneError(QStringLiteral("The disc in drive %1 holds no readable file system: %2")
-                                .arg(drive, isoErrorText(ret)));
+    ImportGuard guard(control->cancel);
+    const int ret = DiscDataSource::importImage(nativeDevice, &disc, &guard);
+    QString refusal;
+    if (guard.cancelled())
+        refusal = QStringLiteral("Reading the disc in drive %1 was cancelled.").arg(drive);
+    else if (ret < 0 && !guard.loopFound())
+        refusal = QStringLiteral("The disc in drive %1 holds no readable file system: %2")
+                      .arg(drive, isoErrorText(ret));
+    else if (!guard.problem().isEmpty())
+        refusal = QStringLiteral("The disc in drive %1 is damaged: %2").arg(drive, guard.problem());
+    if (!refusal.isEmpty()) {
+        if (disc)
+            iso_image_unref(disc);
+        throw KestraneError(refusal);
     }
 
     Merger merger(tree, sink, drive);
     try {
         IsoDir *into = tree.ensureFolder(dest, sink, nullptr);
         dropEmptyRelocationFolder(disc);
-        renewDiscNodes(iso_image_get_root(disc));
+        renewDiscNodes(iso_image_get_root(disc), QStringLiteral("\\"), Renewal {control, drive});
         merger.merge(into, ImagePaths::joinDest(dest), iso_image_get_root(disc), QStringLiteral("\\"));
     } catch (...) {
         iso_image_unref(disc);

@@ -47,6 +47,37 @@ QByteArray ImagePaths::imageNameBytes(const QByteArray &nativeName)
     return imageName(QFile::decodeName(nativeName)).toUtf8();
 }
 
+QString ImagePaths::displayNative(const QByteArray &nativePath)
+{
+    QString text;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(nativePath.constData());
+    const qsizetype size = nativePath.size();
+    for (qsizetype i = 0; i < size;) {
+        const unsigned char lead = bytes[i];
+        const int length = lead < 0x80 ? 1
+            : (lead >> 5) == 6         ? 2
+            : (lead >> 4) == 14        ? 3
+            : (lead >> 3) == 30        ? 4
+                                       : 0;
+        bool whole = length > 0 && i + length <= size;
+        for (int k = 1; whole && k < length; ++k)
+            whole = (bytes[i + k] & 0xc0) == 0x80;
+        if (whole) {
+            // Overlong forms and surrogates decode to U+FFFD: those bytes are shown too.
+            const QString piece = QString::fromUtf8(nativePath.constData() + i, length);
+            if (!piece.contains(QChar::ReplacementCharacter)) {
+                text += piece;
+                i += length;
+                continue;
+            }
+        }
+        text +=
+            QStringLiteral("\\x") + QString::number(lead, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+        ++i;
+    }
+    return text;
+}
+
 ImagePaths::Source ImagePaths::parseSource(const QString &source)
 {
     Source result;

@@ -21,6 +21,9 @@ bool destNamesFolder(const QString &destPath); // ends with "\" (the list-file f
 QString imageName(const QString &fileName);
 // The same for a native name in bytes, answering the UTF-8 bytes that libisofs stores.
 QByteArray imageNameBytes(const QByteArray &nativeName);
+// A native path for messages: bytes that are not UTF-8 show as \xFF, so that two paths that differ
+// only there do not read alike.
+QString displayNative(const QByteArray &nativePath);
 
 struct Source
 {

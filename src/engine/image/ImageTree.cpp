@@ -199,8 +199,12 @@ ImageItem ImageTree::describe(IsoNode *node, const QString &parentDest)
 
 void ImageTree::setSourcePath(IsoNode *node, const QString &path)
 {
+    setSourcePathBytes(node, path.toUtf8());
+}
+
+void ImageTree::setSourcePathBytes(IsoNode *node, const QByteArray &bytes)
+{
     iso_node_remove_xinfo(node, sourcePathInfo);
-    const QByteArray bytes = path.toUtf8();
     char *copy = static_cast<char *>(std::malloc(static_cast<size_t>(bytes.size()) + 1));
     if (!copy)
         return;
@@ -211,10 +215,15 @@ void ImageTree::setSourcePath(IsoNode *node, const QString &path)
 
 QString ImageTree::sourcePathOf(IsoNode *node)
 {
+    return QString::fromUtf8(sourcePathBytesOf(node));
+}
+
+QByteArray ImageTree::sourcePathBytesOf(IsoNode *node)
+{
     void *data = nullptr;
     if (iso_node_get_xinfo(node, sourcePathInfo, &data) != 1 || !data)
         return {};
-    return QString::fromUtf8(static_cast<const char *>(data));
+    return QByteArray(static_cast<const char *>(data));
 }
 
 void ImageTree::applyOrigin(IsoNode *node, const FolderOrigin &origin)

@@ -2,6 +2,7 @@
 
 #include "ImageItem.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -67,6 +68,9 @@ public:
     // Remembers where a folder or symlink came from (files know it through their stream).
     static void setSourcePath(Iso_Node *node, const QString &path);
     static QString sourcePathOf(Iso_Node *node);
+    // The same in bytes: a local path exactly as the system spells it, names that are not UTF-8 too.
+    static void setSourcePathBytes(Iso_Node *node, const QByteArray &path);
+    static QByteArray sourcePathBytesOf(Iso_Node *node);
     static void applyOrigin(Iso_Node *node, const FolderOrigin &origin);
 
 private:

@@ -16,16 +16,24 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -203,23 +211,205 @@ bool writeAll(int fd, const unsigned char *data, size_t size, int &error)
     return true;
 }
 
-// Creates the temporary file beside the target, named so that it is hidden and recognisable.
-int createTemporary(const QString &isoPath, QString &tempPath, int &error)
+std::atomic<bool> unnamedAllowed {true};
+
+constexpr int TemporarySuffixBytes = 15; // "." before the name, ".XXXXXXXX.part" after it
+constexpr int MaxLinkHops = 40; // as the kernel allows
+
+// ".NAME.XXXXXXXX.part": hidden, recognisable, and at most the folder's name limit long (a long
+// NAME is cut, at a character boundary).
+QByteArray temporaryName(const QByteArray &targetName, long nameMax)
 {
-    const QFileInfo target(isoPath);
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        tempPath = target.absolutePath() + QLatin1String("/.") + target.fileName() +
-            QStringLiteral(".%1.part").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        const int fd =
-            ::open(QFile::encodeName(tempPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0)
-            return fd;
-        error = errno;
-        if (error != EEXIST)
-            return -1;
+    QByteArray stem = targetName;
+    const qsizetype room = std::max<qsizetype>(1, nameMax - TemporarySuffixBytes);
+    if (stem.size() > room) {
+        qsizetype cut = room;
+        while (cut > 1 && (static_cast<unsigned char>(stem[cut]) & 0xc0) == 0x80)
+            --cut;
+        stem.truncate(cut);
     }
-    return -1;
+    return '.' + stem +
+        QByteArray::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, '0').prepend('.') +
+        ".part";
 }
+
+bool isTemporaryName(const char *name)
+{
+    const size_t length = std::strlen(name);
+    if (length < size_t(TemporarySuffixBytes) + 1 || name[0] != '.' ||
+        std::strcmp(name + length - 5, ".part") != 0 || name[length - 14] != '.')
+        return false;
+    for (size_t i = length - 13; i < length - 5; ++i) {
+        if (!std::isxdigit(static_cast<unsigned char>(name[i])))
+            return false;
+    }
+    return true;
+}
+
+// Temporary files of writers that died (a killed process cannot remove its own). A live writer holds
+// a lock on its file the whole time; only unlocked ones go, and a fresh empty one may belong to a
+// writer between creating and locking it.
+void sweepStaleTemporaries(const QByteArray &folder)
+{
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    const time_t now = std::time(nullptr);
+    while (dirent *entry = ::readdir(dir)) {
+        if (!isTemporaryName(entry->d_name))
+            continue;
+        const int fd = ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        struct stat st
+        {
+        };
+        const bool ours = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
+        const bool young = st.st_size == 0 && now - st.st_mtime < 5;
+        if (ours && !young && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+// Where a write of `path` lands: a symbolic link is written through, at the file it names.
+QByteArray resolveTarget(const QByteArray &path)
+{
+    QByteArray current = path;
+    for (int hop = 0; hop < MaxLinkHops; ++hop) {
+        struct stat st
+        {
+        };
+        if (::lstat(current.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        QByteArray target(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(current.constData(), target.data(), size_t(target.size()));
+        if (n <= 0 || n >= target.size())
+            return current;
+        target.truncate(n);
+        if (!target.startsWith('/')) {
+            const qsizetype slash = current.lastIndexOf('/');
+            target.prepend(slash < 0 ? QByteArray() : current.left(slash + 1));
+        }
+        current = target;
+    }
+    return current; // a loop of links: the write then fails on it with the system's reason
+}
+
+// The file an image is written into before it gets the user's name.
+class Temporary final
+{
+public:
+    Temporary(const QByteArray &target)
+        : m_target(target)
+    {
+        const qsizetype slash = target.lastIndexOf('/');
+        m_folder = slash < 0 ? QByteArray(".") : (slash == 0 ? QByteArray("/") : target.left(slash));
+        m_name = target.mid(slash + 1);
+    }
+    ~Temporary() { discard(); }
+    Temporary(const Temporary &) = delete;
+    Temporary &operator=(const Temporary &) = delete;
+
+    const QByteArray &folder() const { return m_folder; }
+    int fd() const { return m_fd; }
+
+    // An unnamed file where the file system has them: a writer killed at any moment leaves nothing.
+    // Elsewhere a hidden named file, which the next write in the folder sweeps away.
+    bool create(int &error)
+    {
+        m_nameMax = ::pathconf(m_folder.constData(), _PC_NAME_MAX);
+        if (m_nameMax <= 0)
+            m_nameMax = NAME_MAX;
+        if (unnamedAllowed.load()) {
+            m_fd = ::open(m_folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+            // Naming it later goes through /proc; without /proc it could never be named.
+            if (m_fd >= 0 && ::access(procPath().constData(), F_OK) == 0)
+                return lock();
+            if (m_fd >= 0)
+                ::close(m_fd);
+            m_fd = -1;
+        }
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            m_path = m_folder + '/' + temporaryName(m_name, m_nameMax);
+            m_fd = ::open(m_path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (m_fd >= 0)
+                return lock();
+            error = errno;
+            m_path.clear();
+            if (error != EEXIST)
+                return false;
+        }
+        return false;
+    }
+
+    // Gives the complete file the user's name, replacing what was there at once. False with errno's
+    // value in `error` when it cannot; the temporary file is then gone.
+    bool commit(int &error)
+    {
+        if (m_path.isEmpty()) {
+            // Straight to the name when it is free; a name that is taken is replaced by a rename.
+            if (::linkat(AT_FDCWD, procPath().constData(), AT_FDCWD, m_target.constData(),
+                         AT_SYMLINK_FOLLOW) == 0)
+                return close(error);
+            if (errno != EEXIST) {
+                error = errno;
+                return false;
+            }
+            for (int attempt = 0; attempt < 16 && m_path.isEmpty(); ++attempt) {
+                const QByteArray path = m_folder + '/' + temporaryName(m_name, m_nameMax);
+                if (::linkat(AT_FDCWD, procPath().constData(), AT_FDCWD, path.constData(),
+                             AT_SYMLINK_FOLLOW) == 0)
+                    m_path = path;
+                else if (errno != EEXIST)
+                    break;
+            }
+            if (m_path.isEmpty()) {
+                error = errno;
+                return false;
+            }
+        }
+        if (::rename(m_path.constData(), m_target.constData()) != 0) {
+            error = errno;
+            return false;
+        }
+        m_path.clear();
+        return close(error);
+    }
+
+private:
+    QByteArray procPath() const { return "/proc/self/fd/" + QByteArray::number(m_fd); }
+    bool lock()
+    {
+        // Tells a sweep in another process that this file is in use.
+        ::flock(m_fd, LOCK_EX | LOCK_NB);
+        return true;
+    }
+    bool close(int &error)
+    {
+        const int fd = std::exchange(m_fd, -1);
+        if (::close(fd) != 0) {
+            error = errno;
+            return false;
+        }
+        return true;
+    }
+    void discard()
+    {
+        if (!m_path.isEmpty())
+            ::unlink(m_path.constData());
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    QByteArray m_target;
+    QByteArray m_folder;
+    QByteArray m_name;
+    QByteArray m_path; // empty while the file has no name
+    long m_nameMax = NAME_MAX;
+    int m_fd = -1;
+};
 
 } // namespace
 
@@ -229,27 +419,30 @@ int64_t ImageWriter::sizeBlocks(IsoImage *image, const WriteSettings &settings)
     return generator.size() / 2048;
 }
 
+void ImageWriter::setUnnamedTemporaryAllowed(bool allowed)
+{
+    unnamedAllowed = allowed;
+}
+
 ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &settings, const QString &isoPath,
                                        WriteControl &control, const Progress &progress)
 {
     Result result;
     ignoreFileSizeSignal();
-    if (QFileInfo(isoPath).isDir()) {
+    const QByteArray target = resolveTarget(QFile::encodeName(isoPath));
+    if (QFileInfo(QFile::decodeName(target)).isDir()) {
         result.error = QStringLiteral("%1 is a folder.").arg(isoPath);
         return result;
     }
-    QString tempPath;
+    Temporary temporary(target);
+    sweepStaleTemporaries(temporary.folder());
     int error = 0;
-    const int fd = createTemporary(isoPath, tempPath, error);
-    if (fd < 0) {
+    if (!temporary.create(error)) {
         result.error = QStringLiteral("Could not write in %1: %2")
-                           .arg(QFileInfo(isoPath).absolutePath(), errnoText(error));
+                           .arg(QFile::decodeName(temporary.folder()), errnoText(error));
         return result;
     }
-    const QByteArray nativeTemp = QFile::encodeName(tempPath);
     auto fail = [&](const QString &message) {
-        ::close(fd);
-        ::unlink(nativeTemp.constData());
         result.error = message;
         return result;
     };
@@ -274,7 +467,7 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
                 return fail(control.failure());
             if (got <= 0)
                 return fail(QStringLiteral("The image could not be produced."));
-            if (!writeAll(fd, buffer.get(), static_cast<size_t>(got), error))
+            if (!writeAll(temporary.fd(), buffer.get(), static_cast<size_t>(got), error))
                 return fail(QStringLiteral("Could not write %1: %2").arg(isoPath, errnoText(error)));
             done += got;
             if (progress && (sinceProgress.elapsed() >= ProgressEveryMs || done == total)) {
@@ -289,18 +482,8 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
     // A source that failed while its last blocks were produced is known only now.
     if (control.failed.load())
         return fail(control.failure());
-    if (::close(fd) != 0) {
-        error = errno;
-        ::unlink(nativeTemp.constData());
-        result.error = QStringLiteral("Could not write %1: %2").arg(isoPath, errnoText(error));
-        return result;
-    }
-    if (::rename(nativeTemp.constData(), QFile::encodeName(isoPath).constData()) != 0) {
-        error = errno;
-        ::unlink(nativeTemp.constData());
-        result.error = QStringLiteral("Could not write %1: %2").arg(isoPath, errnoText(error));
-        return result;
-    }
+    if (!temporary.commit(error))
+        return fail(QStringLiteral("Could not write %1: %2").arg(isoPath, errnoText(error)));
     result.ok = true;
     return result;
 }

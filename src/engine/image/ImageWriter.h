@@ -42,10 +42,15 @@ struct Result
 };
 using Progress = std::function<void(qint64 written, qint64 total)>;
 
-// Writes the image to a temporary file beside `isoPath` and renames it over `isoPath` only when it
-// is complete; on failure or cancel the temporary file is removed and `isoPath` is untouched.
-// `control.cancel` set from another thread stops it within a few milliseconds.
+// Writes the image to a temporary file beside `isoPath` and gives it that name only when it is
+// complete; on failure, cancel or a killed process `isoPath` is untouched and no temporary file
+// stays (one left by a writer that was killed goes at the next write in its folder). A symbolic
+// link at `isoPath` is written through. `control.cancel` set from another thread stops it within a
+// few milliseconds.
 Result write(Iso_Image *image, const WriteSettings &settings, const QString &isoPath, WriteControl &control,
              const Progress &progress);
+
+// Tests: false makes the writer use its named temporary file, as on a file system without unnamed ones.
+void setUnnamedTemporaryAllowed(bool allowed);
 
 } // namespace ImageWriter

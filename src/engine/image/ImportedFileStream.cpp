@@ -1,20 +1,32 @@
 #include "ImportedFileStream.h"
 
+#include "ImageTree.h"
 #include "IsoStreamHeader.h"
+#include "SourceFileStream.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>
 
 #include <atomic>
 #include <cstdlib>
+#include <new>
 
 namespace {
+
+// What does not fit a plain C allocation: libisofs frees the block itself, we free this.
+struct Watch
+{
+    std::shared_ptr<WriteControl> control;
+    QString discPath;
+};
 
 struct StreamBlock
 {
     IsoStreamHeader header;
     IsoStream *disc;
     ino_t serial;
+    off_t delivered; // bytes handed out since the stream was opened
+    Watch *watch;
 };
 
 constexpr unsigned int ImportedFsId = 0x4b49;
@@ -30,9 +42,21 @@ IsoStream *discOf(IsoStream *stream)
     return blockOf(stream)->disc;
 }
 
+int failWith(StreamBlock *block, const QString &reason)
+{
+    block->watch->control->fail(
+        QStringLiteral("Could not read %1 from the disc: %2").arg(block->watch->discPath, reason));
+    return static_cast<int>(ISO_FILE_READ_ERROR);
+}
+
 int streamOpen(IsoStream *stream)
 {
-    return iso_stream_open(discOf(stream));
+    StreamBlock *block = blockOf(stream);
+    block->delivered = 0;
+    const int ret = iso_stream_open(block->disc);
+    if (ret < 0)
+        return failWith(block, isoErrorText(ret));
+    return ret;
 }
 
 int streamClose(IsoStream *stream)
@@ -47,7 +71,18 @@ off_t streamSize(IsoStream *stream)
 
 int streamRead(IsoStream *stream, void *buf, size_t count)
 {
-    return iso_stream_read(discOf(stream), buf, count);
+    StreamBlock *block = blockOf(stream);
+    if (block->watch->control->cancel.load(std::memory_order_relaxed))
+        return static_cast<int>(ISO_CANCELED);
+    const int got = iso_stream_read(block->disc, buf, count);
+    if (got < 0)
+        return failWith(block, isoErrorText(got));
+    const off_t size = iso_stream_get_size(block->disc);
+    if (got == 0 && count > 0 && block->delivered < size)
+        return failWith(block,
+                        QStringLiteral("it ends after %1 of its %2 bytes").arg(block->delivered).arg(size));
+    block->delivered += got;
+    return got;
 }
 
 int streamIsRepeatable(IsoStream *stream)
@@ -65,7 +100,9 @@ void streamGetId(IsoStream *stream, unsigned int *fsId, dev_t *devId, ino_t *ino
 void streamFree(IsoStream *stream)
 {
     // libisofs frees the allocation itself after this.
-    iso_stream_unref(discOf(stream));
+    StreamBlock *block = blockOf(stream);
+    delete block->watch;
+    iso_stream_unref(block->disc);
 }
 
 int streamUpdateSize(IsoStream *stream)
@@ -93,16 +130,23 @@ IsoStreamIface streamClass = {
 
 } // namespace
 
-iso_stream *ImportedFileStream::wrap(iso_stream *disc)
+iso_stream *ImportedFileStream::wrap(iso_stream *disc, std::shared_ptr<WriteControl> control,
+                                     const QString &discPath)
 {
+    auto *watch = new (std::nothrow) Watch {std::move(control), discPath};
     auto *block = static_cast<StreamBlock *>(std::malloc(sizeof(StreamBlock)));
-    if (!block)
+    if (!block || !watch) {
+        std::free(block);
+        delete watch;
         return nullptr;
+    }
     block->header.klass = &streamClass;
     block->header.refcount = 1;
     block->header.data = block;
     iso_stream_ref(disc);
     block->disc = disc;
     block->serial = nextSerial.fetch_add(1, std::memory_order_relaxed);
+    block->delivered = 0;
+    block->watch = watch;
     return reinterpret_cast<iso_stream *>(block);
 }

@@ -184,13 +184,20 @@ IsoDir *LocalSourceAdder::addChild(IsoDir *dir, const QString &dirDest, SourceFo
     bool replaced = false;
     if (iso_dir_get_node(dir, imageName.constData(), &existing) == 1) {
         const bool existingIsDir = iso_node_get_type(existing) == LIBISO_DIR;
-        if (existingIsDir && isDir)
+        const QByteArray existingSource = sourceOf(existing);
+        // Only the same source added again may take an existing place (a folder made for a
+        // destination has none): two sources whose names become one never silently merge.
+        if (existingIsDir && isDir && (existingSource == full || existingSource.isEmpty()))
             return reinterpret_cast<IsoDir *>(existing); // merged, already reported
+        if (!existingSource.isEmpty() && existingSource != full) {
+            clash(existingSource, full, ImagePaths::childDest(dirDest, QString::fromUtf8(imageName)));
+            return nullptr;
+        }
         if (existingIsDir) {
             skip(full, QStringLiteral("a folder of that name is already in the image"));
             return nullptr;
         }
-        // A file added where a file is replaces it; a folder takes the place of a file.
+        // The same file added again replaces itself; a folder takes the place of what was its file.
         m_tree.countRemoved(existing);
         iso_node_remove(existing);
         m_tree.touch();
@@ -230,8 +237,9 @@ IsoDir *LocalSourceAdder::addChild(IsoDir *dir, const QString &dirDest, SourceFo
         skip(full, isoErrorText(ret));
         return nullptr;
     }
-    const QString sourcePath = (isDir || S_ISLNK(st.st_mode)) ? QFile::decodeName(full) : QString();
-    ImageTree::applyOrigin(node, originOf(st, sourcePath));
+    ImageTree::applyOrigin(node, originOf(st, QString()));
+    if (isDir || S_ISLNK(st.st_mode))
+        ImageTree::setSourcePathBytes(node, full);
     m_tree.countAdded(node);
     m_tree.touch();
     if (m_sink.wanted && !replaced)
@@ -248,15 +256,39 @@ void LocalSourceAdder::skip(const QByteArray &path, const QString &reason)
     }
 }
 
+QByteArray LocalSourceAdder::sourceOf(IsoNode *node)
+{
+    if (iso_node_get_type(node) == LIBISO_FILE) {
+        IsoStream *stream = iso_file_get_stream(reinterpret_cast<IsoFile *>(node));
+        if (SourceFileStream::isSourceFileStream(stream))
+            return SourceFileStream::sourcePath(stream);
+    }
+    return ImageTree::sourcePathBytesOf(node);
+}
+
+void LocalSourceAdder::clash(const QByteArray &kept, const QByteArray &left, const QString &dest)
+{
+    if (m_clashes++ == 0) {
+        m_firstClash = QStringLiteral("%1 and %2 would both be %3 in the image, so %2 was left out.")
+                           .arg(ImagePaths::displayNative(kept), ImagePaths::displayNative(left), dest);
+    }
+}
+
 void LocalSourceAdder::throwIfSkipped() const
 {
+    QStringList problems;
+    if (m_clashes == 1)
+        problems << m_firstClash;
+    if (m_clashes > 1)
+        problems << QStringLiteral("%1 %2 entries in all were left out for a name already taken.")
+                        .arg(m_firstClash)
+                        .arg(m_clashes);
     if (m_skipped == 1)
-        throw KestraneError(QStringLiteral("Could not read %1. It was skipped; everything else was added.")
-                                .arg(m_firstSkipped));
+        problems << QStringLiteral("Could not read %1. It was skipped.").arg(m_firstSkipped);
     if (m_skipped > 1)
-        throw KestraneError(
-            QStringLiteral("Could not read %1. %2 entries that could not be read were skipped; "
-                           "everything else was added.")
-                .arg(m_firstSkipped)
-                .arg(m_skipped));
+        problems << QStringLiteral("Could not read %1. %2 entries that could not be read were skipped.")
+                        .arg(m_firstSkipped)
+                        .arg(m_skipped);
+    if (!problems.isEmpty())
+        throw KestraneError(problems.join(QLatin1Char(' ')) + QStringLiteral(" Everything else was added."));
 }

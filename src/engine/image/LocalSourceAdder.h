@@ -16,8 +16,11 @@ class SourceFolder;
 
 // Puts files and folders of the local file system into an image tree, reporting every new item.
 // Symlinks are stored as symlinks and never followed; FIFOs, sockets and devices are left out
-// without being opened. Entries inside a folder that cannot be read are skipped: the rest is added
-// and one KestraneError at the end names the first of them and how many there were.
+// without being opened. Entries inside a folder that cannot be read are skipped, and so is an entry
+// whose image name (after "\\" becomes "_" and bytes that are not UTF-8 become U+FFFD) is already
+// taken by another source: the rest is added and one KestraneError at the end names the first of
+// each, with both paths of a clash, and how many there were. The same source added again replaces
+// (a file) or merges with (a folder) what it added before.
 class LocalSourceAdder final
 {
 public:
@@ -41,7 +44,10 @@ private:
                       const QByteArray &nativePath, const Entry &entry, std::vector<ImageItem> &reports,
                       const QByteArray &sourceName);
     void skip(const QByteArray &path, const QString &reason);
+    void clash(const QByteArray &kept, const QByteArray &left, const QString &dest);
     void throwIfSkipped() const;
+    // The native path an item of the image was added from; empty when it was not added from disk.
+    static QByteArray sourceOf(Iso_Node *node);
 
     ImageTree &m_tree;
     std::shared_ptr<WriteControl> m_control;
@@ -50,4 +56,6 @@ private:
     int m_skipped = 0;
     QByteArray m_firstSkippedPath;
     QString m_firstSkipped;
+    int m_clashes = 0;
+    QString m_firstClash;
 };

@@ -3,8 +3,14 @@
 #include "KestraneError.h"
 #include "TDVDWriterPro2.h"
 
+#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -93,21 +99,111 @@ TEST_F(ImageEvents, ListFileFormCreatesEveryMissingFolderAboveTheFile)
     EXPECT_EQ(m_log.addedPaths(), QStringList({QStringLiteral("\\b.txt")}));
 }
 
-TEST_F(ImageEvents, AFileAddedOverAFileReplacesIt)
+TEST_F(ImageEvents, TheSameFileAddedAgainReplacesItselfAnotherFileIsRefused)
 {
     m_engine.AddFile(QStringLiteral("\\x.txt"), m_source + QStringLiteral("/a.txt"));
     m_log.clear();
-    m_engine.AddFile(QStringLiteral("\\x.txt"), m_source + QStringLiteral("/b.txt"));
+    // "Add" and then "Close" in the picker submit the same items twice.
+    m_engine.AddFile(QStringLiteral("\\x.txt"), m_source + QStringLiteral("/a.txt"));
     EXPECT_EQ(m_log.addedPaths(), QStringList());
+    try {
+        m_engine.AddFile(QStringLiteral("\\x.txt"), m_source + QStringLiteral("/b.txt"));
+        ADD_FAILURE() << "another file took the place of x.txt";
+    } catch (const KestraneError &e) {
+        EXPECT_TRUE(e.message().contains(m_source + QStringLiteral("/a.txt"))) << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains(m_source + QStringLiteral("/b.txt"))) << e.message().toStdString();
+    }
     m_engine.EnumItems(QStringLiteral("\\"));
     ASSERT_EQ(m_log.listed.size(), 1);
-    EXPECT_EQ(m_log.listed.at(0).sourcePath, m_source + QStringLiteral("/b.txt"));
-    EXPECT_EQ(m_log.listed.at(0).size, 2);
+    EXPECT_EQ(m_log.listed.at(0).sourcePath, m_source + QStringLiteral("/a.txt"));
+    EXPECT_EQ(m_log.listed.at(0).size, 1);
     // A file never takes the place of a folder.
     m_engine.AddFolder(QStringLiteral("\\Trip"), m_source + QStringLiteral("/Trip/*.*"));
     EXPECT_THROW(m_engine.AddFile(QStringLiteral("\\Trip"), m_source + QStringLiteral("/a.txt")),
                  KestraneError);
 }
+
+// Source names that become one image name: the first stays, the second is refused with both paths.
+struct Clash
+{
+    const char *name;
+    QByteArray first; // native names inside the source folder; a trailing "/" makes a folder
+    QByteArray second;
+    const char *shownFirst; // how the error names them
+    const char *shownSecond;
+    bool picker; // added one by one, as the picker adds files, instead of as one folder
+};
+
+const Clash Clashes[] = {
+    {"invalid_utf8_bytes", "x\xff", "x\xfe", "x\\xFF", "x\\xFE", false},
+    {"backslash_and_underscore", "a_b", "a\\b", "a_b", "a\\b", false},
+    {"backslash_and_underscore_folders", "a_b/", "a\\b/", "a_b", "a\\b", false},
+    {"same_name_from_two_folders", "one/x.txt", "two/x.txt", "one/x.txt", "two/x.txt", true},
+};
+
+class ImageNameClash : public ::testing::TestWithParam<Clash>
+{
+};
+
+TEST_P(ImageNameClash, SecondSourceIsRefusedNamingBothPaths)
+{
+    const Clash &c = GetParam();
+    QTemporaryDir work;
+    const QByteArray source = QFile::encodeName(work.filePath(QStringLiteral("src")));
+    // Qt cannot remove a name that is not UTF-8: the test does.
+    QByteArrayList made;
+    const auto removeMade = qScopeGuard([&] {
+        for (const QByteArray &path : made)
+            ::unlink(path.constData());
+    });
+    auto make = [&](const QByteArray &name, const QByteArray &content) {
+        QByteArray path = source + '/' + name;
+        if (path.endsWith('/'))
+            path += "inside.txt";
+        made << path;
+        makeDirs(QFile::decodeName(path.left(path.lastIndexOf('/'))));
+        // Raw bytes: QFile would turn a name that is not UTF-8 into another name.
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0) << path.constData();
+        ASSERT_EQ(::write(fd, content.constData(), size_t(content.size())), content.size());
+        ::close(fd);
+    };
+    make(c.first, "first");
+    make(c.second, "second!");
+
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+    QString error;
+    try {
+        if (c.picker) {
+            engine.AddFile(QStringLiteral("\\x.txt"), QFile::decodeName(source + '/' + c.first));
+            engine.AddFile(QStringLiteral("\\x.txt"), QFile::decodeName(source + '/' + c.second));
+        } else {
+            engine.AddFolder(QStringLiteral("\\"), QFile::decodeName(source) + QStringLiteral("/*.*"));
+        }
+    } catch (const KestraneError &e) {
+        error = e.message();
+    }
+    const QString shownSource = QFile::decodeName(source) + QLatin1Char('/');
+    EXPECT_TRUE(error.contains(shownSource + QString::fromUtf8(c.shownFirst))) << error.toStdString();
+    EXPECT_TRUE(error.contains(shownSource + QString::fromUtf8(c.shownSecond))) << error.toStdString();
+
+    // The image holds the first source alone, whole.
+    const QString iso = work.filePath(QStringLiteral("out.iso"));
+    ASSERT_TRUE(engine.WriteImageFile(iso)) << engine.LastImageError().toStdString();
+    const QString extracted = work.filePath(QStringLiteral("x"));
+    ASSERT_TRUE(extractWithBsdtar(iso, extracted));
+    QStringList files;
+    QDirIterator it(extracted, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        files << QString::fromUtf8(file.readAll());
+    }
+    EXPECT_EQ(files, QStringList {QStringLiteral("first")});
+}
+
+INSTANTIATE_TEST_SUITE_P(Clashes, ImageNameClash, ::testing::ValuesIn(Clashes),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(ImageEvents, EnumItemsListsEveryChildInImageOrder)
 {

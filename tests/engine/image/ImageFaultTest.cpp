@@ -2,6 +2,7 @@
 #include "ImageTestSupport.h"
 #include "KestraneError.h"
 #include "TDVDWriterPro2.h"
+#include "image/ImageWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,9 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace ImageTest;
 
@@ -224,3 +229,84 @@ TEST_F(ImageFaults, PathsWithANullCharacterAreRefusedNotCutShort)
     EXPECT_TRUE(engine.LastImageError().contains(QStringLiteral("null character")));
     expectTargetUntouched();
 }
+
+// Both ways the writer keeps its temporary file: unnamed where the file system allows, named elsewhere.
+class ImageTemporaries : public ImageFaults, public ::testing::WithParamInterface<bool>
+{
+protected:
+    void SetUp() override
+    {
+        ImageFaults::SetUp();
+        ImageWriter::setUnnamedTemporaryAllowed(GetParam());
+    }
+    void TearDown() override { ImageWriter::setUnnamedTemporaryAllowed(true); }
+};
+
+TEST_P(ImageTemporaries, AWriterKilledMidWriteLeavesNothingAfterTheNextWrite)
+{
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+        engine.AddFolder(QStringLiteral("\\"), m_source + QStringLiteral("/*.*"));
+        // With data written, before the file gets its name, the writer says so and waits to be killed.
+        QObject::connect(&engine, &TDVDWriterPro2::OnImageWriteProgress, [&](qint64 done, qint64) {
+            if (done > 0) {
+                (void)!::write(ready[1], "k", 1);
+                for (;;)
+                    ::pause();
+            }
+        });
+        engine.WriteImageFile(iso());
+        ::_exit(3);
+    }
+    ::close(ready[1]);
+    pollfd waitFor {ready[0], POLLIN, 0};
+    char said = 0;
+    const bool midWrite = ::poll(&waitFor, 1, 60000) == 1 && ::read(ready[0], &said, 1) == 1;
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(ready[0]);
+    ASSERT_TRUE(midWrite) << "the writer never reached the middle of its image";
+    // Only a named temporary file can outlive its writer.
+    const QStringList afterKill = entriesOf(m_target);
+    EXPECT_EQ(afterKill.size(), GetParam() ? 1 : 2) << afterKill.join(QLatin1Char(' ')).toStdString();
+    QFile old(iso());
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("the old image"));
+
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+    engine.AddFile(QStringLiteral("\\small.txt"), m_source + QStringLiteral("/small.txt"));
+    ASSERT_TRUE(engine.WriteImageFile(m_target + QStringLiteral("/next.iso")))
+        << engine.LastImageError().toStdString();
+    EXPECT_EQ(entriesOf(m_target), QStringList({QStringLiteral("next.iso"), QStringLiteral("out.iso")}));
+}
+
+TEST_P(ImageTemporaries, LongNamesAndSymbolicLinksAreWrittenAtTheirPlace)
+{
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+    engine.AddFile(QStringLiteral("\\small.txt"), m_source + QStringLiteral("/small.txt"));
+    const qint64 imageBytes = engine.ImageSizeBlocks() * 2048;
+    const QString longName =
+        m_target + QLatin1Char('/') + QString(246, QLatin1Char('n')) + QStringLiteral(".iso");
+    makeSymlink(QStringLiteral("out.iso"), m_target + QStringLiteral("/link.iso"));
+    makeSymlink(QStringLiteral("later.iso"), m_target + QStringLiteral("/dangling.iso"));
+
+    // A new 250-byte name, then the same name again over the file it now names; then two links.
+    for (const QString &target : {longName, longName, m_target + QStringLiteral("/link.iso"),
+                                  m_target + QStringLiteral("/dangling.iso")}) {
+        ASSERT_TRUE(engine.WriteImageFile(target))
+            << target.toStdString() << ": " << engine.LastImageError().toStdString();
+    }
+    EXPECT_EQ(QFileInfo(longName).size(), imageBytes);
+    EXPECT_TRUE(QFileInfo(m_target + QStringLiteral("/link.iso")).isSymLink());
+    EXPECT_EQ(QFileInfo(m_target + QStringLiteral("/out.iso")).size(), imageBytes);
+    EXPECT_TRUE(QFileInfo(m_target + QStringLiteral("/dangling.iso")).isSymLink());
+    EXPECT_EQ(QFileInfo(m_target + QStringLiteral("/later.iso")).size(), imageBytes);
+    EXPECT_EQ(entriesOf(m_target).size(), 5) << entriesOf(m_target).join(QLatin1Char(' ')).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ImageTemporaries, ::testing::Bool(),
+                         [](const auto &info) { return std::string(info.param ? "unnamed" : "named"); });

@@ -1,13 +1,22 @@
 // Disc to image: the file system of a "disc" (an ISO file bound to a drive letter) becomes the image.
+#include "DamagedDiscs.h"
 #include "ImageTestSupport.h"
 #include "KestraneError.h"
 #include "Libraries.h"
 #include "TDVDWriterPro2.h"
 
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <iostream>
+#include <memory>
 
 using namespace ImageTest;
 
@@ -123,6 +132,112 @@ TEST(ImageImportFaults, UnknownDriveOrNoFileSystemRaisesAnError)
     }
     DriveLetters::clear();
     engine.EnumItems(QStringLiteral("\\")); // the image is still usable
+}
+
+struct JobOutcome
+{
+    bool written = false;
+    QString error;
+    qint64 ms = 0;
+};
+
+// The two engine calls of a disc-to-image job, on a thread of their own so that a hang fails the test
+// instead of stopping the run. `whileRunning` is called on the test's thread until the job ends.
+JobOutcome runDiscJob(TDVDWriterPro2 &engine, const QString &isoPath,
+                      const std::function<void()> &whileRunning = {})
+{
+    JobOutcome outcome;
+    std::unique_ptr<QThread> job(QThread::create([&] {
+        try {
+            engine.AddFolder(QStringLiteral("\\"), QStringLiteral("X:\\*.*"));
+            outcome.written = engine.WriteImageFile(isoPath);
+            outcome.error = engine.LastImageError();
+        } catch (const KestraneError &e) {
+            outcome.error = e.message();
+        }
+    }));
+    QElapsedTimer timer;
+    timer.start();
+    job->start();
+    const QDeadlineTimer deadline(30000);
+    while (!job->wait(QDeadlineTimer(whileRunning ? 1 : 30000)) && !deadline.hasExpired()) {
+        if (whileRunning)
+            whileRunning();
+    }
+    if (!job->isFinished()) {
+        engine.CancelImageWrite();
+        const bool stopped = job->wait(QDeadlineTimer(10000));
+        ADD_FAILURE() << "the job did not end within 30 s" << (stopped ? "; cancel stopped it" : "");
+        if (!stopped)
+            std::abort(); // the thread still uses the engine on this stack
+    }
+    outcome.ms = timer.elapsed();
+    return outcome;
+}
+
+QStringList leftovers(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral("copy.iso"), QStringLiteral(".copy.iso.*")},
+                                  QDir::Files | QDir::Hidden);
+}
+
+class DamagedDisc : public ::testing::TestWithParam<DamagedDiscs::Row>
+{
+protected:
+    void TearDown() override { DriveLetters::clear(); }
+};
+
+TEST_P(DamagedDisc, EndsInAnErrorAndWritesNoImage)
+{
+    QTemporaryDir work;
+    const QString discFolder = work.filePath(QStringLiteral("disc"));
+    QDir().mkpath(discFolder);
+    const QString disc = DamagedDiscs::make(GetParam().damage, discFolder);
+    ASSERT_FALSE(disc.isEmpty());
+    DriveLetters::bind(QLatin1Char('X'), disc);
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro);
+
+    const JobOutcome outcome = runDiscJob(engine, work.filePath(QStringLiteral("copy.iso")));
+    std::cout << "[ figure ] " << GetParam().name << ": the job ended after " << outcome.ms << " ms\n";
+    EXPECT_FALSE(outcome.written);
+    EXPECT_TRUE(outcome.error.startsWith(QString::fromUtf8(GetParam().reason)))
+        << outcome.error.toStdString();
+    EXPECT_EQ(leftovers(work.path()), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(Damages, DamagedDisc, ::testing::ValuesIn(DamagedDiscs::Rows),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ImageImportCancel, CancelStopsTheReadingOfALargeDisc)
+{
+    QTemporaryDir work;
+    const QString tree = work.filePath(QStringLiteral("tree"));
+    for (int folder = 0; folder < 400; ++folder) {
+        for (int file = 0; file < 50; ++file)
+            writeFile(tree + QStringLiteral("/d%1/f%2.txt").arg(folder).arg(file), "x");
+    }
+    const QString disc = work.filePath(QStringLiteral("disc.iso"));
+    const ProcessResult made =
+        run(QStringLiteral("genisoimage"),
+            {QStringLiteral("-quiet"), QStringLiteral("-R"), QStringLiteral("-o"), disc, tree});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    DriveLetters::bind(QLatin1Char('X'), disc);
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro);
+
+    // Asked again and again from the start: the first request that lands while the disc is read ends it.
+    const JobOutcome outcome =
+        runDiscJob(engine, work.filePath(QStringLiteral("copy.iso")), [&] { engine.CancelImageWrite(); });
+    DriveLetters::clear();
+    EXPECT_FALSE(outcome.written);
+    EXPECT_EQ(outcome.error, QStringLiteral("Reading the disc in drive X: was cancelled."));
+    EXPECT_EQ(leftovers(work.path()), QStringList());
+
+    // The engine reads the next disc as usual.
+    DriveLetters::bind(QLatin1Char('X'), disc);
+    engine.ResetImage();
+    const JobOutcome again = runDiscJob(engine, work.filePath(QStringLiteral("copy.iso")));
+    DriveLetters::clear();
+    EXPECT_TRUE(again.written) << again.error.toStdString();
 }
 
 } // namespace
