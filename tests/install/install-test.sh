@@ -46,6 +46,7 @@ expected=(
     share/metainfo/example.varnholt.Kestrane.metainfo.xml
     share/mime/packages/kestrane-filelist.xml
     share/man/man1/kestrane.1.gz
+    share/doc/kestrane/changelog.Debian.gz
     share/icons/hicolor/scalable/apps/kestrane.svg
     share/icons/hicolor/scalable/mimetypes/application-x-kestrane-filelist.svg
 )

@@ -62,8 +62,34 @@ QString rgb(const QColor &c)
     return c.name(QColor::HexRgb);
 }
 
-// The same drawing as SVG. SVG has no conical gradient: the sheen becomes a wedge over the same
-// angles with a linear gradient across it.
+// The sheen's colours along its sweep, as the raster icon's conical gradient sets them.
+QColor sheenAt(double t)
+{
+    const struct
+    {
+        double at;
+        QColor colour;
+    } stops[] = {{0.0, QColor(255, 150, 120, 0)},
+                 {0.1, QColor(255, 220, 110, 150)},
+                 {0.2, QColor(110, 170, 255, 150)},
+                 {0.3, QColor(190, 120, 255, 0)}};
+    for (size_t i = 1; i < std::size(stops); ++i) {
+        if (t <= stops[i].at) {
+            const double f = (t - stops[i - 1].at) / (stops[i].at - stops[i - 1].at);
+            const QColor &a = stops[i - 1].colour;
+            const QColor &b = stops[i].colour;
+            const auto mix = [f](int x, int y) {
+                return qRound(x + (y - x) * f);
+            };
+            return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()),
+                          mix(a.alpha(), b.alpha()));
+        }
+    }
+    return stops[std::size(stops) - 1].colour;
+}
+
+// The same drawing as SVG. SVG has no conical gradient: the sheen is laid down as thin wedges, each
+// with the gradient's colour at its angle.
 QByteArray iconSvg(bool listFileCard)
 {
     const auto at = [](double degrees) {
@@ -72,7 +98,6 @@ QByteArray iconSvg(bool listFileCard)
             .arg(16 + 14 * std::cos(r), 0, 'f', 3)
             .arg(16 - 14 * std::sin(r), 0, 'f', 3);
     };
-    // Custom delimiters: the markup itself holds )".
     QString svg =
         QStringLiteral(
             R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">
@@ -81,19 +106,24 @@ QByteArray iconSvg(bool listFileCard)
       <stop offset="0" stop-color="#f4f7fb"/>
       <stop offset="1" stop-color="#8ea2bd"/>
     </radialGradient>
-    <linearGradient id="sheen" x1="30" y1="0" x2="2" y2="0" gradientUnits="userSpaceOnUse">
-      <stop offset="0" stop-color="#ff9678" stop-opacity="0"/>
-      <stop offset="0.33" stop-color="#ffdc6e" stop-opacity="0.59"/>
-      <stop offset="0.67" stop-color="#6eaaff" stop-opacity="0.59"/>
-      <stop offset="1" stop-color="#be78ff" stop-opacity="0"/>
-    </linearGradient>
   </defs>
   <circle cx="16" cy="16" r="14.5" fill="url(#surface)" stroke="%1" stroke-width="1"/>
-  <path d="M16 16 L%2 A14 14 0 0 0 %3 Z" fill="url(#sheen)"/>
-  <circle cx="16" cy="16" r="5" fill="%4"/>
+)svg")
+            .arg(rgb(Palette::Deep));
+    // The gradient starts at 40 degrees and turns counter-clockwise; its colour fades out by 0.3 of a turn.
+    constexpr int step = 3;
+    for (int degrees = 0; degrees < 108; degrees += step) {
+        const QColor colour = sheenAt((degrees + step / 2.0) / 360.0);
+        // A hair of overlap, so that no seam shows between neighbours.
+        svg += QStringLiteral(R"svg(  <path d="M16 16 L%1 A14 14 0 0 0 %2 Z" fill="%3" fill-opacity="%4"/>
+)svg")
+                   .arg(at(40 + degrees), at(40 + degrees + step + 0.3), rgb(colour))
+                   .arg(colour.alphaF(), 0, 'f', 3);
+    }
+    svg += QStringLiteral(R"svg(  <circle cx="16" cy="16" r="5" fill="%1"/>
   <circle cx="16" cy="16" r="2" fill="#ffffff"/>
 )svg")
-            .arg(rgb(Palette::Deep), at(40), at(148), rgb(Palette::Sky));
+               .arg(rgb(Palette::Sky));
     if (listFileCard) {
         svg +=
             QStringLiteral(
