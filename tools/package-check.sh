@@ -9,7 +9,6 @@
 #     folder), closed by its close button; `apt-get remove --purge`; nothing of the package may remain.
 # Usage: tools/package-check.sh BUILD_FOLDER [--clean-root]
 set -euo pipefail
-here="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:?usage: package-check.sh BUILD_FOLDER [--clean-root]}" && pwd)"
 clean_root="${2:-}"
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -85,6 +84,7 @@ in_root "grep -q 'application/x-kestrane-filelist:\*.mst' /usr/share/mime/globs2
     || fail "the system MIME database does not know the list-file type after the install"
 
 echo "== the program, from its menu entry, as a normal user"
+# shellcheck disable=SC2016 # expanded by the root's shell
 in_root '
     home=/tmp/home
     mkdir -p $home/runtime /tmp/fb && chmod 700 $home/runtime && chown -R 65534:65534 $home
@@ -100,20 +100,27 @@ in_root '
             sleep 0.1
         done
         [ -n \"\$main\" ] || { cat /tmp/program.log; echo the main window did not appear; exit 1; }
+        # The splash and every message box are captioned Kestrane: one still shown after the splash is a box.
         for _ in \$(seq 200); do
             xdotool search --onlyvisible --name \"^Kestrane\$\" > /dev/null 2>&1 || break
             sleep 0.1
         done
+        xdotool search --onlyvisible --name \"^Kestrane\$\" > /dev/null 2>&1 && { echo a message box is shown; exit 1; }
         sleep 1
         cp /tmp/fb/Xvfb_screen0 /tmp/shot.xwd
         xdotool getwindowgeometry --shell \$main > /tmp/geometry
         xdotool mousemove --window \$main 685 22 click 1
         for _ in \$(seq 200); do kill -0 \$pid 2> /dev/null || break; sleep 0.1; done
         kill -0 \$pid 2> /dev/null && { echo the program did not close; exit 1; }
-        wait \$pid
-        echo program exit status \$?
+        status=0
+        wait \$pid || status=\$?
+        echo program exit status \$status
+        exit \$status
     "
     ls -l $home/.config/Kestrane
+    printf "\r\n[option]\r\nShowToolbar=1\r\nChangeSkin=1\r\n" | cmp - $home/.config/Kestrane/Kestrane_option.ini
+    printf "\r\n[data]\r\nskinfile=1\r\n" | cmp - $home/.config/Kestrane/Kestrane_skinfile.ini
+    [ "$(find /usr/lib/kestrane -name "*.ini")" = /usr/lib/kestrane/Kestrane_verdata.ini ]
 '
 if command -v convert > /dev/null; then
     # shellcheck disable=SC1091
