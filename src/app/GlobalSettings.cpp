@@ -1,5 +1,6 @@
 #include "GlobalSettings.h"
 
+#include "SettingsLocation.h"
 #include "TIniFile32.h"
 
 GlobalSettings &Globals()
@@ -14,10 +15,18 @@ QString SettingsFilePath(const QString &purpose)
     return g.ExeFolder + g.ProductFileStem + QLatin1Char('_') + purpose + QStringLiteral(".ini");
 }
 
+QString UserSettingsFilePath(const QString &purpose)
+{
+    const GlobalSettings &g = Globals();
+    const QString &folder = g.SettingsFolder.isEmpty() ? g.ExeFolder : g.SettingsFolder;
+    return folder + g.ProductFileStem + QLatin1Char('_') + purpose + QStringLiteral(".ini");
+}
+
 void InitProductSettings(const QString &exeFolder)
 {
     GlobalSettings &g = Globals();
     g.ExeFolder = exeFolder.endsWith(QLatin1Char('/')) ? exeFolder : exeFolder + QLatin1Char('/');
+    g.SettingsFolder = SettingsFolderFor(g.ExeFolder);
     g.ProductFileStem = QStringLiteral("Kestrane");
     const auto fillRest = [&g] {
         g.ProductTitle = QStringLiteral("Kestrane");
@@ -49,26 +58,26 @@ void ReadVersionFile()
 
 void ReadOptionFile()
 {
-    const TIniFile32 ini(SettingsFilePath(QStringLiteral("option")));
+    const TIniFile32 ini(UserSettingsFilePath(QStringLiteral("option")));
     Globals().ShowToolbar = ini.ReadBool(QStringLiteral("option"), QStringLiteral("ShowToolbar"), true);
 }
 
 void WriteOptionFile()
 {
-    TIniFile32 ini(SettingsFilePath(QStringLiteral("option")));
+    TIniFile32 ini(UserSettingsFilePath(QStringLiteral("option")));
     ini.WriteBool(QStringLiteral("option"), QStringLiteral("ShowToolbar"), Globals().ShowToolbar);
     ini.WriteBool(QStringLiteral("option"), QStringLiteral("ChangeSkin"), true);
 }
 
 void ReadSkinSetting()
 {
-    const TIniFile32 ini(SettingsFilePath(QStringLiteral("skinfile")));
+    const TIniFile32 ini(UserSettingsFilePath(QStringLiteral("skinfile")));
     Globals().SkinFile =
         ini.ReadString(QStringLiteral("data"), QStringLiteral("skinfile"), QStringLiteral("1"));
 }
 
 void WriteSkinSetting()
 {
-    TIniFile32 ini(SettingsFilePath(QStringLiteral("skinfile")));
+    TIniFile32 ini(UserSettingsFilePath(QStringLiteral("skinfile")));
     ini.WriteString(QStringLiteral("data"), QStringLiteral("skinfile"), Globals().SkinFile);
 }

@@ -15,6 +15,8 @@ struct GlobalSettings
     QString SupportMailAddress;
     QString HelpFileName;
     QString ExeFolder; // ends in '/'
+    // Where the option and skin files live (ends in '/'); empty means ExeFolder.
+    QString SettingsFolder;
     QString ExePath;
     bool FirstRun = true;
     bool SplashEnabled = true;
@@ -33,6 +35,7 @@ void ReadOptionFile();
 void WriteOptionFile();
 void ReadSkinSetting();
 void WriteSkinSetting();
-// The above each read or write one settings file; store errors propagate to the caller.
-// The path of the settings file for `purpose`: "<ExeFolder><ProductFileStem>_<purpose>.ini".
+// Each reads or writes one settings file; store errors propagate to the caller. The version file
+// ships with the program in ExeFolder; the option and skin files are the user's, in SettingsFolder.
 QString SettingsFilePath(const QString &purpose);
+QString UserSettingsFilePath(const QString &purpose);

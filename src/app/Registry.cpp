@@ -2,6 +2,7 @@
 
 #include "GlobalSettings.h"
 #include "KestraneError.h"
+#include "SettingsLocation.h"
 #include "TIniFile32.h"
 
 #include <QDir>
@@ -30,10 +31,7 @@ void reportRegistryProblem(const QString &message)
 
 QString RegistryFilePath()
 {
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty() || !QDir::isAbsolutePath(config))
-        config = QDir::homePath() + QStringLiteral("/.config");
-    return config + QStringLiteral("/Kestrane/registry.ini");
+    return UserConfigFolder() + QStringLiteral("registry.ini");
 }
 
 void RecordFirstRun()

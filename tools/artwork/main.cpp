@@ -8,8 +8,8 @@
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: kestrane-artwork PROGRAM_FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: kestrane-artwork PROGRAM_FOLDER [HICOLOR_FOLDER]\n");
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
@@ -25,6 +25,8 @@ int main(int argc, char **argv)
     ok &= drawImageList(folder);
     ok &= drawAnimations(folder);
     ok &= drawAboutPicture(folder);
+    if (argc == 3)
+        ok &= drawDesktopIcons(QString::fromLocal8Bit(argv[2]));
     if (!ok)
         std::fprintf(stderr, "kestrane-artwork: a picture could not be written into %s\n", argv[1]);
     return ok ? 0 : 1;
