@@ -2,6 +2,7 @@
 
 #include "MessageBox.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <stdexcept>
@@ -65,4 +66,24 @@ QStringList TestSupport::runUnprivileged(const std::function<QStringList()> &bod
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         throw std::runtime_error("unprivileged child failed");
     return QString::fromUtf8(out).split(QLatin1Char('\n'));
+}
+
+bool TestSupport::mimeToolRunning(const QString &folder)
+{
+    const QByteArray needle = QFile::encodeName(folder);
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &pid : pids) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!cmdline.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = cmdline.readAll();
+        if (line.contains("update-mime-database") && line.contains(needle))
+            return true;
+    }
+    return false;
+}
+
+bool TestSupport::waitForMimeTool(const QString &folder, int timeoutMs)
+{
+    return waitFor([&folder] { return !mimeToolRunning(folder); }, timeoutMs);
 }

@@ -18,6 +18,11 @@ bool waitForMessage(const QString &text, int timeoutMs = 60000);
 // Runs the function in a forked child that has dropped root rights (when it had them) and answers
 // the lines it returned; for checks of file permissions, which root ignores.
 QStringList runUnprivileged(const std::function<QStringList()> &body);
+// Whether an update-mime-database over a folder below `folder` is still running. The program
+// starts one in the background; a test waits for it before it removes its folder, or the tool
+// would make the folder again behind it.
+bool mimeToolRunning(const QString &folder);
+bool waitForMimeTool(const QString &folder, int timeoutMs = 30000);
 } // namespace TestSupport
 
 #include <QCoreApplication>

@@ -46,4 +46,5 @@ struct TDVDWriterPro2::DriveSide
     QTimer *poll = nullptr; // child of the engine
     std::thread verifier; // the read-back of the last burn, while AutoVerify runs it
     std::atomic<bool> stopVerifying {false};
+    QString lastRefusal; // why the last BurnImageFile returned false
 };

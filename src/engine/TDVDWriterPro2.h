@@ -110,6 +110,8 @@ public:
     void SetWriteSpeed(int multiple);
     int64_t FreeBlocks();
     bool BurnImageFile(const QString &isoPath);
+    // Why the last BurnImageFile returned false (empty after a start).
+    QString LastBurnRefusal() const;
     void CancelWrite();
     void EjectTray(int flags);
     bool EraseDisc(bool quick);

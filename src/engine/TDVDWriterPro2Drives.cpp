@@ -235,24 +235,29 @@ int64_t TDVDWriterPro2::FreeBlocks()
     return entry->lastMedium.freeBytes / BlockBytes;
 }
 
+QString TDVDWriterPro2::LastBurnRefusal() const
+{
+    return m_drives->lastRefusal;
+}
+
 bool TDVDWriterPro2::BurnImageFile(const QString &isoPath)
 {
     DriveRegistry &r = registry();
+    m_drives->lastRefusal.clear();
+    const auto refuseEarly = [this](const QString &reason) {
+        m_drives->lastRefusal = reason;
+        Drives::logLine(QStringLiteral("Burn refused: ") + reason);
+        return false;
+    };
     Entry *entry = m_drives->current();
-    if (!entry) {
-        Drives::logLine(QStringLiteral("Burn refused: no drive is selected"));
-        return false;
-    }
-    if (m_drives->job || entry->busy) {
-        Drives::logLine(QStringLiteral("Burn refused: drive %1 is busy").arg(entry->description.devicePath));
-        return false;
-    }
+    if (!entry)
+        return refuseEarly(QStringLiteral("no drive is selected"));
+    if (m_drives->job || entry->busy)
+        return refuseEarly(QStringLiteral("drive %1 is busy").arg(entry->description.devicePath));
     const QFileInfo info(isoPath);
     QFile image(isoPath);
-    if (!info.isFile() || info.size() <= 0 || !image.open(QIODevice::ReadOnly)) {
-        Drives::logLine(QStringLiteral("Burn refused: %1 is not a readable image file").arg(isoPath));
-        return false;
-    }
+    if (!info.isFile() || info.size() <= 0 || !image.open(QIODevice::ReadOnly))
+        return refuseEarly(QStringLiteral("%1 is not a readable image file").arg(isoPath));
     image.close();
 
     auto job = std::make_unique<DriveSide::Job>();
@@ -269,8 +274,7 @@ bool TDVDWriterPro2::BurnImageFile(const QString &isoPath)
         r.pumpMessages();
         r.removeCollector(&job->messages);
         logJobMessages(job->messages);
-        Drives::logLine(QStringLiteral("Burn refused: ") + reason);
-        return false;
+        return refuseEarly(reason);
     };
 
     int speedKBs = 0;

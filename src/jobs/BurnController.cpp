@@ -92,8 +92,10 @@ void BurnController::StartBurn(const QString &path)
         m_engine->setCloseSession(true);
         m_engine->SetBurnFlag(true);
         QCoreApplication::processEvents();
-        if (!m_engine->BurnImageFile(path))
-            ShowMessageBox(QStringLiteral("Error Writing ISO File."), 1);
+        if (!m_engine->BurnImageFile(path)) {
+            // The engine has written its reason to standard error; the box keeps it in its details.
+            ShowMessageBox(QStringLiteral("Error Writing ISO File."), 1, m_engine->LastBurnRefusal());
+        }
         m_controls.CboCDRWList->window()->unsetCursor();
     } catch (...) { }
 }

@@ -43,6 +43,7 @@ protected:
 
     void TearDown() override
     {
+        TestSupport::waitForMimeTool(m_root.path());
         qunsetenv("XDG_CONFIG_HOME");
         qunsetenv("XDG_DATA_HOME");
     }

@@ -26,7 +26,11 @@ protected:
         Globals().ExeFolder = QStringLiteral(KESTRANE_PROGRAM_DIR "/");
         qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.path()));
     }
-    void TearDown() override { qunsetenv("XDG_DATA_HOME"); }
+    void TearDown() override
+    {
+        TestSupport::waitForMimeTool(m_dir.path());
+        qunsetenv("XDG_DATA_HOME");
+    }
 
     QString data(const char *relative) const { return m_dir.filePath(QLatin1String(relative)); }
 
@@ -36,27 +40,15 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    // Whether an update-mime-database run over this data folder is still going.
-    bool toolRunning() const
-    {
-        const QByteArray folder = QFile::encodeName(m_dir.path());
-        const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-        for (const QString &pid : pids) {
-            QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-            if (!cmdline.open(QIODevice::ReadOnly))
-                continue;
-            const QByteArray line = cmdline.readAll();
-            if (line.contains("update-mime-database") && line.contains(folder))
-                return true;
-        }
-        return false;
-    }
-
     // Waits for the background cache rebuild to name the type for "*.mst" and to end.
     bool cacheKnowsTheType() const
     {
         return TestSupport::waitFor(
-            [this] { return globs().contains(MimeType.toUtf8() + ":*.mst") && !toolRunning(); }, 30000);
+            [this] {
+                return globs().contains(MimeType.toUtf8() + ":*.mst") &&
+                    !TestSupport::mimeToolRunning(m_dir.path());
+            },
+            30000);
     }
 
     QTemporaryDir m_dir;

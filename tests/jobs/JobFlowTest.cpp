@@ -201,6 +201,16 @@ TEST_F(JobFlow, BurnRefusalsAndTheFreeSpaceMessage)
     EXPECT_TRUE(m_sysAction->isEnabled());
     m_burn->ActCancelBURNISOExecExecute();
     EXPECT_TRUE(jobControlsEnabled());
+
+    // An image the engine refuses: the fixed text, and the engine's reason in the box's details.
+    writeFile(path("empty.iso"), QByteArray());
+    m_burnPath.setText(path("empty.iso"));
+    m_burn->ActBURNISOExecExecute();
+    const auto shown = MessageBoxSeam::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].text, QStringLiteral("Error Writing ISO File."));
+    EXPECT_EQ(shown[0].detail, path("empty.iso") + QStringLiteral(" is not a readable image file"));
+    m_burn->ActCancelBURNISOExecExecute();
 }
 
 TEST_F(JobFlow, FilesToImageThenBurnNowNoAndYes)

@@ -7,6 +7,7 @@
 #include "TAboutForm.h"
 #include "TFrmConvertProcess.h"
 #include "TFrmFilesSelect.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,6 +43,7 @@ void MainFormFixture::SetUp()
 void MainFormFixture::TearDown()
 {
     m_form.reset();
+    TestSupport::waitForMimeTool(m_root.path());
     FileDialogSeam::disable();
     ShellSeam::disable();
     MessageBoxSeam::takeShown();
