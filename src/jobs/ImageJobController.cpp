@@ -54,8 +54,12 @@ void ImageJobController::ActCDTOISOExecExecute()
     QCoreApplication::processEvents();
     finishPrevious();
     m_context.DVDWriterPro->ResetImage();
-    m_context.progressWindow->IsoPath = m_context.EdtSavePath->text();
-    m_context.progressWindow->SourceDrive = m_context.CboCdList->currentText().left(2);
+    ImageJobParams params;
+    params.kind = ImageJobParams::Kind::DiscToImage;
+    params.engine = m_context.DVDWriterPro;
+    params.isoPath = m_context.EdtSavePath->text();
+    params.sourceDrive = m_context.CboCdList->currentText().left(2);
+    m_shown = params;
     ShowJobProgress(1);
 }
 
@@ -73,8 +77,13 @@ void ImageJobController::ActFILETOISOExecExecute()
     if (path.isEmpty())
         return;
     finishPrevious();
-    m_context.progressWindow->IsoPath = path;
-    m_context.progressWindow->SourceDrive.clear();
+    ImageJobParams params;
+    params.kind = ImageJobParams::Kind::FilesToImage;
+    params.engine = m_context.DVDWriterPro21;
+    params.isoPath = path;
+    // Before the tree has a root there is no label to take: the instance keeps its own.
+    params.label = m_context.imageLabel ? m_context.imageLabel() : std::nullopt;
+    m_shown = params;
     ShowJobProgress(2);
 }
 
@@ -84,27 +93,22 @@ void ImageJobController::ShowJobProgress(int kind)
     window->playAnimation(
         Globals().ExeFolder +
         (kind == 1 ? QStringLiteral("fla/cdtoiso.gif") : QStringLiteral("fla/filetoiso.gif")));
-    window->JobKind = kind;
     window->exec();
 }
 
 void ImageJobController::FormShow()
 {
-    const TFrmConvertProcess *window = m_context.progressWindow;
-    if (window->JobKind == 2)
-        StartImageJob(m_context.DVDWriterPro21, window->IsoPath, QString());
-    else
-        StartImageJob(m_context.DVDWriterPro, window->IsoPath, window->SourceDrive);
+    if (m_shown)
+        StartImageJob(*m_shown);
 }
 
-void ImageJobController::StartImageJob(TDVDWriterPro2 *engine, const QString &isoPath,
-                                       const QString &sourceDrive)
+void ImageJobController::StartImageJob(const ImageJobParams &params)
 {
+    TDVDWriterPro2 *engine = params.engine;
     engine->setAutoVerify(false);
     engine->setVolumeType(1);
-    // Before the tree has a root there is no label to take: the instance keeps its own.
-    if (const auto label = m_context.imageLabel ? m_context.imageLabel() : std::nullopt)
-        engine->setVolumeIdentifier(*label);
+    if (params.label)
+        engine->setVolumeIdentifier(*params.label);
     const int type = engine->DiscType();
     if (type == EngineCodes::CdR || type == EngineCodes::CdRw)
         engine->setDVDHighCompatibilityMode(false);
@@ -113,18 +117,21 @@ void ImageJobController::StartImageJob(TDVDWriterPro2 *engine, const QString &is
     m_context.mainWindow->setCursor(Qt::WaitCursor);
     QCoreApplication::processEvents();
 
-    auto *job = new TNewThread(engine, isoPath, sourceDrive, this);
+    auto *job = new TNewThread(params, this);
     m_current = job;
     connect(
-        job, &TNewThread::Finished, this, [this, job](bool succeeded) { jobEnd(job, succeeded); },
+        job, &TNewThread::JobSucceeded, this, [this, job] { jobEnd(job, QString()); }, Qt::QueuedConnection);
+    connect(
+        job, &TNewThread::JobFailed, this, [this, job](const QString &reason) { jobEnd(job, reason); },
         Qt::QueuedConnection);
     connect(job, &QThread::finished, job, &QObject::deleteLater);
     job->start();
     m_context.mainWindow->unsetCursor();
 }
 
-void ImageJobController::jobEnd(TNewThread *job, bool Succeeded)
+void ImageJobController::jobEnd(TNewThread *job, const QString &failure)
 {
+    const bool Succeeded = failure.isNull();
     // A cancelled job never reaches its end, even when its result was already on its way.
     if (job != m_current || job->isCancelled())
         return;
@@ -134,7 +141,7 @@ void ImageJobController::jobEnd(TNewThread *job, bool Succeeded)
     if (Succeeded) {
         ShowMessageBox(QStringLiteral("ISO File Created successfully!"), 1);
         if (ShowMessageBox(QStringLiteral("Do you want to burn the ISO file now?"), 2) == IDYES) {
-            m_context.EdtBurnISOPath->setText(m_context.progressWindow->IsoPath);
+            m_context.EdtBurnISOPath->setText(job->params().isoPath);
             m_context.driveLists->EnterBurnIsoPage();
             if (m_context.showBurnPage)
                 m_context.showBurnPage();
@@ -146,9 +153,8 @@ void ImageJobController::jobEnd(TNewThread *job, bool Succeeded)
     } else {
         // The message stays as it is; the engine's reason goes into its details and onto stderr.
         const QString text = QStringLiteral("Error creating ISO File.");
-        const QString reason = job->failureReason();
-        std::fprintf(stderr, "kestrane: %s %s\n", qPrintable(text), qPrintable(reason));
-        ShowMessageBox(text, 1, reason);
+        std::fprintf(stderr, "kestrane: %s %s\n", qPrintable(text), qPrintable(failure));
+        ShowMessageBox(text, 1, failure);
     }
     m_context.burn->SetJobControlsEnabled(true);
 }

@@ -47,17 +47,19 @@ public:
     void SbtnSelSavepathClick();
     void ActFILETOISOExecExecute();
     void ShowJobProgress(int kind);
-    void StartImageJob(TDVDWriterPro2 *engine, const QString &isoPath, const QString &sourceDrive);
+    void StartImageJob(const ImageJobParams &params);
 
     TNewThread *currentImageJob() const { return m_current; }
 
 private:
     void FormShow();
-    void jobEnd(TNewThread *job, bool Succeeded);
+    // `failure` is null after a success, else the engine's reason.
+    void jobEnd(TNewThread *job, const QString &failure);
     void cancelJob();
     void finishPrevious();
 
     ImageJobContext m_context;
+    std::optional<ImageJobParams> m_shown; // the job the progress window is showing
     QPointer<TNewThread> m_current;
     QPointer<TNewThread> m_previous;
 };

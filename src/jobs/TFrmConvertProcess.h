@@ -18,10 +18,6 @@ public:
     void playAnimation(const QString &path);
     void showWriteProgress(qint64 bytesWritten, qint64 bytesTotal);
 
-    int JobKind = 0;
-    QString IsoPath;
-    QString SourceDrive;
-
     QLabel *ShockwaveFlash1 = nullptr;
     TsuiImageButton *suiImageButton1 = nullptr;
     QProgressBar *WriteProgress = nullptr;

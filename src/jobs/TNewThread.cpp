@@ -3,37 +3,36 @@
 #include "KestraneError.h"
 #include "TDVDWriterPro2.h"
 
-TNewThread::TNewThread(TDVDWriterPro2 *engine, QString isoPath, QString sourceDrive, QObject *parent)
+TNewThread::TNewThread(ImageJobParams params, QObject *parent)
     : QThread(parent)
-    , m_engine(engine)
-    , m_isoPath(std::move(isoPath))
-    , m_sourceDrive(std::move(sourceDrive))
+    , m_params(std::move(params))
 { }
 
 void TNewThread::cancel()
 {
     m_cancelled = true;
-    m_engine->CancelImageWrite();
+    m_params.engine->CancelImageWrite();
 }
 
 void TNewThread::run()
 {
-    bool succeeded = false;
+    TDVDWriterPro2 *engine = m_params.engine;
+    QString failure;
     try {
-        if (!m_sourceDrive.isEmpty()) {
+        if (m_params.kind == ImageJobParams::Kind::DiscToImage) {
             // A disc that cannot be read must not turn into an empty image reported as a success:
             // an error here fails the job.
-            m_engine->AddFolder(QStringLiteral("\\"), m_sourceDrive + QStringLiteral("\\*.*"));
+            engine->AddFolder(QStringLiteral("\\"), m_params.sourceDrive + QStringLiteral("\\*.*"));
         }
-        if (!m_cancelled) {
-            succeeded = m_engine->WriteImageFile(m_isoPath);
-            if (!succeeded)
-                m_failureReason = m_engine->LastImageError();
-        }
+        if (!m_cancelled && !engine->WriteImageFile(m_params.isoPath))
+            failure = engine->LastImageError();
     } catch (const KestraneError &error) {
-        m_failureReason = error.message();
-        succeeded = false;
+        failure = error.message();
     }
-    if (!m_cancelled)
-        Q_EMIT Finished(succeeded);
+    if (m_cancelled)
+        return;
+    if (failure.isNull())
+        Q_EMIT JobSucceeded();
+    else
+        Q_EMIT JobFailed(failure);
 }

@@ -1,36 +1,35 @@
 #pragma once
 
+#include "ImageJobParams.h"
+
 #include <QString>
 #include <QThread>
 
 #include <atomic>
 
-class TDVDWriterPro2;
-
 // The worker of one image job: adds the disc (disc to image only), then writes the image file.
-// It touches nothing but its engine instance and hands its single result back through Finished.
+// It holds its job by value, touches nothing but the job's engine instance and hands its single
+// result back through JobSucceeded or JobFailed, unless it was cancelled.
 class TNewThread final : public QThread
 {
     Q_OBJECT
 public:
-    TNewThread(TDVDWriterPro2 *engine, QString isoPath, QString sourceDrive, QObject *parent = nullptr);
+    explicit TNewThread(ImageJobParams params, QObject *parent = nullptr);
 
-    // Stops the engine's write and drops the result: no job end follows.
+    const ImageJobParams &params() const { return m_params; }
+    // Stops the engine's work and drops the result: no job end follows.
     void cancel();
     bool isCancelled() const { return m_cancelled.load(); }
-    // Why the job failed, in the engine's words; read once the thread has finished.
-    QString failureReason() const { return m_failureReason; }
 
 Q_SIGNALS:
-    void Finished(bool Succeeded);
+    void JobSucceeded();
+    // `reason`: why, in the engine's words.
+    void JobFailed(const QString &reason);
 
 protected:
     void run() override;
 
 private:
-    TDVDWriterPro2 *m_engine;
-    const QString m_isoPath;
-    const QString m_sourceDrive;
+    const ImageJobParams m_params;
     std::atomic<bool> m_cancelled {false};
-    QString m_failureReason;
 };
