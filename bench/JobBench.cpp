@@ -3,16 +3,16 @@
 // with a 5 ms heartbeat timer on the window's thread, and prints the longest gap between its ticks
 // during the image write and during the burn (goal: at most 100 ms each), with the job times.
 //   kestrane-job-bench [MEGABYTES]     (default 1024: the size of the compilation)
-#include "FileDialogs.h"
-#include "GlobalSettings.h"
-#include "KestraneApplication.h"
-#include "MessageBox.h"
-#include "TAboutForm.h"
-#include "TDVDWriterPro2.h"
-#include "TFrmConvertProcess.h"
-#include "TFrmFilesSelect.h"
-#include "TMainForm.h"
-#include "TsuiImageButton.h"
+#include "app/FileDialogs.h"
+#include "app/GlobalSettings.h"
+#include "app/KestraneApplication.h"
+#include "app/MessageBox.h"
+#include "compilation/TFrmFilesSelect.h"
+#include "dialogs/TAboutForm.h"
+#include "engine/TDVDWriterPro2.h"
+#include "jobs/TFrmConvertProcess.h"
+#include "mainwindow/TMainForm.h"
+#include "widgets/TsuiImageButton.h"
 
 #include <QAction>
 #include <QDir>

@@ -3,9 +3,9 @@
 // events) and the refresh after it, listing a folder of 50,000 files against the bare engine
 // enumeration of the same folder, removing one file with its refresh, and the longest stall of
 // the event loop during the add.
-#include "CompilationPage.h"
-#include "GlobalSettings.h"
-#include "TDVDWriterPro2.h"
+#include "app/GlobalSettings.h"
+#include "compilation/CompilationPage.h"
+#include "engine/TDVDWriterPro2.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "MessageBox.h"
+#include "app/MessageBox.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "KestraneApplication.h"
-#include "MessageBox.h"
+#include "app/KestraneApplication.h"
+#include "app/MessageBox.h"
 
 #include <gtest/gtest.h>
 

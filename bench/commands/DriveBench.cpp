@@ -1,7 +1,7 @@
 // Drive-side figures: burning to a virtual drive, and reading a virtual drive into an image.
 #include "BenchCommand.h"
-#include "KestraneError.h"
-#include "TDVDWriterPro2.h"
+#include "engine/TDVDWriterPro2.h"
+#include "settings/KestraneError.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

@@ -1,8 +1,8 @@
 // Image-side figures: building, sizing, writing and importing images with the engine.
 #include "BenchCommand.h"
-#include "KestraneError.h"
-#include "Libraries.h"
-#include "TDVDWriterPro2.h"
+#include "engine/Libraries.h"
+#include "engine/TDVDWriterPro2.h"
+#include "settings/KestraneError.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,7 +1,7 @@
-#include "FileTypeRegistration.h"
+#include "app/FileTypeRegistration.h"
 
-#include "GlobalSettings.h"
-#include "KestraneError.h"
+#include "app/GlobalSettings.h"
+#include "settings/KestraneError.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "GlobalSettings.h"
+#include "app/GlobalSettings.h"
 
-#include "SettingsLocation.h"
-#include "TIniFile32.h"
+#include "app/SettingsLocation.h"
+#include "settings/TIniFile32.h"
 
 GlobalSettings &Globals()
 {

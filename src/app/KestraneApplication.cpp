@@ -1,7 +1,7 @@
-#include "KestraneApplication.h"
+#include "app/KestraneApplication.h"
 
-#include "KestraneError.h"
-#include "MessageBox.h"
+#include "app/MessageBox.h"
+#include "settings/KestraneError.h"
 
 #include <exception>
 

@@ -1,6 +1,6 @@
-#include "MessageBox.h"
+#include "app/MessageBox.h"
 
-#include "GlobalSettings.h"
+#include "app/GlobalSettings.h"
 
 #include <QApplication>
 #include <QMessageBox>

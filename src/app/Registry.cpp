@@ -1,9 +1,9 @@
-#include "Registry.h"
+#include "app/Registry.h"
 
-#include "GlobalSettings.h"
-#include "KestraneError.h"
-#include "SettingsLocation.h"
-#include "TIniFile32.h"
+#include "app/GlobalSettings.h"
+#include "app/SettingsLocation.h"
+#include "settings/KestraneError.h"
+#include "settings/TIniFile32.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "Shell.h"
+#include "app/Shell.h"
 
 #include <QDesktopServices>
 #include <QDir>

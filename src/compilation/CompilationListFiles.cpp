@@ -1,10 +1,10 @@
-#include "CompilationPage.h"
+#include "compilation/CompilationPage.h"
 
-#include "FileDialogs.h"
-#include "KestraneError.h"
-#include "ListFile.h"
-#include "MessageBox.h"
-#include "TDVDWriterPro2.h"
+#include "app/FileDialogs.h"
+#include "app/MessageBox.h"
+#include "compilation/ListFile.h"
+#include "engine/TDVDWriterPro2.h"
+#include "settings/KestraneError.h"
 
 #include <QFile>
 #include <QSaveFile>

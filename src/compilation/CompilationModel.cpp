@@ -1,7 +1,7 @@
-#include "CompilationModel.h"
+#include "compilation/CompilationModel.h"
 
-#include "ListFile.h"
-#include "TDVDWriterPro2.h"
+#include "compilation/ListFile.h"
+#include "engine/TDVDWriterPro2.h"
 
 #include <cmath>
 

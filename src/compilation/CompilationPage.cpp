@@ -1,11 +1,11 @@
-#include "CompilationPage.h"
+#include "compilation/CompilationPage.h"
 
-#include "GlobalSettings.h"
-#include "ImageList.h"
-#include "KestraneError.h"
-#include "MessageBox.h"
-#include "TDVDWriterPro2.h"
-#include "TFrmFilesSelect.h"
+#include "app/GlobalSettings.h"
+#include "app/MessageBox.h"
+#include "compilation/TFrmFilesSelect.h"
+#include "engine/TDVDWriterPro2.h"
+#include "settings/KestraneError.h"
+#include "widgets/ImageList.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -86,16 +86,16 @@ void CompilationPage::setUpViews()
 
     if (QSplitter *splitter = m_c.Splitter1) {
         splitter->setChildrenCollapsible(false);
-        const int tree = splitter->indexOf(m_c.TsListDir);
-        const int files = splitter->indexOf(m_c.LsviewFile);
-        if (tree >= 0 && files >= 0) {
+        const int treePane = splitter->indexOf(m_c.TsListDir);
+        const int filesPane = splitter->indexOf(m_c.LsviewFile);
+        if (treePane >= 0 && filesPane >= 0) {
             // The tree keeps its width when the window changes size; the list takes the rest.
-            splitter->setStretchFactor(tree, 0);
-            splitter->setStretchFactor(files, 1);
+            splitter->setStretchFactor(treePane, 0);
+            splitter->setStretchFactor(filesPane, 1);
             const int total = qMax(splitter->width(), TreeStartWidth + MinimumPaneWidth);
             QList<int> sizes(splitter->count(), 0);
-            sizes[tree] = TreeStartWidth;
-            sizes[files] = total - TreeStartWidth - splitter->handleWidth();
+            sizes[treePane] = TreeStartWidth;
+            sizes[filesPane] = total - TreeStartWidth - splitter->handleWidth();
             splitter->setSizes(sizes);
         }
     }

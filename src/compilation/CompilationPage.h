@@ -8,8 +8,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "CompilationModel.h"
-#include "SizeTexts.h"
+#include "compilation/CompilationModel.h"
+#include "compilation/SizeTexts.h"
 
 #include <functional>
 #include <optional>

@@ -1,9 +1,9 @@
-#include "CompilationPage.h"
+#include "compilation/CompilationPage.h"
 
-#include "MessageBox.h"
-#include "RootText.h"
-#include "TDVDWriterPro2.h"
-#include "TFrmSetVolume.h"
+#include "app/MessageBox.h"
+#include "compilation/RootText.h"
+#include "compilation/TFrmSetVolume.h"
+#include "engine/TDVDWriterPro2.h"
 
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>

@@ -1,7 +1,7 @@
-#include "CompilationPage.h"
+#include "compilation/CompilationPage.h"
 
-#include "RootText.h"
-#include "SizeTexts.h"
+#include "compilation/RootText.h"
+#include "compilation/SizeTexts.h"
 
 #include <QTreeWidget>
 

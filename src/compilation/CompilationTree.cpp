@@ -1,8 +1,8 @@
-#include "CompilationPage.h"
+#include "compilation/CompilationPage.h"
 
-#include "RootText.h"
-#include "SizeTexts.h"
-#include "TDVDWriterPro2.h"
+#include "compilation/RootText.h"
+#include "compilation/SizeTexts.h"
+#include "engine/TDVDWriterPro2.h"
 
 #include <QScopeGuard>
 #include <QTreeWidget>
@@ -174,8 +174,8 @@ void CompilationPage::DVDWriterPro21ISOItemAdded(const QString &sParentDestPath,
 }
 
 void CompilationPage::DVDWriterPro21EnumISOItems(const QString &, const QString &sItemDestPath,
-                                                 const QString &sItemName, const QString &sSourceFilePath,
-                                                 bool bIsDirectory, const QDateTime &, qint64 lFileSize)
+                                                 const QString &sItemName, const QString &, bool bIsDirectory,
+                                                 const QDateTime &, qint64 lFileSize)
 {
     if (bIsDirectory)
         return;

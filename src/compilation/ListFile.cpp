@@ -1,6 +1,6 @@
-#include "ListFile.h"
+#include "compilation/ListFile.h"
 
-#include "KestraneError.h"
+#include "settings/KestraneError.h"
 
 #include <QIODevice>
 #include <QList>

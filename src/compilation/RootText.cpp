@@ -1,4 +1,4 @@
-#include "RootText.h"
+#include "compilation/RootText.h"
 
 QString RootText::compose(const QString &label, const QString &sizeText)
 {

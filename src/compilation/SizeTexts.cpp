@@ -1,4 +1,4 @@
-#include "SizeTexts.h"
+#include "compilation/SizeTexts.h"
 
 namespace {
 

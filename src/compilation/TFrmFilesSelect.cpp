@@ -1,10 +1,10 @@
-#include "TFrmFilesSelect.h"
+#include "compilation/TFrmFilesSelect.h"
 
-#include "GlobalSettings.h"
-#include "ImageList.h"
-#include "KestraneError.h"
-#include "MessageBox.h"
-#include "TDVDWriterPro2.h"
+#include "app/GlobalSettings.h"
+#include "app/MessageBox.h"
+#include "engine/TDVDWriterPro2.h"
+#include "settings/KestraneError.h"
+#include "widgets/ImageList.h"
 
 #include <QAction>
 #include <QActionGroup>

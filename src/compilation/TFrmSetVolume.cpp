@@ -1,4 +1,4 @@
-#include "TFrmSetVolume.h"
+#include "compilation/TFrmSetVolume.h"
 
 #include <QLabel>
 #include <QLineEdit>

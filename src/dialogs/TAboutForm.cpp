@@ -1,9 +1,9 @@
-#include "TAboutForm.h"
+#include "dialogs/TAboutForm.h"
 
-#include "GlobalSettings.h"
-#include "MessageBox.h"
-#include "Shell.h"
-#include "TThankForm.h"
+#include "app/GlobalSettings.h"
+#include "app/MessageBox.h"
+#include "app/Shell.h"
+#include "dialogs/TThankForm.h"
 
 #include <QFile>
 #include <QFrame>

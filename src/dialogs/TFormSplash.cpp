@@ -1,4 +1,4 @@
-#include "TFormSplash.h"
+#include "dialogs/TFormSplash.h"
 
 #include <QGuiApplication>
 #include <QImageReader>

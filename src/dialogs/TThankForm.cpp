@@ -1,4 +1,4 @@
-#include "TThankForm.h"
+#include "dialogs/TThankForm.h"
 
 #include <QKeyEvent>
 #include <QPlainTextEdit>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "TDVDWriterPro2.h"
+#include "engine/TDVDWriterPro2.h"
 
-#include "drives/DriveLayer.h"
-#include "drives/DriveRegistry.h"
+#include "engine/drives/DriveLayer.h"
+#include "engine/drives/DriveRegistry.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "TDVDWriterPro2.h"
-#include "image/ImageTree.h"
-#include "image/ImageWriter.h"
-#include "image/SourceFileStream.h"
+#include "engine/TDVDWriterPro2.h"
+#include "engine/image/ImageTree.h"
+#include "engine/image/ImageWriter.h"
+#include "engine/image/SourceFileStream.h"
 
 #include <memory>
 #include <mutex>

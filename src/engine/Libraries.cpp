@@ -3,7 +3,7 @@
 #include <libburn/libburn.h>
 #include <libisofs/libisofs.h>
 
-#include "Libraries.h"
+#include "engine/Libraries.h"
 
 #include <QHash>
 

@@ -1,7 +1,7 @@
-#include "TDVDWriterPro2.h"
+#include "engine/TDVDWriterPro2.h"
 
-#include "DriveSide.h"
-#include "ImageSide.h"
+#include "engine/DriveSide.h"
+#include "engine/ImageSide.h"
 
 TDVDWriterPro2::TDVDWriterPro2(Instance instance, QObject *parent)
     : QObject(parent)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ImageItem.h"
+#include "engine/ImageItem.h"
 
 #include <QDateTime>
 #include <QObject>

@@ -1,10 +1,10 @@
-#include "DriveSide.h"
-#include "TDVDWriterPro2.h"
+#include "engine/DriveSide.h"
+#include "engine/TDVDWriterPro2.h"
 
-#include "drives/BurnVerifier.h"
-#include "drives/DriveRegistry.h"
-#include "drives/LibraryMessages.h"
-#include "drives/MediaTable.h"
+#include "engine/drives/BurnVerifier.h"
+#include "engine/drives/DriveRegistry.h"
+#include "engine/drives/LibraryMessages.h"
+#include "engine/drives/MediaTable.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
-#include "ImageSide.h"
-#include "KestraneError.h"
-#include "Libraries.h"
-#include "TDVDWriterPro2.h"
-#include "image/DiscImporter.h"
-#include "image/ImagePaths.h"
-#include "image/LocalSourceAdder.h"
+#include "engine/ImageSide.h"
+#include "engine/Libraries.h"
+#include "engine/TDVDWriterPro2.h"
+#include "engine/image/DiscImporter.h"
+#include "engine/image/ImagePaths.h"
+#include "engine/image/LocalSourceAdder.h"
+#include "settings/KestraneError.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

@@ -1,10 +1,10 @@
-#include "BurnController.h"
+#include "jobs/BurnController.h"
 
-#include "EngineCodes.h"
-#include "FileDialogs.h"
-#include "MessageBox.h"
-#include "TDVDWriterPro2.h"
-#include "WriteErrors.h"
+#include "app/FileDialogs.h"
+#include "app/MessageBox.h"
+#include "engine/EngineCodes.h"
+#include "engine/TDVDWriterPro2.h"
+#include "jobs/WriteErrors.h"
 
 #include <QAction>
 #include <QComboBox>

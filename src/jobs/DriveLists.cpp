@@ -1,8 +1,8 @@
-#include "DriveLists.h"
+#include "jobs/DriveLists.h"
 
-#include "EngineCodes.h"
-#include "MessageBox.h"
-#include "TDVDWriterPro2.h"
+#include "app/MessageBox.h"
+#include "engine/EngineCodes.h"
+#include "engine/TDVDWriterPro2.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

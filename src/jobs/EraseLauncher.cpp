@@ -1,7 +1,7 @@
-#include "EraseLauncher.h"
+#include "jobs/EraseLauncher.h"
 
-#include "TDVDWriterPro2.h"
-#include "TfrmErase.h"
+#include "engine/TDVDWriterPro2.h"
+#include "jobs/TfrmErase.h"
 
 EraseLauncher::EraseLauncher(QWidget *owner, TDVDWriterPro2 *eraseEngine,
                              std::function<QString()> recorderLetter)

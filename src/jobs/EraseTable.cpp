@@ -1,6 +1,6 @@
-#include "EraseTable.h"
+#include "jobs/EraseTable.h"
 
-#include "EngineCodes.h"
+#include "engine/EngineCodes.h"
 
 #include <array>
 #include <utility>

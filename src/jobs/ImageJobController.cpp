@@ -1,14 +1,14 @@
-#include "ImageJobController.h"
+#include "jobs/ImageJobController.h"
 
-#include "BurnController.h"
-#include "DriveLists.h"
-#include "EngineCodes.h"
-#include "FileDialogs.h"
-#include "GlobalSettings.h"
-#include "MessageBox.h"
-#include "TDVDWriterPro2.h"
-#include "TFrmConvertProcess.h"
-#include "TNewThread.h"
+#include "app/FileDialogs.h"
+#include "app/GlobalSettings.h"
+#include "app/MessageBox.h"
+#include "engine/EngineCodes.h"
+#include "engine/TDVDWriterPro2.h"
+#include "jobs/BurnController.h"
+#include "jobs/DriveLists.h"
+#include "jobs/TFrmConvertProcess.h"
+#include "jobs/TNewThread.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

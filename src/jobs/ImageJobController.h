@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QPointer>
 
-#include "TNewThread.h"
+#include "jobs/TNewThread.h"
 
 #include <functional>
 #include <optional>

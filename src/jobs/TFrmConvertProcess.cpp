@@ -1,9 +1,9 @@
-#include "TFrmConvertProcess.h"
+#include "jobs/TFrmConvertProcess.h"
 
-#include "ArtworkFiles.h"
-#include "GlobalSettings.h"
-#include "TsuiImageButton.h"
-#include "TsuiPicture.h"
+#include "app/GlobalSettings.h"
+#include "widgets/ArtworkFiles.h"
+#include "widgets/TsuiImageButton.h"
+#include "widgets/TsuiPicture.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>

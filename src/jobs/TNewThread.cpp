@@ -1,7 +1,7 @@
-#include "TNewThread.h"
+#include "jobs/TNewThread.h"
 
-#include "KestraneError.h"
-#include "TDVDWriterPro2.h"
+#include "engine/TDVDWriterPro2.h"
+#include "settings/KestraneError.h"
 
 TNewThread::TNewThread(ImageJobParams params, QObject *parent)
     : QThread(parent)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ImageJobParams.h"
+#include "jobs/ImageJobParams.h"
 
 #include <QString>
 #include <QThread>

@@ -1,10 +1,10 @@
-#include "TfrmErase.h"
+#include "jobs/TfrmErase.h"
 
-#include "DriveLists.h"
-#include "EraseTable.h"
-#include "MessageBox.h"
-#include "TDVDWriterPro2.h"
-#include "WriteErrors.h"
+#include "app/MessageBox.h"
+#include "engine/TDVDWriterPro2.h"
+#include "jobs/DriveLists.h"
+#include "jobs/EraseTable.h"
+#include "jobs/WriteErrors.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
-#include "WriteErrors.h"
+#include "jobs/WriteErrors.h"
 
-#include "EngineCodes.h"
+#include "engine/EngineCodes.h"
 
 #include <array>
 

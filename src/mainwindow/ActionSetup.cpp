@@ -1,8 +1,8 @@
-#include "MainFormBuild.h"
-#include "PictureStrip.h"
-#include "TActionList.h"
-#include "TMainForm.h"
-#include "TsuiImageButton.h"
+#include "mainwindow/MainFormBuild.h"
+#include "mainwindow/PictureStrip.h"
+#include "mainwindow/TActionList.h"
+#include "mainwindow/TMainForm.h"
+#include "widgets/TsuiImageButton.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,12 +1,12 @@
-#include "ArtworkFiles.h"
-#include "ButtonFaces.h"
-#include "GlobalSettings.h"
-#include "MainFormBuild.h"
-#include "PictureStrip.h"
-#include "TMainForm.h"
-#include "TNotebook.h"
-#include "TsuiImageButton.h"
-#include "TsuiSkinForm.h"
+#include "app/GlobalSettings.h"
+#include "mainwindow/MainFormBuild.h"
+#include "mainwindow/PictureStrip.h"
+#include "mainwindow/TMainForm.h"
+#include "mainwindow/TNotebook.h"
+#include "widgets/ArtworkFiles.h"
+#include "widgets/ButtonFaces.h"
+#include "widgets/TsuiImageButton.h"
+#include "widgets/TsuiSkinForm.h"
 
 #include <QImageReader>
 #include <QLabel>

@@ -1,10 +1,10 @@
-#include "ArtworkFiles.h"
-#include "GlobalSettings.h"
-#include "ImageList.h"
-#include "MainFormBuild.h"
-#include "TMainForm.h"
-#include "TNotebook.h"
-#include "TsuiImageButton.h"
+#include "app/GlobalSettings.h"
+#include "mainwindow/MainFormBuild.h"
+#include "mainwindow/TMainForm.h"
+#include "mainwindow/TNotebook.h"
+#include "widgets/ArtworkFiles.h"
+#include "widgets/ImageList.h"
+#include "widgets/TsuiImageButton.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,15 +1,15 @@
-#include "MainFormSubsystems.h"
+#include "mainwindow/MainFormSubsystems.h"
 
-#include "BurnController.h"
-#include "CompilationPage.h"
-#include "DriveLists.h"
-#include "EraseLauncher.h"
-#include "ImageJobController.h"
-#include "TActionList.h"
-#include "TMainForm.h"
-#include "TNotebook.h"
-#include "TfrmErase.h"
-#include "TsuiImageButton.h"
+#include "compilation/CompilationPage.h"
+#include "jobs/BurnController.h"
+#include "jobs/DriveLists.h"
+#include "jobs/EraseLauncher.h"
+#include "jobs/ImageJobController.h"
+#include "jobs/TfrmErase.h"
+#include "mainwindow/TActionList.h"
+#include "mainwindow/TMainForm.h"
+#include "mainwindow/TNotebook.h"
+#include "widgets/TsuiImageButton.h"
 
 #include <QAction>
 #include <QToolButton>

@@ -1,9 +1,9 @@
-#include "PageEntry.h"
+#include "mainwindow/PageEntry.h"
 
-#include "CompilationPage.h"
-#include "DriveLists.h"
-#include "MainFormSubsystems.h"
-#include "TMainForm.h"
+#include "compilation/CompilationPage.h"
+#include "jobs/DriveLists.h"
+#include "mainwindow/MainFormSubsystems.h"
+#include "mainwindow/TMainForm.h"
 
 PageEntry::PageEntry(TMainForm &form)
     : m_form(form)

@@ -1,6 +1,6 @@
-#include "PictureStrip.h"
+#include "mainwindow/PictureStrip.h"
 
-#include "TsuiImageButton.h"
+#include "widgets/TsuiImageButton.h"
 
 #include <QCoreApplication>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "TActionList.h"
+#include "mainwindow/TActionList.h"
 
 #include <QAction>
 #include <QVariant>

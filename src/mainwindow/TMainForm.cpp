@@ -1,20 +1,21 @@
-#include "TMainForm.h"
+#include "mainwindow/TMainForm.h"
 
-#include "FileDialogs.h"
-#include "FileTypeRegistration.h"
-#include "GlobalSettings.h"
-#include "KestraneError.h"
-#include "MainFormBuild.h"
-#include "MainFormSubsystems.h"
-#include "MessageBox.h"
-#include "PageEntry.h"
-#include "PictureStrip.h"
-#include "Shell.h"
-#include "TAboutForm.h"
-#include "TDVDWriterPro2.h"
-#include "TFormSplash.h"
-#include "TNotebook.h"
-#include "TsuiSkinForm.h"
+#include "app/FileDialogs.h"
+#include "app/FileTypeRegistration.h"
+#include "app/GlobalSettings.h"
+#include "app/MessageBox.h"
+#include "app/Shell.h"
+#include "dialogs/TAboutForm.h"
+#include "dialogs/TFormSplash.h"
+#include "engine/TDVDWriterPro2.h"
+#include "mainwindow/EngineInstances.h"
+#include "mainwindow/MainFormBuild.h"
+#include "mainwindow/MainFormSubsystems.h"
+#include "mainwindow/PageEntry.h"
+#include "mainwindow/PictureStrip.h"
+#include "mainwindow/TNotebook.h"
+#include "settings/KestraneError.h"
+#include "widgets/TsuiSkinForm.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -39,9 +40,11 @@ TMainForm::TMainForm(QWidget *parent)
     face.setPointSize(8);
     setFont(face);
 
-    DVDWriterPro = new TDVDWriterPro2(TDVDWriterPro2::Instance::DVDWriterPro, this);
-    DVDWriterPro21 = new TDVDWriterPro2(TDVDWriterPro2::Instance::DVDWriterPro21, this);
-    DVDWriterPro1 = new TDVDWriterPro2(TDVDWriterPro2::Instance::DVDWriterPro1, this);
+    // Which instance does which work: EngineInstances.h.
+    const EngineInstances engines = EngineInstances::create(this);
+    DVDWriterPro = engines.DVDWriterPro;
+    DVDWriterPro21 = engines.DVDWriterPro21;
+    DVDWriterPro1 = engines.DVDWriterPro1;
 
     TimerSplash = new QTimer(this);
     TimerSplash->setObjectName(QStringLiteral("TimerSplash"));

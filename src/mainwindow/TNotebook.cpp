@@ -1,4 +1,4 @@
-#include "TNotebook.h"
+#include "mainwindow/TNotebook.h"
 
 #include <QMouseEvent>
 

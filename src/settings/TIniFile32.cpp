@@ -1,6 +1,6 @@
-#include "TIniFile32.h"
+#include "settings/TIniFile32.h"
 
-#include "KestraneError.h"
+#include "settings/KestraneError.h"
 
 #include <QFile>
 

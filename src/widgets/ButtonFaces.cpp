@@ -1,7 +1,7 @@
-#include "ButtonFaces.h"
+#include "widgets/ButtonFaces.h"
 
-#include "ArtworkFiles.h"
-#include "TsuiImageButton.h"
+#include "widgets/ArtworkFiles.h"
+#include "widgets/TsuiImageButton.h"
 
 void LoadButtonFace(TsuiImageButton *button, const QString &exeFolder, const char *face)
 {

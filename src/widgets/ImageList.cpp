@@ -1,6 +1,6 @@
-#include "ImageList.h"
+#include "widgets/ImageList.h"
 
-#include "ArtworkFiles.h"
+#include "widgets/ArtworkFiles.h"
 
 #include <QPixmap>
 

@@ -1,4 +1,4 @@
-#include "TsuiImageButton.h"
+#include "widgets/TsuiImageButton.h"
 
 #include <QAction>
 #include <QDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TsuiPicture.h"
+#include "widgets/TsuiPicture.h"
 
 #include <QPointer>
 #include <QTimer>

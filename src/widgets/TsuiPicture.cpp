@@ -1,4 +1,4 @@
-#include "TsuiPicture.h"
+#include "widgets/TsuiPicture.h"
 
 #include <QImageReader>
 

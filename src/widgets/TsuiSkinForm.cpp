@@ -1,4 +1,4 @@
-#include "TsuiSkinForm.h"
+#include "widgets/TsuiSkinForm.h"
 
 #include <QMouseEvent>
 #include <QPainter>

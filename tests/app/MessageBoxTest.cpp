@@ -1,6 +1,6 @@
-#include "MessageBox.h"
-#include "GlobalSettings.h"
-#include "KestraneError.h"
+#include "app/MessageBox.h"
+#include "app/GlobalSettings.h"
+#include "settings/KestraneError.h"
 
 #include <QApplication>
 #include <QMessageBox>

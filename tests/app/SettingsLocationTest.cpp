@@ -1,7 +1,7 @@
-#include "SettingsLocation.h"
-#include "GlobalSettings.h"
-#include "KestraneError.h"
+#include "app/SettingsLocation.h"
 #include "TestSupport.h"
+#include "app/GlobalSettings.h"
+#include "settings/KestraneError.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,10 +1,10 @@
 #include "CompilationFixture.h"
 
-#include "FileDialogs.h"
-#include "GlobalSettings.h"
-#include "MessageBox.h"
-#include "TFrmSetVolume.h"
 #include "TestSupport.h"
+#include "app/FileDialogs.h"
+#include "app/GlobalSettings.h"
+#include "app/MessageBox.h"
+#include "compilation/TFrmSetVolume.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CompilationPage.h"
-#include "TDVDWriterPro2.h"
-#include "TFrmFilesSelect.h"
+#include "compilation/CompilationPage.h"
+#include "compilation/TFrmFilesSelect.h"
+#include "engine/TDVDWriterPro2.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

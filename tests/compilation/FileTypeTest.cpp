@@ -1,8 +1,8 @@
 // The ".mst" type recorded the freedesktop way, in a data folder of the test's own.
-#include "FileTypeRegistration.h"
-#include "GlobalSettings.h"
-#include "KestraneError.h"
 #include "TestSupport.h"
+#include "app/FileTypeRegistration.h"
+#include "app/GlobalSettings.h"
+#include "settings/KestraneError.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // The image tree and the file list: how they mirror the engine's image, clicks, keys and pictures.
 #include "CompilationFixture.h"
 
-#include "GlobalSettings.h"
-#include "ImageList.h"
-#include "MessageBox.h"
+#include "app/GlobalSettings.h"
+#include "app/MessageBox.h"
+#include "widgets/ImageList.h"
 
 #include <QHeaderView>
 #include <QSignalSpy>

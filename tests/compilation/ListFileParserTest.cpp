@@ -1,6 +1,6 @@
 // The list-file reader on its own, with a sink that records what it is told.
-#include "KestraneError.h"
-#include "ListFile.h"
+#include "compilation/ListFile.h"
+#include "settings/KestraneError.h"
 
 #include <QBuffer>
 
@@ -30,7 +30,7 @@ struct ParseRow
     ListFile::LoadResult result;
     QStringList calls;
     int failOnCall = -1;
-    QString problem; // why a failed load failed
+    QString problem = {}; // why a failed load failed
 };
 
 using R = ListFile::LoadResult;

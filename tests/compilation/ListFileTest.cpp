@@ -1,9 +1,9 @@
 // Saving and loading list files on the page, with the real engine.
 #include "CompilationFixture.h"
 
-#include "FileDialogs.h"
-#include "MessageBox.h"
 #include "TestSupport.h"
+#include "app/FileDialogs.h"
+#include "app/MessageBox.h"
 
 #include <QDir>
 #include <QFile>

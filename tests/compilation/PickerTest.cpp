@@ -1,8 +1,8 @@
 // The picker: what it lists, the engine calls its buttons make, and the state it keeps.
 #include "CompilationFixture.h"
 
-#include "MessageBox.h"
 #include "TestSupport.h"
+#include "app/MessageBox.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

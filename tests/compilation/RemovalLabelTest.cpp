@@ -1,7 +1,7 @@
 // Removal from either view, clearing, and the volume label.
 #include "CompilationFixture.h"
 
-#include "MessageBox.h"
+#include "app/MessageBox.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

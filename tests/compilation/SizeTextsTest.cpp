@@ -1,5 +1,5 @@
 // The two size notations: exact decimal rounding, the locale's separators.
-#include "SizeTexts.h"
+#include "compilation/SizeTexts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "GlobalSettings.h"
-#include "MessageBox.h"
-#include "Shell.h"
-#include "TAboutForm.h"
-#include "TThankForm.h"
 #include "TestSupport.h"
+#include "app/GlobalSettings.h"
+#include "app/MessageBox.h"
+#include "app/Shell.h"
+#include "dialogs/TAboutForm.h"
+#include "dialogs/TThankForm.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,9 +1,9 @@
 // libFuzzer target for reading a disc into an image: a small valid image whose first 100 blocks
 // (descriptors, path tables, folders) the input overwrites byte by byte. Any disc must be refused or
 // copied; a copy reported as good must not have lost data on the way (libisofs says so when it does).
-#include "KestraneError.h"
-#include "Libraries.h"
-#include "TDVDWriterPro2.h"
+#include "engine/Libraries.h"
+#include "engine/TDVDWriterPro2.h"
+#include "settings/KestraneError.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

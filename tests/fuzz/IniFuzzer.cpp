@@ -1,6 +1,6 @@
 // libFuzzer target for the INI store: arbitrary bytes must never crash it, and what a write puts
 // in must read back the same.
-#include "TIniFile32.h"
+#include "settings/TIniFile32.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "EraseTable.h"
+#include "jobs/EraseTable.h"
 
 #include <QList>
 

@@ -1,15 +1,15 @@
-#include "BurnController.h"
 #include "DamagedDiscs.h"
-#include "DriveLists.h"
-#include "FileDialogs.h"
-#include "GlobalSettings.h"
-#include "ImageJobController.h"
 #include "ImageTestSupport.h"
-#include "MessageBox.h"
-#include "TDVDWriterPro2.h"
-#include "TFrmConvertProcess.h"
 #include "TestSupport.h"
-#include "TsuiImageButton.h"
+#include "app/FileDialogs.h"
+#include "app/GlobalSettings.h"
+#include "app/MessageBox.h"
+#include "engine/TDVDWriterPro2.h"
+#include "jobs/BurnController.h"
+#include "jobs/DriveLists.h"
+#include "jobs/ImageJobController.h"
+#include "jobs/TFrmConvertProcess.h"
+#include "widgets/TsuiImageButton.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -373,6 +373,6 @@ TEST_P(DamagedDiscJob, ErrorBoxWithTheReasonAndNoImage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Damages, DamagedDiscJob, ::testing::ValuesIn(DamagedDiscs::Rows),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 } // namespace

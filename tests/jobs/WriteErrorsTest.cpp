@@ -1,4 +1,4 @@
-#include "WriteErrors.h"
+#include "jobs/WriteErrors.h"
 
 #include <gtest/gtest.h>
 

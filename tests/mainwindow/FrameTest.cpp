@@ -1,11 +1,11 @@
 #include "MainFormFixture.h"
 
-#include "GlobalSettings.h"
-#include "MessageBox.h"
-#include "PictureStrip.h"
-#include "TNotebook.h"
-#include "TsuiImageButton.h"
-#include "TsuiSkinForm.h"
+#include "app/GlobalSettings.h"
+#include "app/MessageBox.h"
+#include "mainwindow/PictureStrip.h"
+#include "mainwindow/TNotebook.h"
+#include "widgets/TsuiImageButton.h"
+#include "widgets/TsuiSkinForm.h"
 
 #include <QAction>
 #include <QComboBox>

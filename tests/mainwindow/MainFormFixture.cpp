@@ -1,13 +1,13 @@
 #include "MainFormFixture.h"
 
-#include "FileDialogs.h"
-#include "GlobalSettings.h"
-#include "MessageBox.h"
-#include "Shell.h"
-#include "TAboutForm.h"
-#include "TFrmConvertProcess.h"
-#include "TFrmFilesSelect.h"
 #include "TestSupport.h"
+#include "app/FileDialogs.h"
+#include "app/GlobalSettings.h"
+#include "app/MessageBox.h"
+#include "app/Shell.h"
+#include "compilation/TFrmFilesSelect.h"
+#include "dialogs/TAboutForm.h"
+#include "jobs/TFrmConvertProcess.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TMainForm.h"
+#include "mainwindow/TMainForm.h"
 
 #include <QTemporaryDir>
 

@@ -1,12 +1,12 @@
 #include "MainFormFixture.h"
 
-#include "FileDialogs.h"
-#include "GlobalSettings.h"
-#include "Shell.h"
-#include "TAboutForm.h"
-#include "TActionList.h"
-#include "TNotebook.h"
-#include "TsuiImageButton.h"
+#include "app/FileDialogs.h"
+#include "app/GlobalSettings.h"
+#include "app/Shell.h"
+#include "dialogs/TAboutForm.h"
+#include "mainwindow/TActionList.h"
+#include "mainwindow/TNotebook.h"
+#include "widgets/TsuiImageButton.h"
 
 #include <QAbstractItemView>
 #include <QAction>

@@ -1,9 +1,9 @@
 #include "MainFormFixture.h"
 
-#include "PictureStrip.h"
-#include "TNotebook.h"
-#include "TsuiImageButton.h"
-#include "TsuiSkinForm.h"
+#include "mainwindow/PictureStrip.h"
+#include "mainwindow/TNotebook.h"
+#include "widgets/TsuiImageButton.h"
+#include "widgets/TsuiSkinForm.h"
 
 #include <QAction>
 #include <QEnterEvent>

@@ -2,18 +2,18 @@
 // drive lists, the jobs and the erase window, on the real engine and a virtual drive.
 #include "MainFormFixture.h"
 
-#include "CompilationPage.h"
-#include "EraseLauncher.h"
-#include "FileDialogs.h"
 #include "ImageTestSupport.h"
-#include "MainFormSubsystems.h"
-#include "MessageBox.h"
-#include "TDVDWriterPro2.h"
-#include "TFrmSetVolume.h"
-#include "TNotebook.h"
 #include "TestSupport.h"
-#include "TfrmErase.h"
-#include "TsuiImageButton.h"
+#include "app/FileDialogs.h"
+#include "app/MessageBox.h"
+#include "compilation/CompilationPage.h"
+#include "compilation/TFrmSetVolume.h"
+#include "engine/TDVDWriterPro2.h"
+#include "jobs/EraseLauncher.h"
+#include "jobs/TfrmErase.h"
+#include "mainwindow/MainFormSubsystems.h"
+#include "mainwindow/TNotebook.h"
+#include "widgets/TsuiImageButton.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "MainFormFixture.h"
 
-#include "PictureStrip.h"
 #include "TestSupport.h"
-#include "TsuiImageButton.h"
+#include "mainwindow/PictureStrip.h"
+#include "widgets/TsuiImageButton.h"
 
 #include <QCursor>
 #include <QGuiApplication>

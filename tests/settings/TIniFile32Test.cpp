@@ -1,6 +1,6 @@
-#include "TIniFile32.h"
-#include "KestraneError.h"
+#include "settings/TIniFile32.h"
 #include "TestSupport.h"
+#include "settings/KestraneError.h"
 
 #include <QDir>
 #include <QFile>
@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
                                        QStringLiteral(" a=b "));
                    },
                    "\r\n[data]\r\nskinfile= a=b \r\n"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 struct ReadCase
 {
@@ -160,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase {"bom_belongs_to_first_line", "\xef\xbb\xbf[o]\r\nK=2\r\n", "o", "K", "dflt", -7, false},
         ReadCase {"utf8_passes_through", "[o]\r\nK=Gr\xc3\xbc\xc3\x9f\r\n", "o", "K", QStringLiteral("Grüß"),
                   -7, false}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 TEST(IniFile, MissingFileReadsDefaultsAndCreatesOnFirstWrite)
 {

@@ -1,4 +1,4 @@
-#include "TsuiSkinForm.h"
+#include "widgets/TsuiSkinForm.h"
 
 #include <QSignalSpy>
 
@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // Only the exact transparent colour is cut out.
                       RegionRow {"near_colour", {"n.n..", "....."}, {"#.#..", "....."}},
                       RegionRow {"all_transparent", {"....", "...."}, {"....", "...."}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 TEST(SkinForm, ShapesAndSizesItsFormFromThePicture)
 {

@@ -1,7 +1,7 @@
 #include "Artwork.h"
-#include "ArtworkFiles.h"
 #include "Glyphs.h"
 #include "Palette.h"
+#include "widgets/ArtworkFiles.h"
 
 #include <QFontMetricsF>
 #include <QLinearGradient>

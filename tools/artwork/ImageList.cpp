@@ -1,6 +1,6 @@
 #include "Artwork.h"
-#include "ArtworkFiles.h"
 #include "Palette.h"
+#include "widgets/ArtworkFiles.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,7 +1,7 @@
-#include "BurnVerifier.h"
+#include "engine/drives/BurnVerifier.h"
 
-#include "Libraries.h"
-#include "image/DiscDataSource.h"
+#include "engine/Libraries.h"
+#include "engine/image/DiscDataSource.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

@@ -1,10 +1,10 @@
-#include "DriveRegistry.h"
+#include "engine/drives/DriveRegistry.h"
 
-#include "IsoMessages.h"
-#include "LibburnDriveLayer.h"
-#include "Libraries.h"
-#include "LibraryMessages.h"
-#include "VirtualDrives.h"
+#include "engine/Libraries.h"
+#include "engine/drives/IsoMessages.h"
+#include "engine/drives/LibburnDriveLayer.h"
+#include "engine/drives/LibraryMessages.h"
+#include "engine/drives/VirtualDrives.h"
 
 #include <algorithm>
 

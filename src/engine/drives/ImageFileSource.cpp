@@ -2,7 +2,7 @@
 // libburn.h puts its API in namespace burn.
 #include <libburn/libburn.h>
 
-#include "ImageFileSource.h"
+#include "engine/drives/ImageFileSource.h"
 
 #include <QFile>
 

@@ -3,9 +3,9 @@
 #include <libburn/libburn.h>
 #include <libisofs/libisofs.h>
 
-#include "IsoMessages.h"
+#include "engine/drives/IsoMessages.h"
 
-#include "Libraries.h"
+#include "engine/Libraries.h"
 
 #include <mutex>
 

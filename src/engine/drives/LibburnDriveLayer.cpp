@@ -2,10 +2,10 @@
 // libburn.h first: it puts its API in namespace burn.
 #include <libburn/libburn.h>
 
-#include "LibburnDriveLayer.h"
+#include "engine/drives/LibburnDriveLayer.h"
 
-#include "ImageFileSource.h"
-#include "Libraries.h"
+#include "engine/Libraries.h"
+#include "engine/drives/ImageFileSource.h"
 
 #include <QFile>
 #include <QThread>

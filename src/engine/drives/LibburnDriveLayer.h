@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DriveLayer.h"
+#include "engine/drives/DriveLayer.h"
 
 namespace Drives {
 

@@ -1,6 +1,6 @@
-#include "LibraryMessages.h"
+#include "engine/drives/LibraryMessages.h"
 
-#include "SenseTable.h"
+#include "engine/drives/SenseTable.h"
 
 #include <QByteArray>
 

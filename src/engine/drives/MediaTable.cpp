@@ -1,4 +1,4 @@
-#include "MediaTable.h"
+#include "engine/drives/MediaTable.h"
 
 #include <algorithm>
 

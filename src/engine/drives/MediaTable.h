@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DriveLayer.h"
-#include "EngineCodes.h"
+#include "engine/EngineCodes.h"
+#include "engine/drives/DriveLayer.h"
 
 #include <vector>
 

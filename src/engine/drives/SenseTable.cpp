@@ -1,4 +1,4 @@
-#include "SenseTable.h"
+#include "engine/drives/SenseTable.h"
 
 #include <QRegularExpression>
 

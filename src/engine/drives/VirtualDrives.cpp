@@ -1,4 +1,4 @@
-#include "VirtualDrives.h"
+#include "engine/drives/VirtualDrives.h"
 
 #include <QFileInfo>
 

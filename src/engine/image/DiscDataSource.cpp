@@ -1,6 +1,6 @@
-#include "DiscDataSource.h"
+#include "engine/image/DiscDataSource.h"
 
-#include "ImportGuard.h"
+#include "engine/image/ImportGuard.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

@@ -1,12 +1,12 @@
-#include "DiscImporter.h"
+#include "engine/image/DiscImporter.h"
 
-#include "DiscDataSource.h"
-#include "ImagePaths.h"
-#include "ImportGuard.h"
-#include "ImportedFileStream.h"
-#include "KestraneError.h"
-#include "Libraries.h"
-#include "SourceFileStream.h"
+#include "engine/Libraries.h"
+#include "engine/image/DiscDataSource.h"
+#include "engine/image/ImagePaths.h"
+#include "engine/image/ImportGuard.h"
+#include "engine/image/ImportedFileStream.h"
+#include "engine/image/SourceFileStream.h"
+#include "settings/KestraneError.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

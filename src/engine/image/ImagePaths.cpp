@@ -1,4 +1,4 @@
-#include "ImagePaths.h"
+#include "engine/image/ImagePaths.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
-#include "ImageTree.h"
+#include "engine/image/ImageTree.h"
 
-#include "ImagePaths.h"
-#include "KestraneError.h"
-#include "SourceFileStream.h"
+#include "engine/image/ImagePaths.h"
+#include "engine/image/SourceFileStream.h"
+#include "settings/KestraneError.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

@@ -1,9 +1,9 @@
-#include "ImageWriter.h"
+#include "engine/image/ImageWriter.h"
 
-#include "ImageTree.h"
-#include "KestraneError.h"
-#include "Libraries.h"
-#include "SourceFileStream.h"
+#include "engine/Libraries.h"
+#include "engine/image/ImageTree.h"
+#include "engine/image/SourceFileStream.h"
+#include "settings/KestraneError.h"
 
 #include <cstdint>
 // libburn.h first: it puts its API in namespace burn, while libisofs.h declares a global burn_source.

@@ -1,7 +1,7 @@
-#include "ImportGuard.h"
+#include "engine/image/ImportGuard.h"
 
-#include "drives/IsoMessages.h"
-#include "drives/LibraryMessages.h"
+#include "engine/drives/IsoMessages.h"
+#include "engine/drives/LibraryMessages.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

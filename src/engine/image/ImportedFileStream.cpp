@@ -1,8 +1,8 @@
-#include "ImportedFileStream.h"
+#include "engine/image/ImportedFileStream.h"
 
-#include "ImageTree.h"
-#include "IsoStreamHeader.h"
-#include "SourceFileStream.h"
+#include "engine/image/ImageTree.h"
+#include "engine/image/IsoStreamHeader.h"
+#include "engine/image/SourceFileStream.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

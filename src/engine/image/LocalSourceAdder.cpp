@@ -1,8 +1,8 @@
-#include "LocalSourceAdder.h"
+#include "engine/image/LocalSourceAdder.h"
 
-#include "ImagePaths.h"
-#include "KestraneError.h"
-#include "SourceFileStream.h"
+#include "engine/image/ImagePaths.h"
+#include "engine/image/SourceFileStream.h"
+#include "settings/KestraneError.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

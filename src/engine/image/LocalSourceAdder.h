@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ImageTree.h"
+#include "engine/image/ImageTree.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "SourceFileStream.h"
+#include "engine/image/SourceFileStream.h"
 
-#include "IsoStreamHeader.h"
+#include "engine/image/IsoStreamHeader.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

@@ -1,5 +1,5 @@
 // Reading a burn back: the image's files against the same place of the track on the medium.
-#include "drives/BurnVerifier.h"
+#include "engine/drives/BurnVerifier.h"
 #include "TestSupport.h"
 
 #include <QDir>

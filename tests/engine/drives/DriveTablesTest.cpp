@@ -1,7 +1,7 @@
-#include "drives/LibraryMessages.h"
-#include "drives/MediaTable.h"
-#include "drives/SenseTable.h"
-#include "drives/VirtualDrives.h"
+#include "engine/drives/LibraryMessages.h"
+#include "engine/drives/MediaTable.h"
+#include "engine/drives/SenseTable.h"
+#include "engine/drives/VirtualDrives.h"
 
 #include <QDir>
 
@@ -54,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {{"/ok", 1}},
                     6},
         VirtualRow {"NoPath", "=5M", {}, 1}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 struct MediumRow
 {
@@ -100,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MediumRow {"BdRe", 0x43, DiscStatus::Full, 9},
                       MediumRow {"PlainFile", 0xffff, DiscStatus::Blank, 9},
                       MediumRow {"UnknownProfile", 0x50, DiscStatus::Blank, 254}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 TEST(CapabilityTable, FollowsTheDriveProfiles)
 {
@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
         SenseRow {"UnknownHardwareFault", "[4 99 01] Failure", 4, 0x99, 1, 1034},
         SenseRow {"NothingFitsIsUnknown", "[5 55 01] Failure. See mmc3r10g.pdf: Sense Key 5 ASC 55 ASCQ 01",
                   5, 0x55, 1, 1051}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 TEST(SenseTable, TextWithoutSenseHasNone)
 {

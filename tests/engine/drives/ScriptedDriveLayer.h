@@ -1,6 +1,6 @@
 #pragma once
 
-#include "drives/DriveLayer.h"
+#include "engine/drives/DriveLayer.h"
 
 #include <memory>
 #include <optional>

@@ -5,8 +5,8 @@
 
 #include "EngineEvents.h"
 #include "ScriptedDriveLayer.h"
-#include "TDVDWriterPro2.h"
 #include "TestSupport.h"
+#include "engine/TDVDWriterPro2.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>

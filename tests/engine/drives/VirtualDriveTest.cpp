@@ -1,9 +1,9 @@
 // Virtual drives through the real libburn layer: "stdio:" pseudo-drives on files in a temporary folder.
 #include "EngineEvents.h"
-#include "Libraries.h"
-#include "TDVDWriterPro2.h"
 #include "TestSupport.h"
-#include "drives/DriveLayer.h"
+#include "engine/Libraries.h"
+#include "engine/TDVDWriterPro2.h"
+#include "engine/drives/DriveLayer.h"
 
 #include <QDir>
 #include <QFile>
@@ -133,8 +133,9 @@ TEST_F(VirtualDriveTest, BurnLeavesExactlyTheImageAndReportsProgressOnTheOwnerTh
     ASSERT_FALSE(m_events->progress.empty());
     for (size_t i = 0; i < m_events->progress.size(); ++i) {
         EXPECT_EQ(m_events->progress[i].total, blocks);
-        if (i > 0)
+        if (i > 0) {
             EXPECT_GE(m_events->progress[i].written, m_events->progress[i - 1].written);
+        }
     }
     EXPECT_EQ(m_events->progress.back().written, blocks);
     EXPECT_EQ(TestSupport::readAll(path("drive.img")), TestSupport::readAll(iso));
@@ -170,8 +171,9 @@ TEST_F(VirtualDriveTest, CancelStopsTheBurnAndTheDriveBurnsAgain)
     ASSERT_TRUE(m_engine->BurnImageFile(large));
     EXPECT_FALSE(m_engine->BurnImageFile(iso)) << "a second burn on a busy drive is refused";
     TDVDWriterPro2 eraser(TDVDWriterPro2::Instance::DVDWriterPro1);
-    if (m_engine->DriveCount() == 1)
+    if (m_engine->DriveCount() == 1) {
         EXPECT_FALSE(eraser.EraseDisc(true)) << "another instance cannot erase the drive being written";
+    }
     ASSERT_TRUE(
         TestSupport::waitFor([&] { return !m_events->progress.empty() || m_events->endings() > 0; }, 30000));
     m_engine->CancelWrite();
@@ -324,6 +326,6 @@ INSTANTIATE_TEST_SUITE_P(
                       setrlimit(RLIMIT_FSIZE, &limit);
                   },
                   "File too large"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 } // namespace

@@ -1,7 +1,7 @@
 // What the engine reports while items are added and listed, and how it removes them.
 #include "ImageTestSupport.h"
-#include "KestraneError.h"
-#include "TDVDWriterPro2.h"
+#include "engine/TDVDWriterPro2.h"
+#include "settings/KestraneError.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -203,7 +203,7 @@ TEST_P(ImageNameClash, SecondSourceIsRefusedNamingBothPaths)
 }
 
 INSTANTIATE_TEST_SUITE_P(Clashes, ImageNameClash, ::testing::ValuesIn(Clashes),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(ImageEvents, EnumItemsListsEveryChildInImageOrder)
 {
@@ -299,8 +299,9 @@ TEST_P(ImageBadSources, RaiseAnErrorNamingThePathAndTheReason)
         QString named = source;
         if (named.endsWith(QStringLiteral("/*.*")))
             named.chop(4);
-        if (!named.isEmpty())
+        if (!named.isEmpty()) {
             EXPECT_TRUE(e.message().contains(named)) << e.message().toStdString();
+        }
         EXPECT_TRUE(e.message().contains(QString::fromUtf8(row.messagePart))) << e.message().toStdString();
     }
 }
@@ -315,6 +316,6 @@ const BadSource BadSources[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Sources, ImageBadSources, ::testing::ValuesIn(BadSources),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 } // namespace

@@ -1,8 +1,8 @@
 // Faults while adding and writing: what is left on disk and what the engine answers.
 #include "ImageTestSupport.h"
-#include "KestraneError.h"
-#include "TDVDWriterPro2.h"
-#include "image/ImageWriter.h"
+#include "engine/TDVDWriterPro2.h"
+#include "engine/image/ImageWriter.h"
+#include "settings/KestraneError.h"
 
 #include <QDir>
 #include <QFile>
@@ -135,7 +135,7 @@ TEST_P(ImageSourceFaults, WriteFailsLeavesNothingAndTheEngineWritesAgainLater)
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, ImageSourceFaults, ::testing::ValuesIn(SourceFaults),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(ImageFaults, UnreadableEntriesAreSkippedAndNamedOnce)
 {
@@ -308,5 +308,6 @@ TEST_P(ImageTemporaries, LongNamesAndSymbolicLinksAreWrittenAtTheirPlace)
     EXPECT_EQ(entriesOf(m_target).size(), 5) << entriesOf(m_target).join(QLatin1Char(' ')).toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, ImageTemporaries, ::testing::Bool(),
-                         [](const auto &info) { return std::string(info.param ? "unnamed" : "named"); });
+INSTANTIATE_TEST_SUITE_P(Kinds, ImageTemporaries, ::testing::Bool(), [](const auto &testInfo) {
+    return std::string(testInfo.param ? "unnamed" : "named");
+});

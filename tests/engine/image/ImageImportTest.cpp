@@ -1,9 +1,9 @@
 // Disc to image: the file system of a "disc" (an ISO file bound to a drive letter) becomes the image.
 #include "DamagedDiscs.h"
 #include "ImageTestSupport.h"
-#include "KestraneError.h"
-#include "Libraries.h"
-#include "TDVDWriterPro2.h"
+#include "engine/Libraries.h"
+#include "engine/TDVDWriterPro2.h"
+#include "settings/KestraneError.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -111,7 +111,7 @@ TEST_P(ImageImport, DiscTreeSurvivesImportAndRewrite)
 }
 
 INSTANTIATE_TEST_SUITE_P(Makers, ImageImport, ::testing::ValuesIn(Masterings),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 TEST(ImageImportFaults, UnknownDriveOrNoFileSystemRaisesAnError)
 {
@@ -206,7 +206,7 @@ TEST_P(DamagedDisc, EndsInAnErrorAndWritesNoImage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Damages, DamagedDisc, ::testing::ValuesIn(DamagedDiscs::Rows),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 TEST(ImageImportCancel, CancelStopsTheReadingOfALargeDisc)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TDVDWriterPro2.h"
+#include "engine/TDVDWriterPro2.h"
 
 #include <QDateTime>
 #include <QList>

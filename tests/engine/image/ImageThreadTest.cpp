@@ -1,9 +1,9 @@
 // The engine on worker threads: signals reach the user-interface thread queued and in order, a
 // cancel from another thread stops a write, and engines on several threads share libisofs safely.
 #include "ImageTestSupport.h"
-#include "Libraries.h"
-#include "TDVDWriterPro2.h"
 #include "TestSupport.h"
+#include "engine/Libraries.h"
+#include "engine/TDVDWriterPro2.h"
 
 #include <QDir>
 #include <QElapsedTimer>

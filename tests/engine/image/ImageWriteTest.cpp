@@ -1,6 +1,6 @@
 // Images written by the engine, read back by outside readers and compared with their sources.
 #include "ImageTestSupport.h"
-#include "TDVDWriterPro2.h"
+#include "engine/TDVDWriterPro2.h"
 
 #include <QDir>
 #include <QFile>
@@ -133,7 +133,7 @@ TEST_P(ImageRoundTrip, TwoReadersExtractTheSourceTree)
 }
 
 INSTANTIATE_TEST_SUITE_P(Trees, ImageRoundTrip, ::testing::ValuesIn(TreeRows),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 struct OptionRow
 {
@@ -190,7 +190,7 @@ TEST_P(ImageSizeExact, SizeBlocksTimesBlockSizeIsTheWrittenSize)
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, ImageSizeExact, ::testing::ValuesIn(OptionRows),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 TEST(ImageSize, FollowsEveryChangeOfImageAndOptions)
 {

@@ -1,5 +1,5 @@
-#include "KestraneApplication.h"
-#include "Startup.h"
+#include "app/KestraneApplication.h"
+#include "main/Startup.h"
 
 int main(int argc, char **argv)
 {

@@ -1,16 +1,16 @@
-#include "Startup.h"
+#include "main/Startup.h"
 
-#include "GlobalSettings.h"
-#include "KestraneError.h"
-#include "MessageBox.h"
-#include "Registry.h"
-#include "TAboutForm.h"
-#include "TFormSplash.h"
-#include "TFrmConvertProcess.h"
-#include "TFrmFilesSelect.h"
-#include "TMainForm.h"
-#include "TThankForm.h"
-#include "TfrmErase.h"
+#include "app/GlobalSettings.h"
+#include "app/MessageBox.h"
+#include "app/Registry.h"
+#include "compilation/TFrmFilesSelect.h"
+#include "dialogs/TAboutForm.h"
+#include "dialogs/TFormSplash.h"
+#include "dialogs/TThankForm.h"
+#include "jobs/TFrmConvertProcess.h"
+#include "jobs/TfrmErase.h"
+#include "mainwindow/TMainForm.h"
+#include "settings/KestraneError.h"
 
 #include <QApplication>
 #include <QMetaObject>

@@ -1,0 +1,30 @@
+#pragma once
+
+class QObject;
+class TDVDWriterPro2;
+
+// The main window's three engine instances, and which work each one does. They share the
+// machine's drives (one drive registry, one lock on libisofs); each keeps its own image, its own
+// properties and its own selected drive.
+//
+//   instance        work                                    drive it acts on
+//   --------------  --------------------------------------  -----------------------------------------
+//   DVDWriterPro    the drive lists; disc to image; burning  the recorder of the burn page's list,
+//                                                            selected on page entry and on each pick;
+//                                                            a disc is read by its letter, unselected
+//   DVDWriterPro21  the FILETOISO compilation; files to      none: it only builds and writes an image
+//                   image
+//   DVDWriterPro1   erasing                                  the recorder the burn page's list shows,
+//                                                            selected anew at every Erase
+//
+// Image jobs run the instance's WriteImageFile on a worker thread; everything else is called on
+// the user-interface thread.
+struct EngineInstances
+{
+    TDVDWriterPro2 *DVDWriterPro = nullptr;
+    TDVDWriterPro2 *DVDWriterPro21 = nullptr;
+    TDVDWriterPro2 *DVDWriterPro1 = nullptr;
+
+    // The three with their start values, owned by `owner`.
+    static EngineInstances create(QObject *owner);
+};
