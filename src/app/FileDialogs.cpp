@@ -1,5 +1,7 @@
 #include "app/FileDialogs.h"
 
+#include "app/TestSeam.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QQueue>
@@ -7,26 +9,17 @@
 
 namespace {
 
-struct SeamState
+TestSeam<FileDialogSeam::Asked, QString> &seam()
 {
-    bool enabled = false;
-    QQueue<QString> names;
-    QList<FileDialogSeam::Asked> asked;
-};
-
-SeamState &seam()
-{
-    static SeamState state;
+    static TestSeam<FileDialogSeam::Asked, QString> state;
     return state;
 }
 
 void ask(bool save, const QString &filter, const QString &defaultExt, QString &fileName)
 {
     QString chosen;
-    if (seam().enabled) {
-        SeamState &s = seam();
-        s.asked.append({save, filter, defaultExt});
-        chosen = s.names.isEmpty() ? QString() : s.names.dequeue();
+    if (seam().enabled()) {
+        chosen = seam().record({save, filter, defaultExt}, QString());
     } else {
         QFileDialog dialog(QApplication::activeWindow());
         dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -77,22 +70,22 @@ void AskOpenFileName(const QString &filter, const QString &defaultExt, QString &
 namespace FileDialogSeam {
 void enable()
 {
-    seam().enabled = true;
+    seam().enable();
 }
 void disable()
 {
-    seam() = SeamState {};
+    seam().disable();
 }
 bool enabled()
 {
-    return seam().enabled;
+    return seam().enabled();
 }
 void setNextFileName(const QString &name)
 {
-    seam().names.enqueue(name);
+    seam().queueAnswer(name);
 }
 QList<Asked> takeAsked()
 {
-    return std::exchange(seam().asked, {});
+    return seam().takeRequests();
 }
 } // namespace FileDialogSeam

@@ -1,5 +1,7 @@
 #include "app/MessageBox.h"
 
+#include "app/TestSeam.h"
+
 #include "app/GlobalSettings.h"
 
 #include <QApplication>
@@ -9,16 +11,9 @@
 
 namespace {
 
-struct SeamState
+TestSeam<MessageBoxSeam::Shown, int> &seam()
 {
-    bool enabled = false;
-    QQueue<int> answers;
-    QList<MessageBoxSeam::Shown> shown;
-};
-
-SeamState &seam()
-{
-    static SeamState state;
+    static TestSeam<MessageBoxSeam::Shown, int> state;
     return state;
 }
 
@@ -43,9 +38,7 @@ QWidget *ownerWindow()
 int recordInSeam(const QString &text, const QString &caption, int kind, int fallback,
                  const QString &detail = QString())
 {
-    SeamState &s = seam();
-    s.shown.append({text, caption, kind, detail});
-    return s.answers.isEmpty() ? fallback : s.answers.dequeue();
+    return seam().record({text, caption, kind, detail}, fallback);
 }
 
 } // namespace
@@ -58,7 +51,7 @@ int ShowMessageBox(const QString &text, int kind)
 int ShowMessageBox(const QString &text, int kind, const QString &detail)
 {
     const QString caption = applicationTitle();
-    if (seam().enabled)
+    if (seam().enabled())
         return recordInSeam(text, caption, kind, kind == 2 ? IDNO : IDOK, detail);
 
     QMessageBox box(QMessageBox::Information, caption, text,
@@ -85,7 +78,7 @@ int ShowMessageBox(const QString &text, int kind, const QString &detail)
 void ShowPlainMessage(const QString &text)
 {
     const QString caption = applicationTitle();
-    if (seam().enabled) {
+    if (seam().enabled()) {
         recordInSeam(text, caption, 3, IDOK);
         return;
     }
@@ -105,7 +98,7 @@ void ShowErrorBox(const QString &message)
 {
     const QString text = ErrorBoxText(message);
     const QString caption = applicationTitle();
-    if (seam().enabled) {
+    if (seam().enabled()) {
         recordInSeam(text, caption, 0, IDOK);
         return;
     }
@@ -117,26 +110,26 @@ void ShowErrorBox(const QString &message)
 namespace MessageBoxSeam {
 void enable()
 {
-    seam().enabled = true;
+    seam().enable();
 }
 void disable()
 {
-    seam() = SeamState {};
+    seam().disable();
 }
 bool enabled()
 {
-    return seam().enabled;
+    return seam().enabled();
 }
 void setNextAnswer(int code)
 {
-    seam().answers.enqueue(code);
+    seam().queueAnswer(code);
 }
 QList<Shown> takeShown()
 {
-    return std::exchange(seam().shown, {});
+    return seam().takeRequests();
 }
 const QList<Shown> &shown()
 {
-    return seam().shown;
+    return seam().requests();
 }
 } // namespace MessageBoxSeam

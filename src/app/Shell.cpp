@@ -1,5 +1,7 @@
 #include "app/Shell.h"
 
+#include "app/TestSeam.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -7,15 +9,10 @@
 
 namespace {
 
-struct SeamState
+// Opening has no answer: the seam's answer type is a placeholder.
+TestSeam<QString, bool> &seam()
 {
-    bool enabled = false;
-    QStringList opened;
-};
-
-SeamState &seam()
-{
-    static SeamState state;
+    static TestSeam<QString, bool> state;
     return state;
 }
 
@@ -28,8 +25,8 @@ bool isAddress(const QString &target)
 
 void OpenDocument(const QString &target)
 {
-    if (seam().enabled) {
-        seam().opened.append(target);
+    if (seam().enabled()) {
+        seam().record(target, true);
         return;
     }
     if (isAddress(target)) {
@@ -45,14 +42,14 @@ void OpenDocument(const QString &target)
 namespace ShellSeam {
 void enable()
 {
-    seam().enabled = true;
+    seam().enable();
 }
 void disable()
 {
-    seam() = SeamState {};
+    seam().disable();
 }
 QStringList takeOpened()
 {
-    return std::exchange(seam().opened, {});
+    return seam().takeRequests();
 }
 } // namespace ShellSeam
