@@ -54,7 +54,7 @@ stamp "command 1: bash tools/run-kestrane.sh (under xvfb-run)"
 in_root '
     set -u
     cd /root/kestrane
-    xvfb-run -n 77 -s "-screen 0 1024x768x24" bash tools/run-kestrane.sh -nosplash > /root/start.log 2>&1 &
+    xvfb-run -n 77 -s "-screen 0 1024x768x24 -ac" bash tools/run-kestrane.sh -nosplash > /root/start.log 2>&1 &
     runner=$!
     # The build comes first; then the program must start and keep running.
     for _ in $(seq 1 3600); do
