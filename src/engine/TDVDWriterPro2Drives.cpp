@@ -1,5 +1,6 @@
 #include "engine/DriveSide.h"
 #include "engine/TDVDWriterPro2.h"
+#include "settings/SystemError.h"
 
 #include "engine/drives/BurnVerifier.h"
 #include "engine/drives/DriveRegistry.h"
@@ -27,11 +28,6 @@ constexpr int64_t BlockBytes = 2048;
 DriveRegistry &registry()
 {
     return DriveRegistry::instance();
-}
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 // Messages a job gathered and did not turn into its event.
@@ -65,7 +61,7 @@ QString emptyVirtualDrive(const Entry &entry)
     if (error == ENOENT && QFileInfo(QFileInfo(entry.virtualPath).absolutePath()).isDir())
         return {}; // no file yet: the disc is blank already
     return QStringLiteral("Cannot empty the virtual drive file %1: %2")
-        .arg(entry.virtualPath, systemError(error));
+        .arg(entry.virtualPath, SystemErrorText(error));
 }
 
 } // namespace
@@ -446,7 +442,7 @@ void TDVDWriterPro2::finishDriveJob()
         // The file holds exactly the image: whatever an older, longer image left behind goes.
         if (::truncate(QFile::encodeName(entry->virtualPath).constData(), job->imageBytes) != 0) {
             failure = QStringLiteral("Cannot cut the virtual drive file %1 to the image's length: %2")
-                          .arg(entry->virtualPath, systemError(errno));
+                          .arg(entry->virtualPath, SystemErrorText(errno));
             outcome.succeeded = false;
         }
     }

@@ -3,6 +3,7 @@
 #include "engine/TDVDWriterPro2.h"
 #include "engine/image/DiscImporter.h"
 #include "engine/image/ImagePaths.h"
+#include "engine/image/IsoChildren.h"
 #include "engine/image/LocalSourceAdder.h"
 #include "settings/KestraneError.h"
 
@@ -192,13 +193,12 @@ std::vector<ImageItem> TDVDWriterPro2::ListItems(const QString &destPath)
         if (iso_node_get_type(node) != LIBISO_DIR)
             throw KestraneError(QStringLiteral("%1 is not a folder.").arg(destPath));
         const QString parentDest = ImagePaths::joinDest(dest);
-        IsoDirIter *iter = nullptr;
-        if (iso_dir_get_children(reinterpret_cast<IsoDir *>(node), &iter) < 0)
+        std::vector<IsoNode *> children;
+        if (!isoChildren(reinterpret_cast<IsoDir *>(node), children))
             throw KestraneError(QStringLiteral("%1 could not be listed.").arg(destPath));
-        IsoNode *child = nullptr;
-        while (iso_dir_iter_next(iter, &child) == 1)
+        items.reserve(children.size());
+        for (IsoNode *child : children)
             items.push_back(ImageTree::describe(child, parentDest));
-        iso_dir_iter_free(iter);
     }
     return items;
 }

@@ -1,4 +1,5 @@
 #include "settings/TIniFile32.h"
+#include "settings/SystemError.h"
 
 #include "settings/KestraneError.h"
 
@@ -32,11 +33,6 @@ QByteArray trimmed(const QByteArray &text)
 bool equalsIgnoringAsciiCase(const QByteArray &a, const QByteArray &b)
 {
     return a.size() == b.size() && qstrnicmp(a.constData(), b.constData(), a.size()) == 0;
-}
-
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 bool isEntryFor(const QByteArray &line, const QByteArray &key)
@@ -82,7 +78,7 @@ void TIniFile32::Load()
     if (fd < 0) {
         const int error = errno;
         throw KestraneError(
-            QStringLiteral("Cannot open file \"%1\". %2").arg(m_fileName, systemReason(error)));
+            QStringLiteral("Cannot open file \"%1\". %2").arg(m_fileName, SystemErrorText(error)));
     }
     QByteArray text;
     char buffer[16384];
@@ -94,7 +90,7 @@ void TIniFile32::Load()
             const int error = errno;
             ::close(fd);
             throw KestraneError(
-                QStringLiteral("Cannot open file \"%1\". %2").arg(m_fileName, systemReason(error)));
+                QStringLiteral("Cannot open file \"%1\". %2").arg(m_fileName, SystemErrorText(error)));
         }
         if (got == 0)
             break;
@@ -127,7 +123,7 @@ void TIniFile32::Save() const
     const QByteArray text = this->text();
     const auto fail = [this](int error) {
         throw KestraneError(
-            QStringLiteral("Cannot create file \"%1\". %2").arg(m_fileName, systemReason(error)));
+            QStringLiteral("Cannot create file \"%1\". %2").arg(m_fileName, SystemErrorText(error)));
     };
     const QByteArray path = QFile::encodeName(m_fileName);
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

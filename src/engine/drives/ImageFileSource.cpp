@@ -1,3 +1,4 @@
+#include "settings/SystemError.h"
 #include <cstdint>
 // libburn.h puts its API in namespace burn.
 #include <libburn/libburn.h>
@@ -46,8 +47,8 @@ bool refill(SourceData *d)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            d->state->fail(QStringLiteral("Cannot read the image file %1: %2")
-                               .arg(d->path, QString::fromLocal8Bit(std::strerror(errno))));
+            d->state->fail(
+                QStringLiteral("Cannot read the image file %1: %2").arg(d->path, SystemErrorText(errno)));
             return false;
         }
         if (n == 0) {
@@ -130,8 +131,7 @@ burn::burn_source *createImageFileSource(const QString &path, int64_t size,
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        state->fail(QStringLiteral("Cannot open the image file %1: %2")
-                        .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        state->fail(QStringLiteral("Cannot open the image file %1: %2").arg(path, SystemErrorText(errno)));
         return nullptr;
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);

@@ -1,4 +1,5 @@
 #include "engine/drives/LibraryMessages.h"
+#include "settings/SystemError.h"
 
 #include "engine/drives/SenseTable.h"
 
@@ -30,7 +31,7 @@ QString describe(const LibraryMessage &message)
 {
     QString text = message.text.trimmed();
     if (message.osErrno != 0)
-        text += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(message.osErrno)));
+        text += QStringLiteral(" (%1)").arg(SystemErrorText(message.osErrno));
     return text;
 }
 

@@ -1,10 +1,12 @@
 #include "engine/image/DiscImporter.h"
+#include "settings/SystemError.h"
 
 #include "engine/Libraries.h"
 #include "engine/image/DiscDataSource.h"
 #include "engine/image/ImagePaths.h"
 #include "engine/image/ImportGuard.h"
 #include "engine/image/ImportedFileStream.h"
+#include "engine/image/IsoChildren.h"
 #include "engine/image/SourceFileStream.h"
 #include "settings/KestraneError.h"
 
@@ -35,13 +37,8 @@ public:
     void merge(IsoDir *into, const QString &intoDest, IsoDir *from, const QString &discPath)
     {
         std::vector<IsoNode *> children;
-        IsoDirIter *iter = nullptr;
-        if (iso_dir_get_children(from, &iter) < 0)
+        if (!isoChildren(from, children))
             return;
-        IsoNode *child = nullptr;
-        while (iso_dir_iter_next(iter, &child) == 1)
-            children.push_back(child);
-        iso_dir_iter_free(iter);
 
         for (IsoNode *node : children) {
             const QString name = ImageTree::nodeName(node);
@@ -123,13 +120,10 @@ private:
     template<typename Fn>
     static void forChildren(IsoDir *dir, Fn fn)
     {
-        IsoDirIter *iter = nullptr;
-        if (iso_dir_get_children(dir, &iter) < 0)
-            return;
-        IsoNode *child = nullptr;
-        while (iso_dir_iter_next(iter, &child) == 1)
+        std::vector<IsoNode *> children;
+        isoChildren(dir, children);
+        for (IsoNode *child : children)
             fn(child);
-        iso_dir_iter_free(iter);
     }
 
     void noteConflict(const QString &discPath)
@@ -204,13 +198,8 @@ IsoNode *renewedNode(IsoDir *dir, IsoNode *node, const char *name, const Renewal
 void renewDiscNodes(IsoDir *dir, const QString &discPath, const Renewal &renewal)
 {
     std::vector<IsoNode *> children;
-    IsoDirIter *iter = nullptr;
-    if (iso_dir_get_children(dir, &iter) < 0)
+    if (!isoChildren(dir, children))
         throw KestraneError(QStringLiteral("The disc's folders could not be read."));
-    IsoNode *child = nullptr;
-    while (iso_dir_iter_next(iter, &child) == 1)
-        children.push_back(child);
-    iso_dir_iter_free(iter);
 
     for (IsoNode *node : children) {
         const QString childPath = ImagePaths::childDest(discPath, ImageTree::nodeName(node));
@@ -257,7 +246,7 @@ void DiscImporter::importDisc(ImageTree &tree, const QStringList &dest, QChar dr
     const int probe = ::open(nativeDevice.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (probe < 0) {
         throw KestraneError(QStringLiteral("The disc in drive %1 (%2) cannot be read: %3")
-                                .arg(drive, device, QString::fromLocal8Bit(std::strerror(errno))));
+                                .arg(drive, device, SystemErrorText(errno)));
     }
     struct stat st
     {

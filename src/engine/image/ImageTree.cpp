@@ -1,5 +1,7 @@
 #include "engine/image/ImageTree.h"
 
+#include "engine/image/IsoChildren.h"
+
 #include "engine/image/ImagePaths.h"
 #include "engine/image/SourceFileStream.h"
 #include "settings/KestraneError.h"
@@ -25,18 +27,6 @@ int sourcePathInfo(void *data, int flag)
     return 1;
 }
 
-template<typename Fn>
-void forEachChild(IsoDir *dir, Fn fn)
-{
-    IsoDirIter *iter = nullptr;
-    if (iso_dir_get_children(dir, &iter) < 0)
-        return;
-    IsoNode *child = nullptr;
-    while (iso_dir_iter_next(iter, &child) == 1)
-        fn(child);
-    iso_dir_iter_free(iter);
-}
-
 int64_t countHuge(IsoNode *node)
 {
     switch (iso_node_get_type(node)) {
@@ -44,7 +34,10 @@ int64_t countHuge(IsoNode *node)
         return iso_file_get_size(reinterpret_cast<IsoFile *>(node)) >= HugeFileBytes ? 1 : 0;
     case LIBISO_DIR: {
         int64_t n = 0;
-        forEachChild(reinterpret_cast<IsoDir *>(node), [&n](IsoNode *child) { n += countHuge(child); });
+        std::vector<IsoNode *> children;
+        isoChildren(reinterpret_cast<IsoDir *>(node), children);
+        for (IsoNode *child : children)
+            n += countHuge(child);
         return n;
     }
     default:

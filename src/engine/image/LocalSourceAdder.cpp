@@ -1,4 +1,5 @@
 #include "engine/image/LocalSourceAdder.h"
+#include "settings/SystemError.h"
 
 #include "engine/image/ImagePaths.h"
 #include "engine/image/SourceFileStream.h"
@@ -19,11 +20,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString errnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 QByteArray joinNative(const QByteArray &folder, const QByteArray &name)
 {
@@ -65,7 +61,7 @@ void LocalSourceAdder::addEntry(const QStringList &dest, const QString &sourcePa
     if (sourcePath.isEmpty())
         throw KestraneError(QStringLiteral("Could not read the file: no path was given."));
     if (::lstat(native.constData(), &entry.st) != 0)
-        throw KestraneError(QStringLiteral("Could not read %1: %2").arg(sourcePath, errnoText(errno)));
+        throw KestraneError(QStringLiteral("Could not read %1: %2").arg(sourcePath, SystemErrorText(errno)));
     if (S_ISDIR(entry.st.st_mode)) {
         addFolderContent(dest, sourcePath);
         return;
@@ -74,7 +70,7 @@ void LocalSourceAdder::addEntry(const QStringList &dest, const QString &sourcePa
         throw KestraneError(
             QStringLiteral("Could not read %1: it is not a file or a folder.").arg(sourcePath));
     if (S_ISREG(entry.st.st_mode) && ::access(native.constData(), R_OK) != 0)
-        throw KestraneError(QStringLiteral("Could not read %1: %2").arg(sourcePath, errnoText(errno)));
+        throw KestraneError(QStringLiteral("Could not read %1: %2").arg(sourcePath, SystemErrorText(errno)));
     if (dest.isEmpty())
         throw KestraneError(QStringLiteral("Could not add %1: the image root is a folder.").arg(sourcePath));
 
@@ -102,11 +98,11 @@ void LocalSourceAdder::addFolderContent(const QStringList &dest, const QString &
     if (folderPath.isEmpty())
         throw KestraneError(QStringLiteral("Could not read the folder: no path was given."));
     if (::stat(native.constData(), &st) != 0)
-        throw KestraneError(QStringLiteral("Could not read %1: %2").arg(folderPath, errnoText(errno)));
+        throw KestraneError(QStringLiteral("Could not read %1: %2").arg(folderPath, SystemErrorText(errno)));
     if (!S_ISDIR(st.st_mode))
         throw KestraneError(QStringLiteral("Could not read %1: it is not a folder.").arg(folderPath));
     if (::access(native.constData(), R_OK | X_OK) != 0)
-        throw KestraneError(QStringLiteral("Could not read %1: %2").arg(folderPath, errnoText(errno)));
+        throw KestraneError(QStringLiteral("Could not read %1: %2").arg(folderPath, SystemErrorText(errno)));
 
     const FolderOrigin origin = originOf(st, folderPath);
     IsoDir *dir = m_tree.ensureFolder(dest, m_sink, &origin);
@@ -120,7 +116,7 @@ void LocalSourceAdder::walk(IsoDir *dir, const QString &dirDest, const QByteArra
 {
     DIR *handle = ::opendir(nativePath.constData());
     if (!handle) {
-        skip(nativePath, errnoText(errno));
+        skip(nativePath, SystemErrorText(errno));
         return;
     }
     std::vector<Entry> entries;
@@ -130,7 +126,7 @@ void LocalSourceAdder::walk(IsoDir *dir, const QString &dirDest, const QByteArra
         Entry entry {};
         entry.name = QByteArray(de->d_name);
         if (::fstatat(dirfd(handle), de->d_name, &entry.st, AT_SYMLINK_NOFOLLOW) != 0) {
-            skip(joinNative(nativePath, entry.name), errnoText(errno));
+            skip(joinNative(nativePath, entry.name), SystemErrorText(errno));
             continue;
         }
         entries.push_back(std::move(entry));
@@ -174,7 +170,7 @@ IsoDir *LocalSourceAdder::addChild(IsoDir *dir, const QString &dirDest, SourceFo
             m_ancestors.end())
         return nullptr;
     if (!S_ISLNK(st.st_mode) && ::access(full.constData(), isDir ? (R_OK | X_OK) : R_OK) != 0) {
-        skip(full, errnoText(errno));
+        skip(full, SystemErrorText(errno));
         return nullptr;
     }
 
@@ -225,7 +221,7 @@ IsoDir *LocalSourceAdder::addChild(IsoDir *dir, const QString &dirDest, SourceFo
         char target[PATH_MAX + 1];
         const ssize_t n = ::readlink(full.constData(), target, PATH_MAX);
         if (n < 0) {
-            skip(full, errnoText(errno));
+            skip(full, SystemErrorText(errno));
             return nullptr;
         }
         target[n] = '\0';
