@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ImageItem.h"
 #include "engine/TDVDWriterPro2.h"
 
 #include <QDateTime>
@@ -51,16 +52,8 @@ int runInChild(const std::function<int()> &body, int timeoutMs = 60000);
 // Makes a path and all folders above it reachable for other users.
 void openForOthers(const QString &path);
 
-struct Event
-{
-    QString parentDest;
-    QString itemDest;
-    QString name;
-    QString sourcePath;
-    bool isDirectory = false;
-    QDateTime date;
-    qint64 size = 0;
-};
+// One reported item: the engine's own record of it.
+using Event = ImageItem;
 
 // Records the engine's OnISOItemAdded and OnEnumISOItems events as they arrive.
 class EventLog final : public QObject
