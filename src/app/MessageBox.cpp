@@ -5,9 +5,11 @@
 #include "app/GlobalSettings.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QPointer>
 #include <QQueue>
+#include <QTimer>
 
 namespace {
 
@@ -38,6 +40,11 @@ QWidget *ownerWindow()
 int recordInSeam(const QString &text, const QString &caption, int kind, int fallback,
                  const QString &detail = QString())
 {
+    // A real box runs a nested event loop while it is up: so does the stand-in, so that tests meet
+    // what that loop does meanwhile (queued events, deferred deletes).
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, &QEventLoop::quit);
+    loop.exec();
     return seam().record({text, caption, kind, detail}, fallback);
 }
 

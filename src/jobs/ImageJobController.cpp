@@ -136,12 +136,16 @@ void ImageJobController::jobEnd(TNewThread *job, const QString &failure)
     if (job != m_current || job->isCancelled())
         return;
     job->wait();
+    // The finished thread deletes itself at the next turn of an event loop, and the boxes below
+    // run one: keep what is needed of the job.
+    const ImageJobParams params = job->params();
+    job = nullptr;
     m_current.clear();
     m_context.progressWindow->accept();
     if (Succeeded) {
         ShowMessageBox(QStringLiteral("ISO File Created successfully!"), 1);
         if (ShowMessageBox(QStringLiteral("Do you want to burn the ISO file now?"), 2) == IDYES) {
-            m_context.EdtBurnISOPath->setText(job->params().isoPath);
+            m_context.EdtBurnISOPath->setText(params.isoPath);
             m_context.driveLists->EnterBurnIsoPage();
             if (m_context.showBurnPage)
                 m_context.showBurnPage();
