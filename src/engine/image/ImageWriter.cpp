@@ -1,5 +1,7 @@
 #include "ImageWriter.h"
 
+#include "DirectCopy.h"
+#include "ImageLayout.h"
 #include "ImageTree.h"
 #include "KestraneError.h"
 #include "Libraries.h"
@@ -29,6 +31,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -212,6 +215,8 @@ bool writeAll(int fd, const unsigned char *data, size_t size, int &error)
 }
 
 std::atomic<bool> unnamedAllowed {true};
+std::atomic<bool> directAllowed {true};
+std::atomic<int64_t> directBytes {0};
 
 constexpr int TemporarySuffixBytes = 15; // "." before the name, ".XXXXXXXX.part" after it
 constexpr int MaxLinkHops = 40; // as the kernel allows
@@ -323,7 +328,8 @@ public:
         if (m_nameMax <= 0)
             m_nameMax = NAME_MAX;
         if (unnamedAllowed.load()) {
-            m_fd = ::open(m_folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+            // Read and write: the directories written first are read back to find the files' places.
+            m_fd = ::open(m_folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
             // Naming it later goes through /proc; without /proc it could never be named.
             if (m_fd >= 0 && ::access(procPath().constData(), F_OK) == 0)
                 return lock();
@@ -333,7 +339,7 @@ public:
         }
         for (int attempt = 0; attempt < 16; ++attempt) {
             m_path = m_folder + '/' + temporaryName(m_name, m_nameMax);
-            m_fd = ::open(m_path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            m_fd = ::open(m_path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (m_fd >= 0)
                 return lock();
             error = errno;
@@ -424,10 +430,21 @@ void ImageWriter::setUnnamedTemporaryAllowed(bool allowed)
     unnamedAllowed = allowed;
 }
 
+void ImageWriter::setDirectCopyAllowed(bool allowed)
+{
+    directAllowed = allowed;
+}
+
+int64_t ImageWriter::directBytesOfLastWrite()
+{
+    return directBytes.load();
+}
+
 ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &settings, const QString &isoPath,
                                        WriteControl &control, const Progress &progress)
 {
     Result result;
+    directBytes = 0;
     ignoreFileSizeSignal();
     const QByteArray target = resolveTarget(QFile::encodeName(isoPath));
     if (QFileInfo(QFile::decodeName(target)).isDir()) {
@@ -448,17 +465,29 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
     };
 
     try {
-        Generator generator(image, settings, false);
-        const qint64 total = generator.size();
+        std::optional<Generator> generator(std::in_place, image, settings, false);
+        const qint64 total = generator->size();
         std::unique_ptr<unsigned char[]> buffer(new unsigned char[ChunkBytes]);
         qint64 done = 0;
         QElapsedTimer sinceProgress;
         sinceProgress.start();
+        auto report = [&](qint64 reached) {
+            if (progress && (sinceProgress.elapsed() >= ProgressEveryMs || reached == total)) {
+                progress(reached, total);
+                sinceProgress.restart();
+            }
+        };
         if (progress)
             progress(0, total);
+        // The file data need not pass through libisofs: once the directories tell where every file
+        // lies, the rest of the image is copied from the files straight into it.
+        ImageLayout layout(image, total);
+        bool learning = directAllowed.load();
         while (done < total) {
-            const int want = static_cast<int>(std::min<qint64>(ChunkBytes, total - done));
-            const int got = generator.read(buffer.get(), want, control.cancel);
+            qint64 want = std::min<qint64>(ChunkBytes, total - done);
+            if (learning)
+                want = std::min<qint64>(want, std::max<qint64>(layout.nextNeed() - done, 2048));
+            const int got = generator->read(buffer.get(), static_cast<int>(want), control.cancel);
             if (control.cancel.load()) {
                 result.cancelled = true;
                 return fail(QStringLiteral("The image write was cancelled."));
@@ -470,12 +499,40 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
             if (!writeAll(temporary.fd(), buffer.get(), static_cast<size_t>(got), error))
                 return fail(QStringLiteral("Could not write %1: %2").arg(isoPath, errnoText(error)));
             done += got;
-            if (progress && (sinceProgress.elapsed() >= ProgressEveryMs || done == total)) {
-                progress(done, total);
-                sinceProgress.restart();
+            report(done);
+            if (!learning || !layout.advance(temporary.fd(), done)) {
+                learning = false;
+                continue;
             }
+            if (!layout.complete() || layout.nextNeed() > done)
+                continue;
+            std::vector<ImageLayout::Piece> pieces;
+            learning = false;
+            if (!layout.plan(done, pieces))
+                continue; // libisofs produces the rest
+            generator.reset(); // stops libisofs's writer thread, which read ahead of us
+            if (control.failed.load())
+                return fail(control.failure());
+            const DirectCopy::Outcome copied =
+                DirectCopy::copy(pieces, temporary.fd(), control, [&](int64_t reached) { report(reached); });
+            if (copied.cancelled) {
+                result.cancelled = true;
+                return fail(QStringLiteral("The image write was cancelled."));
+            }
+            if (copied.targetError)
+                return fail(
+                    QStringLiteral("Could not write %1: %2").arg(isoPath, errnoText(copied.targetError)));
+            if (!copied.ok)
+                return fail(control.failure());
+            // The padding after the last file is not written by the copies.
+            if (::ftruncate(temporary.fd(), total) != 0)
+                return fail(QStringLiteral("Could not write %1: %2").arg(isoPath, errnoText(errno)));
+            directBytes = total - done;
+            done = total;
+            report(done);
         }
-        generator.finished();
+        if (generator)
+            generator->finished();
     } catch (const KestraneError &e) {
         return fail(e.message());
     }

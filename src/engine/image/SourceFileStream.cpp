@@ -81,13 +81,16 @@ void closeState(StreamBlock *block)
     block->open = nullptr;
 }
 
-int streamOpen(IsoStream *stream)
+int shorterFailure(StreamBlock *block)
 {
-    StreamBlock *block = blockOf(stream);
-    if (block->open)
-        return static_cast<int>(ISO_FILE_ALREADY_OPENED);
-    if (block->folder->control().cancel.load(std::memory_order_relaxed))
-        return static_cast<int>(ISO_CANCELED);
+    return failWith(block, QStringLiteral("it became shorter after it was added"),
+                    static_cast<int>(ISO_FILE_READ_ERROR));
+}
+
+// The file's descriptor when it is still a regular file of at least the size it had when added;
+// otherwise the failure is reported and its code answered (negative).
+int openChecked(StreamBlock *block)
+{
     // Non-blocking, so that a FIFO put in the file's place cannot hang the writer.
     const int fd = ::open(pathOf(block).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
@@ -102,9 +105,21 @@ int streamOpen(IsoStream *stream)
     }
     if (st.st_size < block->size) {
         ::close(fd);
-        return failWith(block, QStringLiteral("it became shorter after it was added"),
-                        static_cast<int>(ISO_FILE_READ_ERROR));
+        return shorterFailure(block);
     }
+    return fd;
+}
+
+int streamOpen(IsoStream *stream)
+{
+    StreamBlock *block = blockOf(stream);
+    if (block->open)
+        return static_cast<int>(ISO_FILE_ALREADY_OPENED);
+    if (block->folder->control().cancel.load(std::memory_order_relaxed))
+        return static_cast<int>(ISO_CANCELED);
+    const int fd = openChecked(block);
+    if (fd < 0)
+        return fd;
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     auto *state = new (std::nothrow) OpenState;
     if (!state) {
@@ -155,8 +170,7 @@ bool refill(StreamBlock *block, int &code)
             return false;
         }
         if (n == 0) {
-            code = failWith(block, QStringLiteral("it became shorter after it was added"),
-                            static_cast<int>(ISO_FILE_READ_ERROR));
+            code = shorterFailure(block);
             return false;
         }
         got += static_cast<size_t>(n);
@@ -291,4 +305,24 @@ bool SourceFileStream::isSourceFileStream(iso_stream *stream)
 QByteArray SourceFileStream::sourcePath(iso_stream *stream)
 {
     return pathOf(blockOf(stream));
+}
+
+int SourceFileStream::openSource(iso_stream *stream)
+{
+    const int fd = openChecked(blockOf(stream));
+    return fd < 0 ? -1 : fd;
+}
+
+void SourceFileStream::reportReadFailure(iso_stream *stream, int error)
+{
+    StreamBlock *block = blockOf(stream);
+    if (error == 0)
+        shorterFailure(block);
+    else
+        errnoFailure(block, error);
+}
+
+WriteControl &SourceFileStream::control(iso_stream *stream)
+{
+    return blockOf(stream)->folder->control();
 }

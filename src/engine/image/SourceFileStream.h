@@ -66,4 +66,10 @@ namespace SourceFileStream {
 iso_stream *create(SourceFolder *folder, const QByteArray &nativeName, off_t size, dev_t dev, ino_t ino);
 bool isSourceFileStream(iso_stream *stream);
 QByteArray sourcePath(iso_stream *stream); // native bytes
+// For a copy that goes around libisofs: opens the file with the checks a read through the stream
+// makes; -1 once the failure is reported to the stream's WriteControl.
+int openSource(iso_stream *stream);
+// Reports that the file could not be read (`error` an errno value) or ended early (`error` 0).
+void reportReadFailure(iso_stream *stream, int error);
+WriteControl &control(iso_stream *stream);
 } // namespace SourceFileStream
