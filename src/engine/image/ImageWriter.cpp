@@ -509,12 +509,16 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
             std::vector<ImageLayout::Piece> pieces;
             learning = false;
             if (!layout.plan(done, pieces))
-                continue; // libisofs produces the rest
+                continue; // libisofs produces the rest // libisofs produces the rest
             generator.reset(); // stops libisofs's writer thread, which read ahead of us
             if (control.failed.load())
                 return fail(control.failure());
+            const qint64 from = done;
             const DirectCopy::Outcome copied =
-                DirectCopy::copy(pieces, temporary.fd(), control, [&](int64_t reached) { report(reached); });
+                DirectCopy::copy(pieces, temporary.fd(), control, [&](int64_t reached) {
+                    directBytes = reached - from;
+                    report(reached);
+                });
             if (copied.cancelled) {
                 result.cancelled = true;
                 return fail(QStringLiteral("The image write was cancelled."));
