@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <atomic>
@@ -509,8 +510,15 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
             std::vector<ImageLayout::Piece> pieces;
             learning = false;
             if (!layout.plan(done, pieces))
-                continue; // libisofs produces the rest // libisofs produces the rest
-            generator.reset(); // stops libisofs's writer thread, which read ahead of us
+                continue; // libisofs produces the rest
+            // libisofs's writer thread has read ahead of us into the file data; stopping it takes tens
+            // of milliseconds, which pass beside the copy.
+            control.libraryDone = true;
+            std::thread stopping([&generator] { generator.reset(); });
+            const auto joinStopping = qScopeGuard([&] {
+                stopping.join();
+                control.libraryDone = false;
+            });
             if (control.failed.load())
                 return fail(control.failure());
             const qint64 from = done;

@@ -115,7 +115,8 @@ int streamOpen(IsoStream *stream)
     StreamBlock *block = blockOf(stream);
     if (block->open)
         return static_cast<int>(ISO_FILE_ALREADY_OPENED);
-    if (block->folder->control().cancel.load(std::memory_order_relaxed))
+    const WriteControl &control = block->folder->control();
+    if (control.cancel.load(std::memory_order_relaxed) || control.libraryDone.load(std::memory_order_relaxed))
         return static_cast<int>(ISO_CANCELED);
     const int fd = openChecked(block);
     if (fd < 0)
@@ -187,7 +188,8 @@ int streamRead(IsoStream *stream, void *buf, size_t count)
     OpenState *s = block->open;
     if (!s)
         return static_cast<int>(ISO_FILE_NOT_OPENED);
-    if (block->folder->control().cancel.load(std::memory_order_relaxed))
+    const WriteControl &control = block->folder->control();
+    if (control.cancel.load(std::memory_order_relaxed) || control.libraryDone.load(std::memory_order_relaxed))
         return static_cast<int>(ISO_CANCELED);
     auto *out = static_cast<char *>(buf);
     size_t done = 0;

@@ -16,6 +16,8 @@ struct WriteControl
 {
     std::atomic<bool> cancel {false};
     std::atomic<bool> failed {false};
+    // The writer copies the file data itself from here on: libisofs's reads end at once.
+    std::atomic<bool> libraryDone {false};
 
     void fail(const QString &message)
     {
@@ -33,6 +35,7 @@ struct WriteControl
         std::lock_guard guard(m_mutex);
         cancel = false;
         failed = false;
+        libraryDone = false;
         m_message.clear();
     }
 
