@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Times Kestrane's image engine against genisoimage, xorriso and cat on the same trees, in one run.
+# Times Kestrane's image engine against genisoimage, xorriso, cp and cat on the same trees, in one run.
 #   bench/compare.sh [BUILD_DIR]      (default: build)
-# Trees are made under a temporary folder and removed at the end. Each figure is the best of two runs.
+# Trees are made under a temporary folder and removed at the end. Image writing: the best of five
+# alternating runs of each program, to the disk and to a memory file system (/dev/shm); the rest:
+# the best of two runs.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$here/build}"
 bench="$build/bench/kestrane-bench"
 [ -x "$bench" ] || { echo "no $bench: build the kestrane-bench target first" >&2; exit 2; }
-for tool in genisoimage xorriso; do
+for tool in genisoimage xorriso /usr/bin/time; do
     command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 2; }
 done
 work="$(mktemp -d "${TMPDIR:-/tmp}/kestrane-compare.XXXXXX")"
@@ -53,25 +55,81 @@ best_once() {
     awk -v a="$start" -v b="$end" 'BEGIN{print b - a}'
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a / b}'; }
-cat_all() { find "$1" -type f -print0 | xargs -0 cat > "$work/out.bin"; }
 
 echo "== making the trees under $work"
 "$bench" mktree "$work/small" 1000 100 1500
-"$bench" mktree "$work/big" 1 10 209715200
+"$bench" mktree "$work/big" 1 5 209715200
 
-for tree in big small; do
-    src="$work/$tree"
-    bytes=$(du -sb "$src" | cut -f1)
-    cat_all "$src" && rm -f "$work/out.bin" # warm the page cache alike for every contender
-    k=$(best_of "$bench" write "$src" "$work/out.iso")
-    g=$(best_of genisoimage -quiet -J -R -o "$work/out.iso" "$src")
-    x=$(best_of xorriso -as mkisofs -quiet -J -R -o "$work/out.iso" "$src")
-    c=$(best_of cat_all "$src")
-    mbs=$(awk -v b="$bytes" -v t="$k" 'BEGIN{printf "%.0f", b / 1000000 / t}')
-    printf 'write %-5s tree: kestrane %.2f s (%s MB/s) | genisoimage %.2f s, ratio %s (goal %s) | xorriso %.2f s, ratio %s (goal 1.00) | cat %.2f s, ratio %s\n' \
-        "$tree" "$k" "$mbs" "$g" "$(ratio "$k" "$g")" "$([ "$tree" = big ] && echo 1.20 || echo 1.00)" \
-        "$x" "$(ratio "$k" "$x")" "$c" "$(ratio "$k" "$c")"
+# timed COMMAND...: one run after the outputs are gone and the disk is quiet: "wall user system" seconds.
+timed() {
+    local start end
+    rm -rf "$dest/out.iso" "$dest/out.dir"
+    sync
+    start=$(now)
+    /usr/bin/time -f '%U %S' -o "$work/cpu.txt" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
+    end=$(now)
+    rm -rf "$dest/out.iso" "$dest/out.dir"
+    echo "$(awk -v a="$start" -v b="$end" 'BEGIN{print b - a}') $(tail -1 "$work/cpu.txt")"
+}
+# contest TREE: every contender writes TREE into $dest in turn, five rounds; the best run of each
+# (shortest wall time) goes to best[NAME] as "wall user system".
+names=(kestrane kestrane_libisofs genisoimage xorriso cp)
+declare -A best
+contest() {
+    local src="$work/$1" round name t
+    best=()
+    for round in 1 2 3 4 5; do
+        for name in "${names[@]}"; do
+            case $name in
+                kestrane) t=$(timed "$bench" write "$src" "$dest/out.iso") ;;
+                kestrane_libisofs) t=$(timed "$bench" write "$src" "$dest/out.iso" --through-library) ;;
+                genisoimage) t=$(timed genisoimage -quiet -J -R -o "$dest/out.iso" "$src") ;;
+                xorriso) t=$(timed xorriso -as mkisofs -quiet -J -R -o "$dest/out.iso" "$src") ;;
+                cp) t=$(timed cp -r "$src" "$dest/out.dir") ;;
+            esac
+            if [ -z "${best[$name]:-}" ] || awk -v t="${t%% *}" -v b="${best[$name]%% *}" 'BEGIN{exit !(t < b)}'; then
+                best[$name]=$t
+            fi
+        done
+    done
+}
+wall() { echo "${best[$1]%% *}"; }
+user() { echo "${best[$1]}" | awk '{print $2}'; }
+
+mem_dest=""
+if [ -d /dev/shm ] && [ "$(df --output=avail -B1 /dev/shm | tail -1)" -gt $((3 * 1024 * 1024 * 1024)) ]; then
+    mem_dest="$(mktemp -d /dev/shm/kestrane-compare.XXXXXX)"
+    trap 'rm -rf "$work" "$mem_dest"' EXIT
+fi
+echo "== writing images, best of 5 alternating runs (load before: $(cut -d' ' -f1-3 /proc/loadavg))"
+for target in disk memory; do
+    if [ "$target" = disk ]; then dest="$work"; else dest="$mem_dest"; fi
+    [ -n "$dest" ] || { echo "write to memory: skipped, /dev/shm is missing or smaller than 3 GB"; continue; }
+    for tree in big small; do
+        src="$work/$tree"
+        bytes=$(du -sb "$src" | cut -f1)
+        find "$src" -type f -print0 | xargs -0 cat >/dev/null # warm the page cache alike for every contender
+        contest "$tree"
+        printf 'write %-5s tree (%.2f GB) to %-6s:' "$tree" "$(awk -v b="$bytes" 'BEGIN{print b / 1e9}')" "$target"
+        for name in "${names[@]}"; do
+            read -r w u sy <<<"${best[$name]}"
+            printf ' %s %.2f s (user %.2f, sys %.2f) |' "$name" "$w" "$u" "$sy"
+        done
+        echo
+        k=$(wall kestrane)
+        if [ "$tree" = big ]; then
+            printf '  big tree to %s: kestrane/genisoimage %s (goal 0.90) | kestrane/cp %s (goal 1.30) | kestrane/xorriso %s | kestrane user CPU %.3f s per GB (goal 0.100) | through libisofs alone %.2f s, user %.3f s per GB\n' \
+                "$target" "$(ratio "$k" "$(wall genisoimage)")" "$(ratio "$k" "$(wall cp)")" \
+                "$(ratio "$k" "$(wall xorriso)")" "$(awk -v u="$(user kestrane)" -v b="$bytes" 'BEGIN{print u / (b / 1e9)}')" \
+                "$(wall kestrane_libisofs)" "$(awk -v u="$(user kestrane_libisofs)" -v b="$bytes" 'BEGIN{print u / (b / 1e9)}')"
+        else
+            printf '  small tree to %s: kestrane/genisoimage %s (goal 1.00) | kestrane/through libisofs alone %s (goal: not above 1.00) | kestrane/xorriso %s | kestrane/cp -r %s\n' \
+                "$target" "$(ratio "$k" "$(wall genisoimage)")" "$(ratio "$k" "$(wall kestrane_libisofs)")" \
+                "$(ratio "$k" "$(wall xorriso)")" "$(ratio "$k" "$(wall cp)")"
+        fi
+    done
 done
+echo "   (load after: $(cut -d' ' -f1-3 /proc/loadavg))"
 
 echo "== size of the 100,000-file compilation"
 "$bench" size "$work/small" | tee "$work/size.txt"
@@ -108,9 +166,8 @@ cat "$work/drive.iso" >/dev/null # warm the page cache alike for every contender
 # The copies go to memory when it can take them (/dev/shm): on a disk their times swing by several
 # times with its write-back, and what is compared here is the programs, not the disk.
 out="$work"
-if [ -d /dev/shm ] && [ "$(df --output=avail -B1 /dev/shm | tail -1)" -gt $((5 * 1024 * 1024 * 1024)) ]; then
-    out="$(mktemp -d /dev/shm/kestrane-compare.XXXXXX)"
-    trap 'rm -rf "$work" "$out"' EXIT
+if [ -n "$mem_dest" ] && [ "$(df --output=avail -B1 /dev/shm | tail -1)" -gt $((5 * 1024 * 1024 * 1024)) ]; then
+    out="$mem_dest"
 fi
 read -r kb cb < <(alternate "$bench burn $work/drive.iso $out/out.bin" "cp $work/drive.iso $out/out.bin")
 printf 'burn 2 GB image to a virtual drive: kestrane %.2f s | cp %.2f s, ratio %s (goal 1.25)\n' \

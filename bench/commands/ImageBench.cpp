@@ -2,6 +2,7 @@
 #include "BenchCommand.h"
 #include "engine/Libraries.h"
 #include "engine/TDVDWriterPro2.h"
+#include "engine/image/ImageWriter.h"
 #include "settings/KestraneError.h"
 
 #include <QDir>
@@ -100,8 +101,11 @@ int runWrite(const QStringList &given)
 {
     QStringList args = given;
     const QString label = Bench::takeOption(args, QStringLiteral("label"));
+    // "--through-library": every byte passes through libisofs, as before the direct copy.
+    const bool throughLibrary = args.removeAll(QStringLiteral("--through-library")) > 0;
+    ImageWriter::setDirectCopyAllowed(!throughLibrary);
     if (args.size() != 2)
-        return fail(QStringLiteral("usage: write TREE OUT.iso [--label L]"));
+        return fail(QStringLiteral("usage: write TREE OUT.iso [--label L] [--through-library]"));
     TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
     if (!label.isEmpty())
         engine.setVolumeIdentifier(label);

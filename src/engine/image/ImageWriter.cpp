@@ -1,9 +1,12 @@
 #include "engine/image/ImageWriter.h"
 
 #include "engine/Libraries.h"
+#include "engine/image/DirectCopy.h"
+#include "engine/image/ImageLayout.h"
 #include "engine/image/ImageTree.h"
 #include "engine/image/SourceFileStream.h"
 #include "settings/KestraneError.h"
+#include "settings/SystemError.h"
 
 #include <cstdint>
 // libburn.h first: it puts its API in namespace burn, while libisofs.h declares a global burn_source.
@@ -15,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <atomic>
@@ -29,6 +33,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -43,11 +48,6 @@ constexpr int FifoBlocks = 4096; // 8 MiB between libisofs's writer thread and o
 constexpr int ChunkBytes = 1 << 20; // one read from the burn source, one write(2)
 constexpr qint64 ProgressEveryMs = 50;
 constexpr const char *RelocationFolder = "rr_moved";
-
-QString errnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 struct OptionsDeleter
 {
@@ -212,6 +212,8 @@ bool writeAll(int fd, const unsigned char *data, size_t size, int &error)
 }
 
 std::atomic<bool> unnamedAllowed {true};
+std::atomic<bool> directAllowed {true};
+std::atomic<int64_t> directBytes {0};
 
 constexpr int TemporarySuffixBytes = 15; // "." before the name, ".XXXXXXXX.part" after it
 constexpr int MaxLinkHops = 40; // as the kernel allows
@@ -323,7 +325,8 @@ public:
         if (m_nameMax <= 0)
             m_nameMax = NAME_MAX;
         if (unnamedAllowed.load()) {
-            m_fd = ::open(m_folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+            // Read and write: the directories written first are read back to find the files' places.
+            m_fd = ::open(m_folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
             // Naming it later goes through /proc; without /proc it could never be named.
             if (m_fd >= 0 && ::access(procPath().constData(), F_OK) == 0)
                 return lock();
@@ -333,7 +336,7 @@ public:
         }
         for (int attempt = 0; attempt < 16; ++attempt) {
             m_path = m_folder + '/' + temporaryName(m_name, m_nameMax);
-            m_fd = ::open(m_path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            m_fd = ::open(m_path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (m_fd >= 0)
                 return lock();
             error = errno;
@@ -424,10 +427,21 @@ void ImageWriter::setUnnamedTemporaryAllowed(bool allowed)
     unnamedAllowed = allowed;
 }
 
+void ImageWriter::setDirectCopyAllowed(bool allowed)
+{
+    directAllowed = allowed;
+}
+
+int64_t ImageWriter::directBytesOfLastWrite()
+{
+    return directBytes.load();
+}
+
 ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &settings, const QString &isoPath,
                                        WriteControl &control, const Progress &progress)
 {
     Result result;
+    directBytes = 0;
     ignoreFileSizeSignal();
     const QByteArray target = resolveTarget(QFile::encodeName(isoPath));
     if (QFileInfo(QFile::decodeName(target)).isDir()) {
@@ -439,7 +453,7 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
     int error = 0;
     if (!temporary.create(error)) {
         result.error = QStringLiteral("Could not write in %1: %2")
-                           .arg(QFile::decodeName(temporary.folder()), errnoText(error));
+                           .arg(QFile::decodeName(temporary.folder()), SystemErrorText(error));
         return result;
     }
     auto fail = [&](const QString &message) {
@@ -448,17 +462,29 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
     };
 
     try {
-        Generator generator(image, settings, false);
-        const qint64 total = generator.size();
+        std::optional<Generator> generator(std::in_place, image, settings, false);
+        const qint64 total = generator->size();
         std::unique_ptr<unsigned char[]> buffer(new unsigned char[ChunkBytes]);
         qint64 done = 0;
         QElapsedTimer sinceProgress;
         sinceProgress.start();
+        auto report = [&](qint64 reached) {
+            if (progress && (sinceProgress.elapsed() >= ProgressEveryMs || reached == total)) {
+                progress(reached, total);
+                sinceProgress.restart();
+            }
+        };
         if (progress)
             progress(0, total);
+        // The file data need not pass through libisofs: once the directories tell where every file
+        // lies, the rest of the image is copied from the files straight into it.
+        ImageLayout layout(image, total);
+        bool learning = directAllowed.load();
         while (done < total) {
-            const int want = static_cast<int>(std::min<qint64>(ChunkBytes, total - done));
-            const int got = generator.read(buffer.get(), want, control.cancel);
+            qint64 want = std::min<qint64>(ChunkBytes, total - done);
+            if (learning)
+                want = std::min<qint64>(want, std::max<qint64>(layout.nextNeed() - done, 2048));
+            const int got = generator->read(buffer.get(), static_cast<int>(want), control.cancel);
             if (control.cancel.load()) {
                 result.cancelled = true;
                 return fail(QStringLiteral("The image write was cancelled."));
@@ -468,14 +494,53 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
             if (got <= 0)
                 return fail(QStringLiteral("The image could not be produced."));
             if (!writeAll(temporary.fd(), buffer.get(), static_cast<size_t>(got), error))
-                return fail(QStringLiteral("Could not write %1: %2").arg(isoPath, errnoText(error)));
+                return fail(QStringLiteral("Could not write %1: %2").arg(isoPath, SystemErrorText(error)));
             done += got;
-            if (progress && (sinceProgress.elapsed() >= ProgressEveryMs || done == total)) {
-                progress(done, total);
-                sinceProgress.restart();
+            report(done);
+            if (!learning || !layout.advance(temporary.fd(), done)) {
+                learning = false;
+                continue;
             }
+            if (!layout.complete() || layout.nextNeed() > done)
+                continue;
+            std::vector<ImageLayout::Piece> pieces;
+            learning = false;
+            if (!layout.plan(done, pieces))
+                continue; // libisofs produces the rest
+            // libisofs's writer thread has read ahead of us into the file data; stopping it takes tens
+            // of milliseconds, which pass beside the copy.
+            control.libraryDone = true;
+            std::thread stopping([&generator] { generator.reset(); });
+            const auto joinStopping = qScopeGuard([&] {
+                stopping.join();
+                control.libraryDone = false;
+            });
+            if (control.failed.load())
+                return fail(control.failure());
+            const qint64 from = done;
+            const DirectCopy::Outcome copied =
+                DirectCopy::copy(pieces, temporary.fd(), control, [&](int64_t reached) {
+                    directBytes = reached - from;
+                    report(reached);
+                });
+            if (copied.cancelled) {
+                result.cancelled = true;
+                return fail(QStringLiteral("The image write was cancelled."));
+            }
+            if (copied.targetError)
+                return fail(QStringLiteral("Could not write %1: %2")
+                                .arg(isoPath, SystemErrorText(copied.targetError)));
+            if (!copied.ok)
+                return fail(control.failure());
+            // The padding after the last file is not written by the copies.
+            if (::ftruncate(temporary.fd(), total) != 0)
+                return fail(QStringLiteral("Could not write %1: %2").arg(isoPath, SystemErrorText(errno)));
+            directBytes = total - done;
+            done = total;
+            report(done);
         }
-        generator.finished();
+        if (generator)
+            generator->finished();
     } catch (const KestraneError &e) {
         return fail(e.message());
     }
@@ -483,7 +548,7 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
     if (control.failed.load())
         return fail(control.failure());
     if (!temporary.commit(error))
-        return fail(QStringLiteral("Could not write %1: %2").arg(isoPath, errnoText(error)));
+        return fail(QStringLiteral("Could not write %1: %2").arg(isoPath, SystemErrorText(error)));
     result.ok = true;
     return result;
 }

@@ -52,5 +52,9 @@ Result write(Iso_Image *image, const WriteSettings &settings, const QString &iso
 
 // Tests: false makes the writer use its named temporary file, as on a file system without unnamed ones.
 void setUnnamedTemporaryAllowed(bool allowed);
+// Tests and benchmarks: false lets every byte pass through libisofs, as when the layout cannot be
+// learnt; how many bytes the last write copied from the files around libisofs.
+void setDirectCopyAllowed(bool allowed);
+int64_t directBytesOfLastWrite();
 
 } // namespace ImageWriter

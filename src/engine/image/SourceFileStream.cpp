@@ -1,4 +1,5 @@
 #include "engine/image/SourceFileStream.h"
+#include "settings/SystemError.h"
 
 #include "engine/image/IsoStreamHeader.h"
 
@@ -66,8 +67,7 @@ int failWith(StreamBlock *block, const QString &reason, int code)
 
 int errnoFailure(StreamBlock *block, int error)
 {
-    return failWith(block, QString::fromLocal8Bit(std::strerror(error)),
-                    static_cast<int>(ISO_FILE_READ_ERROR));
+    return failWith(block, SystemErrorText(error), static_cast<int>(ISO_FILE_READ_ERROR));
 }
 
 void closeState(StreamBlock *block)
@@ -81,13 +81,16 @@ void closeState(StreamBlock *block)
     block->open = nullptr;
 }
 
-int streamOpen(IsoStream *stream)
+int shorterFailure(StreamBlock *block)
 {
-    StreamBlock *block = blockOf(stream);
-    if (block->open)
-        return static_cast<int>(ISO_FILE_ALREADY_OPENED);
-    if (block->folder->control().cancel.load(std::memory_order_relaxed))
-        return static_cast<int>(ISO_CANCELED);
+    return failWith(block, QStringLiteral("it became shorter after it was added"),
+                    static_cast<int>(ISO_FILE_READ_ERROR));
+}
+
+// The file's descriptor when it is still a regular file of at least the size it had when added;
+// otherwise the failure is reported and its code answered (negative).
+int openChecked(StreamBlock *block)
+{
     // Non-blocking, so that a FIFO put in the file's place cannot hang the writer.
     const int fd = ::open(pathOf(block).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
@@ -102,9 +105,22 @@ int streamOpen(IsoStream *stream)
     }
     if (st.st_size < block->size) {
         ::close(fd);
-        return failWith(block, QStringLiteral("it became shorter after it was added"),
-                        static_cast<int>(ISO_FILE_READ_ERROR));
+        return shorterFailure(block);
     }
+    return fd;
+}
+
+int streamOpen(IsoStream *stream)
+{
+    StreamBlock *block = blockOf(stream);
+    if (block->open)
+        return static_cast<int>(ISO_FILE_ALREADY_OPENED);
+    const WriteControl &control = block->folder->control();
+    if (control.cancel.load(std::memory_order_relaxed) || control.libraryDone.load(std::memory_order_relaxed))
+        return static_cast<int>(ISO_CANCELED);
+    const int fd = openChecked(block);
+    if (fd < 0)
+        return fd;
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     auto *state = new (std::nothrow) OpenState;
     if (!state) {
@@ -155,8 +171,7 @@ bool refill(StreamBlock *block, int &code)
             return false;
         }
         if (n == 0) {
-            code = failWith(block, QStringLiteral("it became shorter after it was added"),
-                            static_cast<int>(ISO_FILE_READ_ERROR));
+            code = shorterFailure(block);
             return false;
         }
         got += static_cast<size_t>(n);
@@ -173,7 +188,8 @@ int streamRead(IsoStream *stream, void *buf, size_t count)
     OpenState *s = block->open;
     if (!s)
         return static_cast<int>(ISO_FILE_NOT_OPENED);
-    if (block->folder->control().cancel.load(std::memory_order_relaxed))
+    const WriteControl &control = block->folder->control();
+    if (control.cancel.load(std::memory_order_relaxed) || control.libraryDone.load(std::memory_order_relaxed))
         return static_cast<int>(ISO_CANCELED);
     auto *out = static_cast<char *>(buf);
     size_t done = 0;
@@ -291,4 +307,24 @@ bool SourceFileStream::isSourceFileStream(iso_stream *stream)
 QByteArray SourceFileStream::sourcePath(iso_stream *stream)
 {
     return pathOf(blockOf(stream));
+}
+
+int SourceFileStream::openSource(iso_stream *stream)
+{
+    const int fd = openChecked(blockOf(stream));
+    return fd < 0 ? -1 : fd;
+}
+
+void SourceFileStream::reportReadFailure(iso_stream *stream, int error)
+{
+    StreamBlock *block = blockOf(stream);
+    if (error == 0)
+        shorterFailure(block);
+    else
+        errnoFailure(block, error);
+}
+
+WriteControl &SourceFileStream::control(iso_stream *stream)
+{
+    return blockOf(stream)->folder->control();
 }

@@ -16,6 +16,8 @@ struct WriteControl
 {
     std::atomic<bool> cancel {false};
     std::atomic<bool> failed {false};
+    // The writer copies the file data itself from here on: libisofs's reads end at once.
+    std::atomic<bool> libraryDone {false};
 
     void fail(const QString &message)
     {
@@ -33,6 +35,7 @@ struct WriteControl
         std::lock_guard guard(m_mutex);
         cancel = false;
         failed = false;
+        libraryDone = false;
         m_message.clear();
     }
 
@@ -66,4 +69,10 @@ namespace SourceFileStream {
 iso_stream *create(SourceFolder *folder, const QByteArray &nativeName, off_t size, dev_t dev, ino_t ino);
 bool isSourceFileStream(iso_stream *stream);
 QByteArray sourcePath(iso_stream *stream); // native bytes
+// For a copy that goes around libisofs: opens the file with the checks a read through the stream
+// makes; -1 once the failure is reported to the stream's WriteControl.
+int openSource(iso_stream *stream);
+// Reports that the file could not be read (`error` an errno value) or ended early (`error` 0).
+void reportReadFailure(iso_stream *stream, int error);
+WriteControl &control(iso_stream *stream);
 } // namespace SourceFileStream
