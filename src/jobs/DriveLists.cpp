@@ -161,9 +161,18 @@ void DriveLists::ApplyWriteSpeed(Then then)
         });
 }
 
+DriveLists::Then DriveLists::entryEnd(Then then)
+{
+    return [this, then = std::move(then)](bool answered) {
+        Q_EMIT pageEntryEnded(answered);
+        if (then)
+            then(answered);
+    };
+}
+
 void DriveLists::EnterCdToIsoPage(Then then)
 {
-    FillDriveList(m_cdList, EveryDrive, std::move(then));
+    FillDriveList(m_cdList, EveryDrive, entryEnd(std::move(then)));
     m_engine->ResetImage();
     m_savePath->clear();
 }
@@ -172,7 +181,7 @@ void DriveLists::EnterBurnIsoPage(Then then)
 {
     // The list, the pick of its first writer and the write speed follow one another as the drive
     // answers; what needs no drive is done at once.
-    FillDriveList(m_cdrwList, WritersOnly, [this, then = std::move(then)](bool answered) mutable {
+    FillDriveList(m_cdrwList, WritersOnly, [this, then = entryEnd(std::move(then))](bool answered) mutable {
         if (!answered) {
             if (then)
                 then(false);

@@ -42,12 +42,18 @@ public:
     // drive reports no speed.
     static std::optional<int> WriteSpeedMultiple(int discType, int maxWriteSpeed);
 
+Q_SIGNALS:
+    // The drive steps of a page entry have ended (false: a drive gave no answer in time).
+    void pageEntryEnded(bool answered);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Tells the user that the drive did not answer, then ends the steps.
     void notAnswered(const Then &then);
+    // `then`, after the page entry's signal.
+    Then entryEnd(Then then);
 
     TDVDWriterPro2 *m_engine;
     DriveThread *m_drives;
