@@ -98,6 +98,7 @@ void BurnController::StartBurn(const QString &path)
     // Whatever goes wrong in here ends the start quietly; the page stays locked until Cancel.
     m_controls.CboCDRWList->window()->setCursor(Qt::BusyCursor);
     TDVDWriterPro2 *engine = m_engine;
+    const int cancels = m_cancels;
     m_drives->ask(
         this,
         [engine] {
@@ -107,21 +108,25 @@ void BurnController::StartBurn(const QString &path)
                 medium.freeBlocks = engine->FreeBlocks();
             return medium;
         },
-        [this, path](std::optional<Medium> medium) {
+        [this, path, cancels](std::optional<Medium> medium) {
             if (!medium) {
                 DriveNotAnswering();
                 return;
             }
             try {
-                CheckMedium(path, *medium);
+                CheckMedium(path, *medium, cancels);
             } catch (...) {
                 EndStart();
             }
         });
 }
 
-void BurnController::CheckMedium(const QString &path, const Medium &medium)
+void BurnController::CheckMedium(const QString &path, const Medium &medium, int cancels)
 {
+    if (cancels != m_cancels) {
+        EndStart(); // cancelled while the drive was asked: nothing starts
+        return;
+    }
     if (medium.discType == EngineCodes::NoWritableMedium) {
         EndStart();
         ShowMessageBox(QStringLiteral("Please Insert Writable Media before continuing!"), 1);
@@ -135,11 +140,15 @@ void BurnController::CheckMedium(const QString &path, const Medium &medium)
         ShowMessageBox(FreeSpaceMessage(freeBytes, size), 1);
         return;
     }
-    BeginBurn(path);
+    BeginBurn(path, cancels);
 }
 
-void BurnController::BeginBurn(const QString &path)
+void BurnController::BeginBurn(const QString &path, int cancels)
 {
+    if (cancels != m_cancels) {
+        EndStart();
+        return;
+    }
     TDVDWriterPro2 *engine = m_engine;
     m_drives->ask(
         this,
@@ -220,6 +229,8 @@ void BurnController::DVDWriterPro1FileVerifyComplete(int, int)
 void BurnController::ActCancelBURNISOExecExecute()
 {
     TDVDWriterPro2 *engine = m_engine;
+    // A burn already started is stopped on the drive thread; one still being started is dropped.
+    ++m_cancels;
     m_drives->post([engine] { engine->CancelWrite(); });
     SetJobControlsEnabled(true);
 }

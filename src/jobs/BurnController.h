@@ -36,6 +36,8 @@ public:
     void StartBurn(const QString &path);
     void ActCancelBURNISOExecExecute();
     void SetJobControlsEnabled(bool enabled);
+    // Counts the cancel actions: a start still waiting for the drive when it changes is dropped.
+    int cancelCount() const { return m_cancels; }
 
     static qint64 ImageFileSize(const QString &path);
     static QString FreeSpaceMessage(qint64 freeBytes, qint64 imageBytes);
@@ -43,9 +45,9 @@ public:
 private:
     struct Medium;
     // StartBurn's checks of the medium's answer.
-    void CheckMedium(const QString &path, const Medium &medium);
+    void CheckMedium(const QString &path, const Medium &medium, int cancels);
     // Every check has passed: the burn starts. A question to the user before the start belongs here.
-    void BeginBurn(const QString &path);
+    void BeginBurn(const QString &path, int cancels);
     // The start has ended, however: the normal cursor again.
     void EndStart();
     void DriveNotAnswering();
@@ -62,4 +64,5 @@ private:
     DriveThread *m_drives;
     BurnPageControls m_controls;
     QList<QAction *> m_actions;
+    int m_cancels = 0;
 };

@@ -168,8 +168,10 @@ void ImageJobController::jobEnd(TNewThread *job, const QString &failure)
             // run beside it).
             m_context.burn->SetJobControlsEnabled(false);
             QPointer<BurnController> burn = m_context.burn;
-            m_context.driveLists->EnterBurnIsoPage([burn](bool answered) {
-                if (!burn)
+            const int cancels = burn->cancelCount();
+            m_context.driveLists->EnterBurnIsoPage([burn, cancels](bool answered) {
+                // Cancel pressed meanwhile has unlocked the controls and drops the burn.
+                if (!burn || burn->cancelCount() != cancels)
                     return;
                 burn->SetJobControlsEnabled(true);
                 if (answered)

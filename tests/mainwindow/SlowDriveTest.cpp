@@ -192,6 +192,24 @@ TEST_F(SlowDrives, BurnStartsWaitForTheDriveAndKeepTheirMessages)
     EXPECT_EQ(m_writer->writes.size(), 1u);
 }
 
+TEST_F(SlowDrives, CancelWhileTheDriveIsAskedStartsNoBurn)
+{
+    TMainForm &f = *m_form;
+    enterBurnPage();
+    f.EdtBurnISOPath->setText(m_iso);
+    m_layer->gate->close();
+    f.ActBURNISOExec->trigger();
+    f.ActCancelBURNISOExec->trigger();
+    EXPECT_TRUE(f.ActBURNISOExec->isEnabled());
+    m_layer->gate->open();
+    ASSERT_TRUE(settleDrives());
+    ASSERT_TRUE(settleDrives()); // the medium's answer has been handled and asked nothing more
+    EXPECT_TRUE(m_writer->writes.empty());
+    EXPECT_TRUE(shownTexts().isEmpty());
+    EXPECT_TRUE(f.ActBURNISOExec->isEnabled());
+    EXPECT_EQ(f.cursor().shape(), Qt::ArrowCursor);
+}
+
 TEST_F(SlowDrives, AnEraseStartWaitsForTheDriveWithTheWindowHeld)
 {
     enterBurnPage();
