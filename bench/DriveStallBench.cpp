@@ -61,16 +61,23 @@ public:
     void start()
     {
         m_longest = 0;
+        m_late = 0;
         m_clock.start();
         m_last = 0;
         m_timer.start();
     }
-    // Milliseconds: the longest stall, and the phase's length.
-    std::pair<double, double> stop()
+    struct Figures
+    {
+        double longestMs;
+        double phaseMs;
+        int late; // gaps over 50 ms: one is a hiccup of a busy machine, many a stall of the window
+    };
+    Figures stop()
     {
         tick();
         m_timer.stop();
-        return {static_cast<double>(m_longest) / 1e6, static_cast<double>(m_clock.nsecsElapsed()) / 1e6};
+        return {static_cast<double>(m_longest) / 1e6, static_cast<double>(m_clock.nsecsElapsed()) / 1e6,
+                m_late};
     }
 
 private:
@@ -78,12 +85,14 @@ private:
     {
         const qint64 now = m_clock.nsecsElapsed();
         m_longest = std::max(m_longest, now - m_last);
+        m_late += now - m_last > 50'000'000 ? 1 : 0;
         m_last = now;
     }
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_last = 0;
     qint64 m_longest = 0;
+    int m_late = 0;
 };
 
 bool runUntil(const std::function<bool()> &done)
@@ -107,12 +116,12 @@ double blockingMs(const std::function<void()> &calls)
     return static_cast<double>(clock.nsecsElapsed()) / 1e6;
 }
 
-void report(const char *phase, std::pair<double, double> stall, double peerMs)
+void report(const char *phase, const Heartbeat::Figures &stall, double peerMs)
 {
-    std::printf("%-32s longest event-loop stall %6.1f ms (goal 100) over %6.1f s; the same calls on "
-                "the window's thread: %6.1f s (%.0fx)\n",
-                phase, stall.first, stall.second / 1000.0, peerMs / 1000.0,
-                stall.first > 0 ? peerMs / stall.first : 0.0);
+    std::printf("%-32s longest event-loop stall %6.1f ms (goal 100; %d gaps over 50 ms) over %5.1f s; the "
+                "same calls on the window's thread: %5.1f s (%.0fx)\n",
+                phase, stall.longestMs, stall.late, stall.phaseMs / 1000.0, peerMs / 1000.0,
+                stall.longestMs > 0 ? peerMs / stall.longestMs : 0.0);
 }
 
 void setMedium(DriveScript &drive, int profile, DiscStatus status)
