@@ -43,7 +43,9 @@ struct TDVDWriterPro2::DriveSide
     int selectionGeneration = -1;
     int speedMultiple = 0; // 0: the highest speed
     std::unique_ptr<Job> job;
-    QTimer *poll = nullptr; // child of the engine
+    // Polls the running job on the thread that started it (the window's drive thread, or a caller's
+    // own): not a child of the engine, which may live on another thread.
+    QTimer *poll = nullptr;
     std::thread verifier; // the read-back of the last burn, while AutoVerify runs it
     std::atomic<bool> stopVerifying {false};
     QString lastRefusal; // why the last BurnImageFile returned false

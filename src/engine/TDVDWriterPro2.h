@@ -16,6 +16,8 @@ class DriveLayer;
 
 // The disc engine: image building and writing on libisofs, drives, burning and erasing on libburn.
 // Qt Core only. Events are signals; those raised inside a call are emitted before the call returns.
+// The drive side of all instances is used from one thread at a time: a caller's own, or the window's
+// DriveThread; a burn's or an erase's events come from the event loop of the thread that started it.
 // The image side lives in TDVDWriterPro2Image.cpp, the drive side in TDVDWriterPro2Drives.cpp.
 class TDVDWriterPro2 : public QObject
 {

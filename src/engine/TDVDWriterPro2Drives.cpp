@@ -64,6 +64,18 @@ QString emptyVirtualDrive(const Entry &entry)
         .arg(entry.virtualPath, SystemErrorText(error));
 }
 
+// A timer is deleted on its own thread; one whose thread has ended can go at once.
+void dropPollTimer(QTimer *timer)
+{
+    if (!timer)
+        return;
+    QThread *home = timer->thread();
+    if (!home || home == QThread::currentThread() || home->isFinished())
+        delete timer;
+    else
+        timer->deleteLater();
+}
+
 } // namespace
 
 TDVDWriterPro2::DriveSide::~DriveSide()
@@ -71,6 +83,7 @@ TDVDWriterPro2::DriveSide::~DriveSide()
     stopVerifying = true;
     if (verifier.joinable())
         verifier.join();
+    dropPollTimer(poll);
     if (!job)
         return;
     DriveRegistry &r = registry();
@@ -99,11 +112,13 @@ void TDVDWriterPro2::startVerify(int drive, int generation, const QString &image
     if (m_drives->verifier.joinable())
         m_drives->verifier.join();
     m_drives->stopVerifying = false;
-    m_drives->verifier = std::thread([this, drive, generation, imagePath, medium, trackStartSector] {
+    // The end of the comparison is handled on the thread that runs the drive side, where the poll lives.
+    QTimer *home = m_drives->poll;
+    m_drives->verifier = std::thread([this, home, drive, generation, imagePath, medium, trackStartSector] {
         const Drives::VerifyResult result =
             Drives::verifyBurn(imagePath, medium, trackStartSector, m_drives->stopVerifying);
         QMetaObject::invokeMethod(
-            this,
+            home,
             [this, drive, generation, result] {
                 if (m_drives->verifier.joinable())
                     m_drives->verifier.join();
@@ -373,10 +388,14 @@ bool TDVDWriterPro2::EraseDisc(bool quick)
 
 void TDVDWriterPro2::pollDriveJob()
 {
+    if (m_drives->poll && m_drives->poll->thread() != QThread::currentThread()) {
+        // The drive side moved to another thread since the last job (a window's drive thread ended).
+        dropPollTimer(std::exchange(m_drives->poll, nullptr));
+    }
     if (!m_drives->poll) {
-        m_drives->poll = new QTimer(this);
+        m_drives->poll = new QTimer;
         m_drives->poll->setInterval(PollMs);
-        connect(m_drives->poll, &QTimer::timeout, this, &TDVDWriterPro2::pollDriveJob);
+        connect(m_drives->poll, &QTimer::timeout, m_drives->poll, [this] { pollDriveJob(); });
     }
     DriveSide::Job *job = m_drives->job.get();
     if (!job) {

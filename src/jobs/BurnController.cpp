@@ -2,13 +2,14 @@
 
 #include "app/FileDialogs.h"
 #include "app/MessageBox.h"
+#include "engine/DriveThread.h"
 #include "engine/EngineCodes.h"
 #include "engine/TDVDWriterPro2.h"
+#include "jobs/DriveAnswers.h"
 #include "jobs/WriteErrors.h"
 
 #include <QAction>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QLocale>
@@ -16,11 +17,30 @@
 
 #include <cmath>
 
+// What StartBurn learns of the medium before it checks: the free space only when there is a medium.
+struct BurnController::Medium
+{
+    int discType = EngineCodes::NoWritableMedium;
+    int64_t freeBlocks = 0;
+};
+
+namespace {
+
+struct BurnStart
+{
+    bool started = false;
+    QString refusal; // the engine's reason when not started
+};
+
+} // namespace
+
 BurnController::BurnController(TDVDWriterPro2 *DVDWriterPro, TDVDWriterPro2 *DVDWriterPro1,
-                               const BurnPageControls &controls, QList<QAction *> actions, QObject *parent)
+                               DriveThread *drives, const BurnPageControls &controls,
+                               QList<QAction *> actions, QObject *parent)
     : QObject(parent)
     , m_engine(DVDWriterPro)
     , m_eraseEngine(DVDWriterPro1)
+    , m_drives(drives)
     , m_controls(controls)
     , m_actions(std::move(actions))
 {
@@ -76,28 +96,95 @@ QString BurnController::FreeSpaceMessage(qint64 freeBytes, qint64 imageBytes)
 void BurnController::StartBurn(const QString &path)
 {
     // Whatever goes wrong in here ends the start quietly; the page stays locked until Cancel.
-    try {
-        if (m_engine->DiscType() == EngineCodes::NoWritableMedium) {
-            ShowMessageBox(QStringLiteral("Please Insert Writable Media before continuing!"), 1);
-            return;
-        }
-        const qint64 size = ImageFileSize(path);
-        const auto freeBytes =
-            static_cast<qint64>(std::trunc(TDVDWriterPro2::BlocksToBytes(m_engine->FreeBlocks(), 1)));
-        if (freeBytes < size) {
-            ShowMessageBox(FreeSpaceMessage(freeBytes, size), 1);
-            return;
-        }
-        m_engine->setAutoVerify(false);
-        m_engine->setCloseSession(true);
-        m_engine->SetBurnFlag(true);
-        QCoreApplication::processEvents();
-        if (!m_engine->BurnImageFile(path)) {
-            // The engine has written its reason to standard error; the box keeps it in its details.
-            ShowMessageBox(QStringLiteral("Error Writing ISO File."), 1, m_engine->LastBurnRefusal());
-        }
-        m_controls.CboCDRWList->window()->unsetCursor();
-    } catch (...) { }
+    m_controls.CboCDRWList->window()->setCursor(Qt::BusyCursor);
+    TDVDWriterPro2 *engine = m_engine;
+    const int cancels = m_cancels;
+    m_drives->ask(
+        this,
+        [engine] {
+            Medium medium;
+            medium.discType = engine->DiscType();
+            if (medium.discType != EngineCodes::NoWritableMedium)
+                medium.freeBlocks = engine->FreeBlocks();
+            return medium;
+        },
+        [this, path, cancels](std::optional<Medium> medium) {
+            if (!medium) {
+                DriveNotAnswering();
+                return;
+            }
+            try {
+                CheckMedium(path, *medium, cancels);
+            } catch (...) {
+                EndStart();
+            }
+        });
+}
+
+void BurnController::CheckMedium(const QString &path, const Medium &medium, int cancels)
+{
+    if (cancels != m_cancels) {
+        EndStart(); // cancelled while the drive was asked: nothing starts
+        return;
+    }
+    if (medium.discType == EngineCodes::NoWritableMedium) {
+        EndStart();
+        ShowMessageBox(QStringLiteral("Please Insert Writable Media before continuing!"), 1);
+        return;
+    }
+    const qint64 size = ImageFileSize(path);
+    const auto freeBytes =
+        static_cast<qint64>(std::trunc(TDVDWriterPro2::BlocksToBytes(medium.freeBlocks, 1)));
+    if (freeBytes < size) {
+        EndStart();
+        ShowMessageBox(FreeSpaceMessage(freeBytes, size), 1);
+        return;
+    }
+    BeginBurn(path, cancels);
+}
+
+void BurnController::BeginBurn(const QString &path, int cancels)
+{
+    if (cancels != m_cancels) {
+        EndStart();
+        return;
+    }
+    TDVDWriterPro2 *engine = m_engine;
+    m_drives->ask(
+        this,
+        [engine, path] {
+            // The job's properties are set right before the call that reads them, on the same thread.
+            engine->setAutoVerify(false);
+            engine->setCloseSession(true);
+            engine->SetBurnFlag(true);
+            BurnStart start;
+            start.started = engine->BurnImageFile(path);
+            if (!start.started)
+                start.refusal = engine->LastBurnRefusal();
+            return start;
+        },
+        [this](std::optional<BurnStart> start) {
+            if (!start) {
+                DriveNotAnswering();
+                return;
+            }
+            if (!start->started) {
+                // The engine has written its reason to standard error; the box keeps it in its details.
+                ShowMessageBox(QStringLiteral("Error Writing ISO File."), 1, start->refusal);
+            }
+            EndStart();
+        });
+}
+
+void BurnController::EndStart()
+{
+    m_controls.CboCDRWList->window()->unsetCursor();
+}
+
+void BurnController::DriveNotAnswering()
+{
+    EndStart();
+    ShowMessageBox(DriveNotAnsweringText(m_drives->answerBound()), 1);
 }
 
 void BurnController::DVDWriterProTrackWriteStatus(int, qint64 lBlocksWritten, qint64 lBlocksToWrite)
@@ -112,8 +199,10 @@ void BurnController::DVDWriterProWriteComplete()
 {
     if (!m_engine->AutoVerify())
         ShowMessageBox(QStringLiteral("Writing is complete!"), 1);
-    if (!m_engine->TestWrite() && !m_engine->AutoVerify())
-        m_engine->EjectTray(0);
+    if (!m_engine->TestWrite() && !m_engine->AutoVerify()) {
+        TDVDWriterPro2 *engine = m_engine;
+        m_drives->post([engine] { engine->EjectTray(0); });
+    }
     m_controls.PsBarWriteDisk->setValue(0);
     SetJobControlsEnabled(true);
 }
@@ -133,12 +222,16 @@ void BurnController::DVDWriterProWriteError(int WriteError, int DriveError, cons
 
 void BurnController::DVDWriterPro1FileVerifyComplete(int, int)
 {
-    m_eraseEngine->EjectTray(0);
+    TDVDWriterPro2 *engine = m_eraseEngine;
+    m_drives->post([engine] { engine->EjectTray(0); });
 }
 
 void BurnController::ActCancelBURNISOExecExecute()
 {
-    m_engine->CancelWrite();
+    TDVDWriterPro2 *engine = m_engine;
+    // A burn already started is stopped on the drive thread; one still being started is dropped.
+    ++m_cancels;
+    m_drives->post([engine] { engine->CancelWrite(); });
     SetJobControlsEnabled(true);
 }
 

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 
+class DriveThread;
 class QAction;
 class QComboBox;
 class QLineEdit;
@@ -21,12 +22,13 @@ struct BurnPageControls
 };
 
 // Burning an image file: the checks, the start, the progress and end events, cancel and the job lock.
+// The engine is asked on the drive thread; the start goes on as its answers come.
 class BurnController final : public QObject
 {
     Q_OBJECT
 public:
     // Actions carry their category in the dynamic property "Category"; "sys" ones are never locked.
-    BurnController(TDVDWriterPro2 *DVDWriterPro, TDVDWriterPro2 *DVDWriterPro1,
+    BurnController(TDVDWriterPro2 *DVDWriterPro, TDVDWriterPro2 *DVDWriterPro1, DriveThread *drives,
                    const BurnPageControls &controls, QList<QAction *> actions, QObject *parent = nullptr);
 
     void SpeedButton2Click();
@@ -34,11 +36,22 @@ public:
     void StartBurn(const QString &path);
     void ActCancelBURNISOExecExecute();
     void SetJobControlsEnabled(bool enabled);
+    // Counts the cancel actions: a start still waiting for the drive when it changes is dropped.
+    int cancelCount() const { return m_cancels; }
 
     static qint64 ImageFileSize(const QString &path);
     static QString FreeSpaceMessage(qint64 freeBytes, qint64 imageBytes);
 
 private:
+    struct Medium;
+    // StartBurn's checks of the medium's answer.
+    void CheckMedium(const QString &path, const Medium &medium, int cancels);
+    // Every check has passed: the burn starts. A question to the user before the start belongs here.
+    void BeginBurn(const QString &path, int cancels);
+    // The start has ended, however: the normal cursor again.
+    void EndStart();
+    void DriveNotAnswering();
+
     void DVDWriterProTrackWriteStatus(int lTrackNumber, qint64 lBlocksWritten, qint64 lBlocksToWrite);
     void DVDWriterProWriteComplete();
     void DVDWriterProWriteCancelled();
@@ -48,6 +61,8 @@ private:
 
     TDVDWriterPro2 *m_engine;
     TDVDWriterPro2 *m_eraseEngine;
+    DriveThread *m_drives;
     BurnPageControls m_controls;
     QList<QAction *> m_actions;
+    int m_cancels = 0;
 };

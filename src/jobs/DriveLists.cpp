@@ -1,8 +1,10 @@
 #include "jobs/DriveLists.h"
 
 #include "app/MessageBox.h"
+#include "engine/DriveThread.h"
 #include "engine/EngineCodes.h"
 #include "engine/TDVDWriterPro2.h"
+#include "jobs/DriveAnswers.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -11,10 +13,11 @@
 
 #include <cmath>
 
-DriveLists::DriveLists(TDVDWriterPro2 *engine, QComboBox *CboCdList, QComboBox *CboCDRWList,
-                       QLineEdit *EdtSavePath, QObject *parent)
+DriveLists::DriveLists(TDVDWriterPro2 *engine, DriveThread *drives, QComboBox *CboCdList,
+                       QComboBox *CboCDRWList, QLineEdit *EdtSavePath, QObject *parent)
     : QObject(parent)
     , m_engine(engine)
+    , m_drives(drives)
     , m_cdList(CboCdList)
     , m_cdrwList(CboCDRWList)
     , m_savePath(EdtSavePath)
@@ -39,20 +42,52 @@ bool DriveLists::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-void DriveLists::FillDriveList(QComboBox *list, int mode)
+void DriveLists::notAnswered(const Then &then)
 {
-    const QSignalBlocker quiet(list);
-    list->clear();
-    list->setEditText(QString());
-    const int count = m_engine->DriveCount();
+    ShowMessageBox(DriveNotAnsweringText(m_drives->answerBound()), 1);
+    if (then)
+        then(false);
+}
+
+QStringList DriveLists::DriveEntries(const TDVDWriterPro2 *engine, int mode)
+{
+    QStringList entries;
+    const int count = engine->DriveCount();
     for (int i = 0; i < count; ++i) {
-        if (mode == WritersOnly && !m_engine->IsWriter(i))
+        if (mode == WritersOnly && !engine->IsWriter(i))
             continue;
-        list->addItem(m_engine->DriveLetter(i) + QLatin1Char(':') + m_engine->DriveVendor(i) +
-                      QLatin1Char(' ') + m_engine->DriveProduct(i));
+        entries.append(engine->DriveLetter(i) + QLatin1Char(':') + engine->DriveVendor(i) + QLatin1Char(' ') +
+                       engine->DriveProduct(i));
     }
-    if (list->count() > 0)
-        list->setCurrentIndex(0);
+    return entries;
+}
+
+void DriveLists::FillDriveList(QComboBox *list, int mode, Then then)
+{
+    {
+        const QSignalBlocker quiet(list);
+        list->clear();
+        list->setEditText(QString());
+    }
+    TDVDWriterPro2 *engine = m_engine;
+    m_drives->ask(
+        this, [engine, mode] { return DriveEntries(engine, mode); },
+        [this, list, then = std::move(then)](std::optional<QStringList> entries) {
+            if (!entries) {
+                notAnswered(then);
+                return;
+            }
+            {
+                const QSignalBlocker quiet(list);
+                list->clear();
+                list->setEditText(QString());
+                list->addItems(*entries);
+                if (list->count() > 0)
+                    list->setCurrentIndex(0);
+            }
+            if (then)
+                then(true);
+        });
 }
 
 int DriveLists::FindDriveIndex(const TDVDWriterPro2 *engine, const QString &letter)
@@ -70,11 +105,29 @@ QString DriveLists::chosenRecorderLetter() const
     return m_cdrwList->count() > 0 ? m_cdrwList->currentText().left(1) : QString();
 }
 
-void DriveLists::CboCDRWListClick()
+void DriveLists::CboCDRWListClick(Then then)
 {
-    const int index = FindDriveIndex(m_engine, chosenRecorderLetter());
-    if (m_cdrwList->count() > 0 && !m_engine->SelectDrive(index))
-        ShowMessageBox(QStringLiteral("Select a different drive...could not open selected drive!"), 1);
+    if (m_cdrwList->count() == 0) {
+        // With an empty list no drive is selected and nothing is shown.
+        if (then)
+            then(true);
+        return;
+    }
+    TDVDWriterPro2 *engine = m_engine;
+    const QString letter = chosenRecorderLetter();
+    m_drives->ask(
+        this, [engine, letter] { return engine->SelectDrive(FindDriveIndex(engine, letter)); },
+        [this, then = std::move(then)](std::optional<bool> selected) {
+            if (!selected) {
+                notAnswered(then);
+                return;
+            }
+            if (!*selected)
+                ShowMessageBox(QStringLiteral("Select a different drive...could not open selected drive!"),
+                               1);
+            if (then)
+                then(true);
+        });
 }
 
 std::optional<int> DriveLists::WriteSpeedMultiple(int discType, int maxWriteSpeed)
@@ -87,25 +140,62 @@ std::optional<int> DriveLists::WriteSpeedMultiple(int discType, int maxWriteSpee
     return static_cast<int>(std::lround(maxWriteSpeed / base));
 }
 
-void DriveLists::ApplyWriteSpeed()
+void DriveLists::ApplyWriteSpeed(Then then)
 {
-    const int type = m_engine->DiscType();
-    if (const auto multiple = WriteSpeedMultiple(type, m_engine->MaxWriteSpeed()))
-        m_engine->SetWriteSpeed(*multiple);
+    TDVDWriterPro2 *engine = m_engine;
+    m_drives->ask(
+        this,
+        [engine] {
+            const int type = engine->DiscType();
+            if (const auto multiple = WriteSpeedMultiple(type, engine->MaxWriteSpeed()))
+                engine->SetWriteSpeed(*multiple);
+            return true;
+        },
+        [this, then = std::move(then)](std::optional<bool> done) {
+            if (!done) {
+                notAnswered(then);
+                return;
+            }
+            if (then)
+                then(true);
+        });
 }
 
-void DriveLists::EnterCdToIsoPage()
+DriveLists::Then DriveLists::entryEnd(Then then)
 {
-    FillDriveList(m_cdList, EveryDrive);
+    return [this, then = std::move(then)](bool answered) {
+        Q_EMIT pageEntryEnded(answered);
+        if (then)
+            then(answered);
+    };
+}
+
+void DriveLists::EnterCdToIsoPage(Then then)
+{
+    FillDriveList(m_cdList, EveryDrive, entryEnd(std::move(then)));
     m_engine->ResetImage();
     m_savePath->clear();
 }
 
-void DriveLists::EnterBurnIsoPage()
+void DriveLists::EnterBurnIsoPage(Then then)
 {
-    FillDriveList(m_cdrwList, WritersOnly);
-    CboCDRWListClick();
-    ApplyWriteSpeed();
+    // The list, the pick of its first writer and the write speed follow one another as the drive
+    // answers; what needs no drive is done at once.
+    FillDriveList(m_cdrwList, WritersOnly, [this, then = entryEnd(std::move(then))](bool answered) mutable {
+        if (!answered) {
+            if (then)
+                then(false);
+            return;
+        }
+        CboCDRWListClick([this, then = std::move(then)](bool selectAnswered) mutable {
+            if (!selectAnswered) {
+                if (then)
+                    then(false);
+                return;
+            }
+            ApplyWriteSpeed(std::move(then));
+        });
+    });
     m_engine->ResetImage();
     m_savePath->clear();
 }

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class DriveThread;
 class QWidget;
 class TDVDWriterPro2;
 class TfrmErase;
@@ -16,7 +17,8 @@ class EraseLauncher final : public QObject
     Q_OBJECT
 public:
     // `recorderLetter` answers the letter of the recorder chosen on the burn page (empty: none).
-    EraseLauncher(QWidget *owner, TDVDWriterPro2 *eraseEngine, std::function<QString()> recorderLetter);
+    EraseLauncher(QWidget *owner, TDVDWriterPro2 *eraseEngine, DriveThread *drives,
+                  std::function<QString()> recorderLetter);
 
     // The Erase button's click: a new window, shown modally.
     void suiImageButton20Click();
@@ -27,6 +29,7 @@ private:
 
     QWidget *m_owner;
     TDVDWriterPro2 *m_engine;
+    DriveThread *m_drives;
     std::function<QString()> m_recorderLetter;
     QPointer<TfrmErase> m_current;
 };

@@ -3,6 +3,7 @@
 #include "app/FileDialogs.h"
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
+#include "engine/DriveThread.h"
 #include "engine/EngineCodes.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/BurnController.h"
@@ -104,19 +105,35 @@ void ImageJobController::FormShow()
 
 void ImageJobController::StartImageJob(const ImageJobParams &params)
 {
+    // What the image side reads is set here, before the worker starts; what the drive side reads is
+    // set on the drive thread around the disc type. The worker starts once the drive has answered;
+    // one that does not answer leaves those drive properties as they were: the image needs no drive.
     TDVDWriterPro2 *engine = params.engine;
-    engine->setAutoVerify(false);
     engine->setVolumeType(1);
     if (params.label)
         engine->setVolumeIdentifier(*params.label);
-    const int type = engine->DiscType();
-    if (type == EngineCodes::CdR || type == EngineCodes::CdRw)
-        engine->setDVDHighCompatibilityMode(false);
-    else
-        engine->setWriteType(1);
     m_context.mainWindow->setCursor(Qt::WaitCursor);
-    QCoreApplication::processEvents();
+    const int start = ++m_startsAsked;
+    m_context.drives->ask(
+        this,
+        [engine] {
+            engine->setAutoVerify(false);
+            const int type = engine->DiscType();
+            if (type == EngineCodes::CdR || type == EngineCodes::CdRw)
+                engine->setDVDHighCompatibilityMode(false);
+            else
+                engine->setWriteType(1);
+            return type;
+        },
+        [this, params, start](std::optional<int>) {
+            m_context.mainWindow->unsetCursor();
+            if (start == m_startsAsked)
+                startWorker(params);
+        });
+}
 
+void ImageJobController::startWorker(const ImageJobParams &params)
+{
     auto *job = new TNewThread(params, this);
     m_current = job;
     connect(
@@ -126,7 +143,6 @@ void ImageJobController::StartImageJob(const ImageJobParams &params)
         Qt::QueuedConnection);
     connect(job, &QThread::finished, job, &QObject::deleteLater);
     job->start();
-    m_context.mainWindow->unsetCursor();
 }
 
 void ImageJobController::jobEnd(TNewThread *job, const QString &failure)
@@ -146,12 +162,23 @@ void ImageJobController::jobEnd(TNewThread *job, const QString &failure)
         ShowMessageBox(QStringLiteral("ISO File Created successfully!"), 1);
         if (ShowMessageBox(QStringLiteral("Do you want to burn the ISO file now?"), 2) == IDYES) {
             m_context.EdtBurnISOPath->setText(params.isoPath);
-            m_context.driveLists->EnterBurnIsoPage();
+            // The burn starts once the drives have answered the page's entry. Until then the job
+            // controls are locked, so that nothing starts beside it; the burn locks them itself and
+            // unlocks them when it ends (unlocking after its start would let Make ISO and Burn ISO
+            // run beside it).
+            m_context.burn->SetJobControlsEnabled(false);
+            QPointer<BurnController> burn = m_context.burn;
+            const int cancels = burn->cancelCount();
+            m_context.driveLists->EnterBurnIsoPage([burn, cancels](bool answered) {
+                // Cancel pressed meanwhile has unlocked the controls and drops the burn.
+                if (!burn || burn->cancelCount() != cancels)
+                    return;
+                burn->SetJobControlsEnabled(true);
+                if (answered)
+                    burn->ActBURNISOExecExecute();
+            });
             if (m_context.showBurnPage)
                 m_context.showBurnPage();
-            // The burn locks the job controls itself and unlocks them when it ends; unlocking
-            // here would let Make ISO and Burn ISO run beside it.
-            m_context.burn->ActBURNISOExecExecute();
             return;
         }
     } else {
@@ -165,6 +192,7 @@ void ImageJobController::jobEnd(TNewThread *job, const QString &failure)
 
 void ImageJobController::cancelJob()
 {
+    ++m_startsAsked; // a start still waiting for the drive's answer is dropped
     if (TNewThread *job = m_current) {
         job->cancel();
         m_previous = job;

@@ -10,6 +10,7 @@
 
 class BurnController;
 class DriveLists;
+class DriveThread;
 class QComboBox;
 class QLineEdit;
 class QWidget;
@@ -23,6 +24,8 @@ struct ImageJobContext
     QWidget *mainWindow = nullptr;
     TDVDWriterPro2 *DVDWriterPro = nullptr;
     TDVDWriterPro2 *DVDWriterPro21 = nullptr;
+    // Asks the engine's drive side (the disc type before a job).
+    DriveThread *drives = nullptr;
     TFrmConvertProcess *progressWindow = nullptr;
     QComboBox *CboCdList = nullptr;
     QLineEdit *EdtSavePath = nullptr;
@@ -57,9 +60,13 @@ private:
     void jobEnd(TNewThread *job, const QString &failure);
     void cancelJob();
     void finishPrevious();
+    // The worker of a job whose engine is set up.
+    void startWorker(const ImageJobParams &params);
 
     ImageJobContext m_context;
     std::optional<ImageJobParams> m_shown; // the job the progress window is showing
     QPointer<TNewThread> m_current;
     QPointer<TNewThread> m_previous;
+    // Counts the jobs asked to start, so that a cancel before the drive's answer drops that start.
+    int m_startsAsked = 0;
 };

@@ -1,7 +1,9 @@
 #include "jobs/TfrmErase.h"
 
 #include "app/MessageBox.h"
+#include "engine/DriveThread.h"
 #include "engine/TDVDWriterPro2.h"
+#include "jobs/DriveAnswers.h"
 #include "jobs/DriveLists.h"
 #include "jobs/EraseTable.h"
 #include "jobs/WriteErrors.h"
@@ -16,6 +18,14 @@ namespace {
 // One erase window at a time listens to the engine; a new window takes the handlers over.
 QMetaObject::Connection g_startConnection;
 QMetaObject::Connection g_errorConnection;
+
+// How far the start of an erase got on the drive thread.
+struct EraseStart
+{
+    bool selected = false;
+    EraseDecision decision;
+    bool started = false;
+};
 
 } // namespace
 
@@ -56,9 +66,10 @@ TfrmErase::TfrmErase(QWidget *parent)
     connect(cmdCancel, &QPushButton::clicked, this, &TfrmErase::close);
 }
 
-void TfrmErase::attachEngine(TDVDWriterPro2 *engine, const QString &recorderLetter)
+void TfrmErase::attachEngine(TDVDWriterPro2 *engine, DriveThread *drives, const QString &recorderLetter)
 {
     m_engine = engine;
+    m_drives = drives;
     m_recorderLetter = recorderLetter;
 }
 
@@ -84,39 +95,56 @@ void TfrmErase::FormShow()
 
 void TfrmErase::cmdEraseClick()
 {
-    if (!m_engine)
+    if (!m_engine || !m_drives)
         return;
     // The erase engine acts on the recorder the user sees chosen, never on a default drive: an
     // erase of another disc than the chosen one would lose its data.
-    if (!selectRecorder()) {
-        close();
-        return;
-    }
-    const int type = m_engine->DiscType();
-    const EraseDecision decision =
-        DecideErase(type, [this](int code) { return m_engine->HasCapability(code); });
-    if (!decision.erase) {
-        ShowPlainMessage(decision.message);
-        close();
-        return;
-    }
-    if (!m_engine->EraseDisc(chkQuikErase->isChecked())) {
-        ShowPlainMessage(QStringLiteral("Error Erasing Disc!!!"));
-        close();
-    }
-}
-
-bool TfrmErase::selectRecorder()
-{
     if (m_recorderLetter.isEmpty()) {
         ShowPlainMessage(QStringLiteral("There are no compatible drives reported."));
-        return false;
+        close();
+        return;
     }
-    if (!m_engine->SelectDrive(DriveLists::FindDriveIndex(m_engine, m_recorderLetter))) {
-        ShowPlainMessage(QStringLiteral("Select a different drive...could not open selected drive!"));
-        return false;
-    }
-    return true;
+    // The drive is asked on the drive thread: the selection, the disc type, the capabilities and the
+    // start in one go, in that order. Meanwhile the window can be neither pressed again nor closed.
+    setButtonsEnabled(false);
+    TDVDWriterPro2 *engine = m_engine;
+    const QString letter = m_recorderLetter;
+    const bool quick = chkQuikErase->isChecked();
+    m_drives->ask(
+        this,
+        [engine, letter, quick] {
+            EraseStart start;
+            start.selected = engine->SelectDrive(DriveLists::FindDriveIndex(engine, letter));
+            if (!start.selected)
+                return start;
+            const int type = engine->DiscType();
+            start.decision = DecideErase(type, [engine](int code) { return engine->HasCapability(code); });
+            if (start.decision.erase)
+                start.started = engine->EraseDisc(quick);
+            return start;
+        },
+        [this](std::optional<EraseStart> start) {
+            setButtonsEnabled(true);
+            if (!start) {
+                ShowPlainMessage(DriveNotAnsweringText(m_drives->answerBound()));
+                close();
+                return;
+            }
+            if (!start->selected) {
+                ShowPlainMessage(QStringLiteral("Select a different drive...could not open selected drive!"));
+                close();
+                return;
+            }
+            if (!start->decision.erase) {
+                ShowPlainMessage(start->decision.message);
+                close();
+                return;
+            }
+            if (!start->started) {
+                ShowPlainMessage(QStringLiteral("Error Erasing Disc!!!"));
+                close();
+            }
+        });
 }
 
 void TfrmErase::EraseStarted()
@@ -138,8 +166,10 @@ void TfrmErase::eraseCompleted()
     ShowPlainMessage(QStringLiteral(" Erase     Completed!!!"));
     setButtonsEnabled(true);
     close();
-    if (m_engine)
-        m_engine->EjectTray(0);
+    if (m_engine && m_drives) {
+        TDVDWriterPro2 *engine = m_engine;
+        m_drives->post([engine] { engine->EjectTray(0); });
+    }
 }
 
 void TfrmErase::setButtonsEnabled(bool enabled)

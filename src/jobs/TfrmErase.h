@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QMetaObject>
 
+class DriveThread;
 class QCheckBox;
 class QLabel;
 class QPushButton;
@@ -15,9 +16,10 @@ class TfrmErase final : public QDialog
 public:
     explicit TfrmErase(QWidget *parent = nullptr);
 
-    // Takes the erase engine and the letter of the recorder to erase (the one the burn page's
-    // recorder list shows; empty when it lists none). The handlers are attached at show.
-    void attachEngine(TDVDWriterPro2 *engine, const QString &recorderLetter);
+    // Takes the erase engine, the drive thread that asks it, and the letter of the recorder to erase
+    // (the one the burn page's recorder list shows; empty when it lists none). The handlers are
+    // attached at show.
+    void attachEngine(TDVDWriterPro2 *engine, DriveThread *drives, const QString &recorderLetter);
     // The engine's erase-complete event, delivered by the main window to its current erase window.
     void eraseCompleted();
 
@@ -40,8 +42,7 @@ private:
                          const QString &sSenseInfo);
     void setButtonsEnabled(bool enabled);
 
-    bool selectRecorder();
-
     TDVDWriterPro2 *m_engine = nullptr;
+    DriveThread *m_drives = nullptr;
     QString m_recorderLetter;
 };

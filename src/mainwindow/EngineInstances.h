@@ -1,5 +1,8 @@
 #pragma once
 
+#include <chrono>
+
+class DriveThread;
 class QObject;
 class TDVDWriterPro2;
 
@@ -17,14 +20,18 @@ class TDVDWriterPro2;
 //   DVDWriterPro1   erasing                                  the recorder the burn page's list shows,
 //                                                            selected anew at every Erase
 //
-// Image jobs run the instance's WriteImageFile on a worker thread; everything else is called on
-// the user-interface thread.
+// Every drive-side call of the three (scanning, the drive lists, selecting, media, burning, erasing,
+// ejecting) is asked of the drive thread, whose answers come back to the user-interface thread. Image
+// jobs run the instance's WriteImageFile on a worker thread; the image side is otherwise called on the
+// user-interface thread.
 struct EngineInstances
 {
+    DriveThread *driveThread = nullptr;
     TDVDWriterPro2 *DVDWriterPro = nullptr;
     TDVDWriterPro2 *DVDWriterPro21 = nullptr;
     TDVDWriterPro2 *DVDWriterPro1 = nullptr;
 
-    // The three with their start values, owned by `owner`.
-    static EngineInstances create(QObject *owner);
+    // The three with their start values and the drive thread that asks them, owned by `owner`; a drive
+    // that does not answer within `driveAnswerBound` is reported.
+    static EngineInstances create(QObject *owner, std::chrono::milliseconds driveAnswerBound);
 };

@@ -30,8 +30,8 @@ MainFormSubsystems::MainFormSubsystems(TMainForm &form)
     compilation.FileListBuffer = &form.FileListBuffer;
     Compilation = std::make_unique<CompilationPage>(compilation);
 
-    Drives =
-        std::make_unique<DriveLists>(form.DVDWriterPro, form.CboCdList, form.CboCDRWList, form.EdtSavePath);
+    Drives = std::make_unique<DriveLists>(form.DVDWriterPro, form.driveThread, form.CboCdList,
+                                          form.CboCDRWList, form.EdtSavePath);
 
     BurnPageControls burnPage;
     burnPage.CboCDRWList = form.CboCDRWList;
@@ -39,13 +39,14 @@ MainFormSubsystems::MainFormSubsystems(TMainForm &form)
     burnPage.SpeedButton2 = form.SpeedButton2;
     burnPage.SbtnSelSavepath = form.SbtnSelSavepath;
     burnPage.PsBarWriteDisk = form.PsBarWriteDisk;
-    Burn = std::make_unique<BurnController>(form.DVDWriterPro, form.DVDWriterPro1, burnPage,
+    Burn = std::make_unique<BurnController>(form.DVDWriterPro, form.DVDWriterPro1, form.driveThread, burnPage,
                                             form.ActionList1->actions());
 
     ImageJobContext job;
     job.mainWindow = &form;
     job.DVDWriterPro = form.DVDWriterPro;
     job.DVDWriterPro21 = form.DVDWriterPro21;
+    job.drives = form.driveThread;
     job.progressWindow = windows.FrmConvertProcess;
     job.CboCdList = form.CboCdList;
     job.EdtSavePath = form.EdtSavePath;
@@ -64,7 +65,7 @@ MainFormSubsystems::MainFormSubsystems(TMainForm &form)
     ImageJobs = std::make_unique<ImageJobController>(job);
 
     DriveLists *drives = Drives.get();
-    Erase = std::make_unique<EraseLauncher>(&form, form.DVDWriterPro1,
+    Erase = std::make_unique<EraseLauncher>(&form, form.DVDWriterPro1, form.driveThread,
                                             [drives] { return drives->chosenRecorderLetter(); });
 
     connectActions(form);

@@ -7,7 +7,9 @@
 #include "app/Shell.h"
 #include "dialogs/TAboutForm.h"
 #include "dialogs/TFormSplash.h"
+#include "engine/DriveThread.h"
 #include "engine/TDVDWriterPro2.h"
+#include "jobs/DriveAnswers.h"
 #include "mainwindow/EngineInstances.h"
 #include "mainwindow/MainFormBuild.h"
 #include "mainwindow/MainFormSubsystems.h"
@@ -31,6 +33,10 @@
 #include <QTimer>
 
 TMainForm::TMainForm(QWidget *parent)
+    : TMainForm(DriveThread::DefaultAnswerBound, parent)
+{ }
+
+TMainForm::TMainForm(std::chrono::milliseconds driveAnswerBound, QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("MainForm"));
@@ -41,7 +47,8 @@ TMainForm::TMainForm(QWidget *parent)
     setFont(face);
 
     // Which instance does which work: EngineInstances.h.
-    const EngineInstances engines = EngineInstances::create(this);
+    const EngineInstances engines = EngineInstances::create(this, driveAnswerBound);
+    driveThread = engines.driveThread;
     DVDWriterPro = engines.DVDWriterPro;
     DVDWriterPro21 = engines.DVDWriterPro21;
     DVDWriterPro1 = engines.DVDWriterPro1;
@@ -97,8 +104,17 @@ void TMainForm::FormCreate()
         ShowErrorBox(error.message());
     }
     FileListBuffer.clear();
-    if (!DVDWriterPro->InitializeDrives(0))
-        ShowMessageBox(QStringLiteral("Drives Cannot be initialized...Contact support!"), 1);
+    // The scan runs on the drive thread; the first page's drive list is asked after it and so shows
+    // what it found.
+    TDVDWriterPro2 *engine = DVDWriterPro;
+    driveThread->ask(
+        this, [engine] { return engine->InitializeDrives(0); },
+        [this](std::optional<bool> initialized) {
+            if (!initialized)
+                ShowMessageBox(DriveNotAnsweringText(driveThread->answerBound()), 1);
+            else if (!*initialized)
+                ShowMessageBox(QStringLiteral("Drives Cannot be initialized...Contact support!"), 1);
+        });
     try {
         RegisterListFileType();
     } catch (const KestraneError &error) {

@@ -3,8 +3,10 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <chrono>
 #include <memory>
 
+class DriveThread;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -49,6 +51,8 @@ class TMainForm final : public QWidget
     Q_OBJECT
 public:
     explicit TMainForm(QWidget *parent = nullptr);
+    // A drive that does not answer within `driveAnswerBound` is reported to the user.
+    explicit TMainForm(std::chrono::milliseconds driveAnswerBound, QWidget *parent = nullptr);
     ~TMainForm() override;
 
     // Takes the windows made after this one (they become children of this window), then makes the
@@ -67,6 +71,8 @@ public:
     TDVDWriterPro2 *DVDWriterPro = nullptr;
     TDVDWriterPro2 *DVDWriterPro21 = nullptr;
     TDVDWriterPro2 *DVDWriterPro1 = nullptr;
+    // Every drive-side call of the three engines goes through it.
+    DriveThread *driveThread = nullptr;
     QStringList FileListBuffer;
     QTimer *TimerSplash = nullptr;
 

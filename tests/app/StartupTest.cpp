@@ -5,6 +5,7 @@
 #include "app/Registry.h"
 #include "dialogs/TAboutForm.h"
 #include "dialogs/TFormSplash.h"
+#include "engine/DriveThread.h"
 #include "engine/TDVDWriterPro2.h"
 #include "engine/drives/DriveLayer.h"
 #include "engine/drives/LibburnDriveLayer.h"
@@ -218,18 +219,25 @@ TEST_F(StartupRun, DrivesThatCannotStartAreReportedBeforeTheFirstShow)
     TDVDWriterPro2::setDriveLayer(std::make_unique<DeadDriveLayer>());
     Startup startup(m_program, exePath(), {QStringLiteral("-nosplash")});
     TMainForm *main = startup.run();
-    // Reported while the window is being made, before it is shown.
     EXPECT_FALSE(main->isVisible());
+    bool finished = false;
+    QObject::connect(main, &TMainForm::firstShowFinished, main, [&] { finished = true; });
+    // The scan runs on the drive thread: its failure is reported when its answer comes.
+    ASSERT_TRUE(
+        TestSupport::waitForMessage(QStringLiteral("Drives Cannot be initialized...Contact support!")));
     const auto shown = MessageBoxSeam::takeShown();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].text, QStringLiteral("Drives Cannot be initialized...Contact support!"));
     EXPECT_EQ(shown[0].kind, 1);
     EXPECT_EQ(shown[0].caption, QStringLiteral("Kestrane"));
-    bool finished = false;
-    QObject::connect(main, &TMainForm::firstShowFinished, main, [&] { finished = true; });
     EXPECT_TRUE(TestSupport::waitFor([&] { return finished; }, 10000));
     EXPECT_EQ(main->currentPageName(), QStringLiteral("CDTOISO"));
     main->close();
+    // The drive thread has done the page's work before the layer is changed under it.
+    bool settled = false;
+    main->driveThread->ask(
+        main, [] { return true; }, [&](std::optional<bool>) { settled = true; });
+    EXPECT_TRUE(TestSupport::waitFor([&] { return settled; }, 10000));
     TDVDWriterPro2::setDriveLayer(std::make_unique<Drives::LibburnDriveLayer>());
 }
 

@@ -4,6 +4,7 @@
 #include "app/FileDialogs.h"
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
+#include "engine/DriveThread.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/BurnController.h"
 #include "jobs/DriveLists.h"
@@ -37,7 +38,8 @@ QStringList shownTexts()
     return texts;
 }
 
-// The job side of the main window, built from plain controls: the real engine, virtual drives.
+// The job side of the main window, built from plain controls: the real engine, virtual drives, and a
+// drive thread that asks the engine's drive side as the window's does.
 class JobFlow : public ::testing::Test
 {
 protected:
@@ -66,6 +68,7 @@ protected:
         m_job.reset();
         m_burn.reset();
         m_lists.reset();
+        m_drives.reset();
         FileDialogSeam::disable();
         qunsetenv("KESTRANE_VIRTUAL_DRIVES");
         m_engine.InitializeDrives(0);
@@ -76,14 +79,19 @@ protected:
     {
         qputenv("KESTRANE_VIRTUAL_DRIVES", QFile::encodeName(drives.join(QLatin1Char(':'))));
         ASSERT_TRUE(m_engine.InitializeDrives(0));
-        m_lists = std::make_unique<DriveLists>(&m_engine, &m_cdList, &m_cdrwList, &m_savePath);
+        if (!m_drives)
+            m_drives = std::make_unique<DriveThread>();
+        m_lists =
+            std::make_unique<DriveLists>(&m_engine, m_drives.get(), &m_cdList, &m_cdrwList, &m_savePath);
         QList<QAction *> actions(m_actions.begin(), m_actions.end());
         actions.append(m_sysAction);
-        m_burn = std::make_unique<BurnController>(&m_engine, &m_eraseEngine, m_controls, actions);
+        m_burn =
+            std::make_unique<BurnController>(&m_engine, &m_eraseEngine, m_drives.get(), m_controls, actions);
         ImageJobContext context;
         context.mainWindow = &m_window;
         context.DVDWriterPro = &m_engine;
         context.DVDWriterPro21 = &m_compilation;
+        context.drives = m_drives.get();
         context.progressWindow = &m_progress;
         context.CboCdList = &m_cdList;
         context.EdtSavePath = &m_savePath;
@@ -100,6 +108,14 @@ protected:
     }
 
     QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
+
+    // A page entry, and the wait until its drive steps have ended.
+    void enterPage(void (DriveLists::*entry)(DriveLists::Then))
+    {
+        bool ended = false;
+        (m_lists.get()->*entry)([&ended](bool) { ended = true; });
+        ASSERT_TRUE(TestSupport::waitFor([&ended] { return ended; }, 30000));
+    }
 
     bool jobControlsEnabled() const
     {
@@ -130,6 +146,7 @@ protected:
     BurnPageControls m_controls;
     std::optional<QString> m_label = QStringLiteral("Holiday 2026");
     bool m_burnPageShown = false;
+    std::unique_ptr<DriveThread> m_drives;
     std::unique_ptr<DriveLists> m_lists;
     std::unique_ptr<BurnController> m_burn;
     std::unique_ptr<ImageJobController> m_job;
@@ -138,13 +155,13 @@ protected:
 TEST_F(JobFlow, DriveListsOfEveryDriveAndOfWriters)
 {
     useDrives({path("one.iso"), path("two.iso=700M")});
-    m_lists->EnterCdToIsoPage();
+    enterPage(&DriveLists::EnterCdToIsoPage);
     ASSERT_EQ(m_cdList.count(), 2);
     EXPECT_EQ(m_cdList.itemText(0), QStringLiteral("D:Kestrane Virtual Recorder"));
     EXPECT_EQ(m_cdList.itemText(1), QStringLiteral("E:Kestrane Virtual Recorder"));
     EXPECT_EQ(m_cdList.currentText(), m_cdList.itemText(0));
     m_savePath.setText(QStringLiteral("/x.iso"));
-    m_lists->EnterBurnIsoPage();
+    enterPage(&DriveLists::EnterBurnIsoPage);
     EXPECT_EQ(m_cdrwList.count(), 2);
     EXPECT_EQ(m_cdrwList.currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
     EXPECT_TRUE(m_savePath.text().isEmpty());
@@ -180,7 +197,7 @@ TEST_F(JobFlow, BurnRefusalsAndTheFreeSpaceMessage)
     EXPECT_TRUE(jobControlsEnabled());
 
     useDrives({path("small.iso=350M")});
-    m_lists->EnterBurnIsoPage();
+    enterPage(&DriveLists::EnterBurnIsoPage);
     m_burnPath.clear();
     m_burn->ActBURNISOExecExecute();
     EXPECT_EQ(shownTexts(), QStringList {QStringLiteral("Please choose the ISO file you want to burn.")});
@@ -191,6 +208,9 @@ TEST_F(JobFlow, BurnRefusalsAndTheFreeSpaceMessage)
     big.close();
     m_burnPath.setText(path("big.iso"));
     m_burn->ActBURNISOExecExecute();
+    const QString freeSpace = QStringLiteral("Free Space on the loaded disc is 350.00 MB!\rThis data "
+                                             "image requires 700.00 MB of Free Space!");
+    ASSERT_TRUE(TestSupport::waitForMessage(freeSpace));
     EXPECT_EQ(shownTexts(),
               QStringList {QStringLiteral("Free Space on the loaded disc is 350.00 MB!\rThis data "
                                           "image requires 700.00 MB of Free Space!")});
@@ -206,6 +226,7 @@ TEST_F(JobFlow, BurnRefusalsAndTheFreeSpaceMessage)
     writeFile(path("empty.iso"), QByteArray());
     m_burnPath.setText(path("empty.iso"));
     m_burn->ActBURNISOExecExecute();
+    ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Error Writing ISO File.")));
     const auto shown = MessageBoxSeam::takeShown();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].text, QStringLiteral("Error Writing ISO File."));
@@ -239,8 +260,8 @@ TEST_F(JobFlow, FilesToImageThenBurnNowNoAndYes)
     m_job->ActFILETOISOExecExecute();
     EXPECT_TRUE(m_burnPageShown);
     EXPECT_EQ(m_burnPath.text(), path("second.iso"));
-    EXPECT_EQ(m_cdrwList.currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
     ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
+    EXPECT_EQ(m_cdrwList.currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
     EXPECT_EQ(TestSupport::readAll(path("drive.iso")), TestSupport::readAll(path("second.iso")));
     EXPECT_EQ(m_bar.value(), 0);
     EXPECT_TRUE(jobControlsEnabled());
@@ -263,7 +284,7 @@ TEST_F(JobFlow, DiscToImageFromAVirtualDrive)
     m_job->ActCDTOISOExecExecute();
     EXPECT_EQ(shownTexts(),
               QStringList {QStringLiteral("Please choose the CD/DVD driver to get the ISO file.")});
-    m_lists->EnterCdToIsoPage();
+    enterPage(&DriveLists::EnterCdToIsoPage);
     m_job->ActCDTOISOExecExecute();
     EXPECT_EQ(shownTexts(), QStringList {QStringLiteral("Please choose the path to save ISO file.")});
 
@@ -288,7 +309,7 @@ TEST_F(JobFlow, DiscToImageFromAVirtualDrive)
 TEST_F(JobFlow, BlankDiscGivesAnErrorNotAnEmptyImage)
 {
     useDrives({path("blank.iso")});
-    m_lists->EnterCdToIsoPage();
+    enterPage(&DriveLists::EnterCdToIsoPage);
     m_savePath.setText(path("nothing.iso"));
     m_job->ActCDTOISOExecExecute();
     EXPECT_EQ(shownTexts(), QStringList {QStringLiteral("Error creating ISO File.")});
@@ -324,7 +345,7 @@ TEST_F(JobFlow, CancelDuringAnImageWriteAndDuringABurn)
     m_job->ActFILETOISOExecExecute();
     ASSERT_EQ(shownTexts().value(0), QStringLiteral("ISO File Created successfully!"));
 
-    m_lists->EnterBurnIsoPage();
+    enterPage(&DriveLists::EnterBurnIsoPage);
     m_burnPath.setText(path("whole.iso"));
     bool cancelled = false;
     QObject::connect(&m_engine, &TDVDWriterPro2::OnTrackWriteStatus, &m_window,
@@ -353,7 +374,7 @@ TEST_P(DamagedDiscJob, ErrorBoxWithTheReasonAndNoImage)
     const QString disc = DamagedDiscs::make(GetParam().damage, discFolder);
     ASSERT_FALSE(disc.isEmpty());
     useDrives({disc});
-    m_lists->EnterCdToIsoPage();
+    enterPage(&DriveLists::EnterCdToIsoPage);
     m_savePath.setText(path("copy.iso"));
     // A job that hangs is cancelled after 30 s: the test then fails on the missing message.
     QTimer hang;

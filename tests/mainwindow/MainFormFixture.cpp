@@ -7,6 +7,7 @@
 #include "app/Shell.h"
 #include "compilation/TFrmFilesSelect.h"
 #include "dialogs/TAboutForm.h"
+#include "engine/DriveThread.h"
 #include "jobs/TFrmConvertProcess.h"
 
 #include <QDir>
@@ -15,6 +16,11 @@
 QString MainFormFixture::programFolder() const
 {
     return m_root.filePath(QStringLiteral("Kestrane")) + QLatin1Char('/');
+}
+
+std::chrono::milliseconds MainFormFixture::driveAnswerBound() const
+{
+    return DriveThread::DefaultAnswerBound;
 }
 
 void MainFormFixture::SetUp()
@@ -31,7 +37,7 @@ void MainFormFixture::SetUp()
     Globals().FirstShow = false;
     FileDialogSeam::enable();
     ShellSeam::enable();
-    m_form = std::make_unique<TMainForm>();
+    m_form = std::make_unique<TMainForm>(driveAnswerBound());
     SecondaryWindows windows;
     windows.AboutForm = new TAboutForm(m_form.get());
     windows.FrmFilesSelect = new TFrmFilesSelect(m_form.get());

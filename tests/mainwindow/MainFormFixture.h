@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 
 // A main window over a temporary program folder that borrows the shipped pictures, with the file
@@ -17,6 +18,8 @@ protected:
     void TearDown() override;
 
     QString programFolder() const;
+    // How long the window waits for a drive's answer.
+    virtual std::chrono::milliseconds driveAnswerBound() const;
 
     QTemporaryDir m_root;
     std::unique_ptr<TMainForm> m_form;

@@ -36,6 +36,12 @@ void press(TsuiImageButton *button)
     QTest::keyClick(button, Qt::Key_Space);
 }
 
+// A drive list fills when the drive thread's answer arrives.
+bool waitForEntries(QComboBox *list, int count)
+{
+    return TestSupport::waitFor([list, count] { return list->count() == count; }, 30000);
+}
+
 class WiredMainForm : public MainFormFixture
 {
 protected:
@@ -72,6 +78,7 @@ TEST_F(WiredMainForm, PageSwitchesFillTheDriveListsAndGiveTheTreeItsRoot)
 {
     TMainForm &f = *m_form;
     f.ActCDTOISO->trigger();
+    ASSERT_TRUE(waitForEntries(f.CboCdList, 1));
     EXPECT_EQ(f.CboCdList->currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
     EXPECT_TRUE(f.ImgCDTOISO->isVisibleTo(&f));
 
@@ -81,6 +88,7 @@ TEST_F(WiredMainForm, PageSwitchesFillTheDriveListsAndGiveTheTreeItsRoot)
     EXPECT_TRUE(f.ImgDATATOISO->isVisibleTo(&f));
 
     f.ActBURNISO->trigger();
+    ASSERT_TRUE(waitForEntries(f.CboCDRWList, 1));
     EXPECT_EQ(f.CboCDRWList->currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
     EXPECT_TRUE(f.ImgBURNISO->isVisibleTo(&f));
 }
@@ -144,6 +152,7 @@ TEST_F(WiredMainForm, EraseThroughTheWindowEmptiesTheVirtualDisc)
     TMainForm &f = *m_form;
     TestSupport::writeAll(drivePath(), QByteArray(64 * 2048, 'd')); // a disc holding data
     f.ActBURNISO->trigger();
+    ASSERT_TRUE(waitForEntries(f.CboCDRWList, 1));
     EraseLauncher *launcher = f.subsystems()->Erase.get();
     QTimer::singleShot(0, &f, [&] { launcher->currentEraseWindow()->cmdErase->click(); });
     press(f.suiImageButton20); // returns when the window has closed itself
@@ -216,7 +225,7 @@ TEST_F(TwoRecorders, EraseActsOnTheRecorderChosenInTheBurnPageList)
     TestSupport::writeAll(drivePath(), data);
     TestSupport::writeAll(secondDrivePath(), data);
     f.ActBURNISO->trigger();
-    ASSERT_EQ(f.CboCDRWList->count(), 2);
+    ASSERT_TRUE(waitForEntries(f.CboCDRWList, 2));
     f.CboCDRWList->setCurrentIndex(1);
     Q_EMIT f.CboCDRWList->activated(1); // the user's pick of E:
     ASSERT_TRUE(f.CboCDRWList->currentText().startsWith(QStringLiteral("E:")));

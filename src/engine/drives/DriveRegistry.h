@@ -10,7 +10,8 @@
 namespace Drives {
 
 // The drives of the process, shared by every engine instance: the list made by the last scan, each
-// drive's library object and whether a job runs on it. Lives on the thread that owns the engines.
+// drive's library object and whether a job runs on it. Used from one thread at a time: the thread
+// that makes the engines' drive-side calls.
 class DriveRegistry final
 {
 public:

@@ -7,6 +7,7 @@
 #include "engine/Libraries.h"
 #include "engine/drives/ImageFileSource.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
 
@@ -63,6 +64,8 @@ using namespace burn;
 // File-backed drives: no fsync from libburn (-1), 64 KB per write.
 constexpr int StdioFsync = -1;
 constexpr int StdioChunk = 64 * 1024;
+// How long a scan may take before it is given up.
+constexpr int ScanBoundMs = 30000;
 
 // Profiles libburn can write: a drive that knows one of them is a writer.
 constexpr std::array WritableProfiles {0x09, 0x0a, 0x11, 0x12, 0x13, 0x14, 0x15,
@@ -422,12 +425,19 @@ std::vector<DriveDescription> LibburnDriveLayer::scan()
     burn_drive_info *infos = nullptr;
     unsigned int count = 0;
     int done = 0;
+    // A scan answers "not yet" while libburn still probes the buses; a bus that never settles must
+    // not keep the drive thread forever.
+    const QDeadlineTimer deadline(ScanBoundMs);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        while ((done = burn_drive_scan(&infos, &count)) == 0)
+        while ((done = burn_drive_scan(&infos, &count)) == 0 && !deadline.hasExpired())
             QThread::usleep(1000);
-        if (done > 0 || !m_stash->takeBusyRefusal())
+        if (done > 0 || deadline.hasExpired() || !m_stash->takeBusyRefusal())
             break;
         QThread::msleep(50);
+    }
+    if (done == 0) {
+        submit(nullptr, QStringLiteral("The drive scan did not end within %1 s").arg(ScanBoundMs / 1000));
+        return found;
     }
     if (done < 0 || !infos)
         return found;

@@ -1,5 +1,35 @@
 #include "ScriptedDriveLayer.h"
 
+#include <thread>
+
+void AnswerGate::close()
+{
+    std::lock_guard guard(m_mutex);
+    m_closed = true;
+}
+
+void AnswerGate::open()
+{
+    {
+        std::lock_guard guard(m_mutex);
+        m_closed = false;
+    }
+    m_opened.notify_all();
+}
+
+void AnswerGate::pass()
+{
+    std::unique_lock lock(m_mutex);
+    m_opened.wait(lock, [this] { return !m_closed; });
+}
+
+void LayerScript::answer() const
+{
+    gate->pass();
+    if (answerDelay.count() > 0)
+        std::this_thread::sleep_for(answerDelay);
+}
+
 namespace {
 
 class ScriptedDrive final : public Drives::Drive
@@ -12,6 +42,8 @@ public:
 
     bool acquire() override
     {
+        if (!m_script->acquired)
+            m_layer->answer(); // a held drive answers at once
         ++m_script->acquireCalls;
         if (!m_script->acquired && m_script->canAcquire)
             m_script->acquired = true;
@@ -26,14 +58,20 @@ public:
         ++m_script->releases;
         m_script->ejects += eject ? 1 : 0;
     }
-    Drives::MediumInfo medium() override { return m_script->medium; }
+    Drives::MediumInfo medium() override
+    {
+        m_layer->answer();
+        return m_script->medium;
+    }
     bool startWrite(const Drives::WriteRequest &request) override
     {
+        m_layer->answer();
         m_script->writes.push_back(request);
         return begin();
     }
     bool startErase(bool quick) override
     {
+        m_layer->answer();
         m_script->erases.push_back(quick);
         return begin();
     }
@@ -81,6 +119,7 @@ private:
 
 std::vector<Drives::DriveDescription> ScriptedDriveLayer::scan()
 {
+    m_script->answer();
     std::vector<Drives::DriveDescription> found;
     for (const auto &drive : m_script->drives)
         found.push_back(drive->description);

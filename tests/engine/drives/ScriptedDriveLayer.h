@@ -2,9 +2,27 @@
 
 #include "engine/drives/DriveLayer.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
+
+// Holds every answer of the scripted drives while it is closed: a drive that does not answer until
+// the test lets it. Opened and closed from the test's thread, passed on the drive thread.
+class AnswerGate final
+{
+public:
+    void close();
+    void open();
+    void pass();
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_opened;
+    bool m_closed = false;
+};
 
 // Drives whose state a test writes down: the states that need hardware (a CD-RW, no disc, a drive
 // error) without it. The test keeps a shared pointer to the script and reads what the engine asked.
@@ -33,6 +51,12 @@ struct LayerScript
 {
     std::vector<std::shared_ptr<DriveScript>> drives;
     std::vector<Drives::LibraryMessage> queued; // handed out by the next takeMessages()
+    // Every answer of a drive (the scan, opening a drive, its medium, the start of a job) waits for
+    // the gate, then takes this long, as a real recorder spinning up does.
+    std::chrono::milliseconds answerDelay {0};
+    std::shared_ptr<AnswerGate> gate = std::make_shared<AnswerGate>();
+
+    void answer() const;
 };
 
 class ScriptedDriveLayer final : public Drives::DriveLayer
