@@ -4,57 +4,95 @@ namespace CliArguments {
 
 namespace {
 
-const Option QuietOption {QStringLiteral("quiet"), false, QStringLiteral("no progress on standard error"), {}};
+const Option QuietOption {
+    QStringLiteral("quiet"), false, QStringLiteral("no progress on standard error"), {}};
 
 std::vector<Command> makeCommands()
 {
-    const Option label {QStringLiteral("label"), true, QStringLiteral("the volume label (default \"New Disc\")"),
-                        QStringLiteral("L")};
+    const Option label {QStringLiteral("label"), true,
+                        QStringLiteral("the volume label (default \"New Disc\")"), QStringLiteral("L")};
     const Option list {QStringLiteral("list"), true,
                        QStringLiteral("add the files of a list file, exactly as Load List does"),
                        QStringLiteral("FILE.mst")};
-    const Option checksums {QStringLiteral("checksums"), false,
-                            QStringLiteral("record MD5s of the session and of every file in the image"), {}};
-    const Option drive {QStringLiteral("drive"), true, QStringLiteral("the drive letter (default: the first writer)"),
-                        QStringLiteral("D")};
+    const Option checksums {QStringLiteral("checksums"),
+                            false,
+                            QStringLiteral("record MD5s of the session and of every file in the image"),
+                            {}};
+    const Option drive {QStringLiteral("drive"), true,
+                        QStringLiteral("the drive letter (default: the first writer)"), QStringLiteral("D")};
     return {
-        {QStringLiteral("drives"), {}, QStringLiteral("list the drives"),
+        {QStringLiteral("drives"),
+         {},
+         QStringLiteral("list the drives"),
          QStringLiteral("One line per drive: its letter, vendor and product, the disc in it and its free "
                         "space.\nVirtual drives come from KESTRANE_VIRTUAL_DRIVES, as in the window."),
-         0, 0, {QuietOption}},
-        {QStringLiteral("make-iso"), QStringLiteral("OUT.iso SOURCE..."),
+         0,
+         0,
+         {QuietOption}},
+        {QStringLiteral("make-iso"),
+         QStringLiteral("OUT.iso SOURCE..."),
          QStringLiteral("make an image file from files and folders"),
-         QStringLiteral("Each SOURCE file or folder becomes an entry of the image's root; a folder keeps its "
-                        "name.\nThe size is checked before writing; OUT.iso appears only once it is complete."),
-         1, -1, {label, list, checksums, QuietOption}},
-        {QStringLiteral("copy-disc"), QStringLiteral("DRIVE OUT.iso"),
+         QStringLiteral(
+             "Each SOURCE file or folder becomes an entry of the image's root; a folder keeps its "
+             "name.\nThe size is checked before writing; OUT.iso appears only once it is complete."),
+         1,
+         -1,
+         {label, list, checksums, QuietOption}},
+        {QStringLiteral("copy-disc"),
+         QStringLiteral("DRIVE OUT.iso"),
          QStringLiteral("make an image file from the whole disc in a drive"),
-         QStringLiteral("DRIVE is a letter such as D or D:."), 2, 2, {checksums, QuietOption}},
-        {QStringLiteral("burn"), QStringLiteral("IMAGE.iso"), QStringLiteral("burn an image file to a disc"),
-         QStringLiteral("The disc must have room for the image. Ctrl+C cancels the burn."), 1, 1,
+         QStringLiteral("DRIVE is a letter such as D or D:."),
+         2,
+         2,
+         {checksums, QuietOption}},
+        {QStringLiteral("burn"),
+         QStringLiteral("IMAGE.iso"),
+         QStringLiteral("burn an image file to a disc"),
+         QStringLiteral("The disc must have room for the image. Ctrl+C cancels the burn."),
+         1,
+         1,
          {drive,
-          {QStringLiteral("speed"), true, QStringLiteral("write speed as a multiple of the base speed (default: the highest)"),
+          {QStringLiteral("speed"), true,
+           QStringLiteral("write speed as a multiple of the base speed (default: the highest)"),
            QStringLiteral("X")},
-          {QStringLiteral("verify"), false, QStringLiteral("read the burn back and compare it with the image"), {}},
+          {QStringLiteral("verify"),
+           false,
+           QStringLiteral("read the burn back and compare it with the image"),
+           {}},
           QuietOption}},
-        {QStringLiteral("erase"), {}, QStringLiteral("erase a rewritable disc"),
-         QStringLiteral("A quick erase unless --full. An erase cannot be cancelled once it runs."), 0, 0,
-         {drive, {QStringLiteral("full"), false, QStringLiteral("erase the whole disc, not only its table of contents"), {}},
+        {QStringLiteral("erase"),
+         {},
+         QStringLiteral("erase a rewritable disc"),
+         QStringLiteral("A quick erase unless --full. An erase cannot be cancelled once it runs."),
+         0,
+         0,
+         {drive,
+          {QStringLiteral("full"),
+           false,
+           QStringLiteral("erase the whole disc, not only its table of contents"),
+           {}},
           QuietOption}},
-        {QStringLiteral("verify"), QStringLiteral("IMAGE.iso|DRIVE"),
+        {QStringLiteral("verify"),
+         QStringLiteral("IMAGE.iso|DRIVE"),
          QStringLiteral("check an image file or a disc"),
-         QStringLiteral("Checks an image file or the disc in DRIVE against the checksums recorded in it (make-iso\n"
-                        "--checksums), or with --against the disc in DRIVE against an image file, byte for byte\n"
-                        "over exactly the image's length. Prints the number of files checked and every damaged\n"
-                        "file by its path.\n"
-                        "Exit status 3 when damage is found, 4 when the image records no checksums."),
-         1, 1,
+         QStringLiteral(
+             "Checks an image file or the disc in DRIVE against the checksums recorded in it (make-iso\n"
+             "--checksums), or with --against the disc in DRIVE against an image file, byte for byte\n"
+             "over exactly the image's length. Prints the number of files checked and every damaged\n"
+             "file by its path.\n"
+             "Exit status 3 when damage is found, 4 when the image records no checksums."),
+         1,
+         1,
          {{QStringLiteral("against"), true, QStringLiteral("compare the disc in DRIVE with this image file"),
            QStringLiteral("IMAGE.iso")},
           QuietOption}},
-        {QStringLiteral("size"), QStringLiteral("[SOURCE...]"),
+        {QStringLiteral("size"),
+         QStringLiteral("[SOURCE...]"),
          QStringLiteral("the exact size of the image make-iso would write"),
-         QStringLiteral("Prints the size in bytes and in 2048-byte blocks."), 0, -1, {list, checksums, label, QuietOption}},
+         QStringLiteral("Prints the size in bytes and in 2048-byte blocks."),
+         0,
+         -1,
+         {list, checksums, label, QuietOption}},
     };
 }
 
@@ -99,7 +137,8 @@ Parsed parse(const QStringList &args)
                 value = name.mid(equals + 1);
                 name.truncate(equals);
             }
-            if (name == QLatin1String("help") || name == QLatin1String("version") || name == QLatin1String("quiet")) {
+            if (name == QLatin1String("help") || name == QLatin1String("version") ||
+                name == QLatin1String("quiet")) {
                 if (hasValue)
                     return usage(QStringLiteral("--%1 takes no value").arg(name));
                 parsed.help |= name == QLatin1String("help");
@@ -119,7 +158,8 @@ Parsed parse(const QStringList &args)
             if (option->takesValue) {
                 if (!hasValue) {
                     if (i + 1 >= args.size())
-                        return usage(QStringLiteral("%1: --%2 needs a value").arg(parsed.command->name, name));
+                        return usage(
+                            QStringLiteral("%1: --%2 needs a value").arg(parsed.command->name, name));
                     value = args.at(++i);
                 }
                 if (parsed.values.contains(name))
@@ -144,9 +184,13 @@ Parsed parse(const QStringList &args)
         return parsed;
     const Command &c = *parsed.command;
     if (parsed.arguments.size() < c.minArguments)
-        return usage(QStringLiteral("%1: missing %2").arg(c.name, c.synopsis.section(QLatin1Char(' '), int(parsed.arguments.size()), int(parsed.arguments.size()))));
+        return usage(QStringLiteral("%1: missing %2")
+                         .arg(c.name,
+                              c.synopsis.section(QLatin1Char(' '), int(parsed.arguments.size()),
+                                                 int(parsed.arguments.size()))));
     if (c.maxArguments >= 0 && parsed.arguments.size() > c.maxArguments)
-        return usage(QStringLiteral("%1: unexpected argument \"%2\"").arg(c.name, parsed.arguments.at(c.maxArguments)));
+        return usage(QStringLiteral("%1: unexpected argument \"%2\"")
+                         .arg(c.name, parsed.arguments.at(c.maxArguments)));
     return parsed;
 }
 

@@ -6,9 +6,10 @@ namespace CliHelp {
 
 QString toolHelp()
 {
-    QString text = QStringLiteral("Usage: kestrane-cli COMMAND [ARGUMENTS] [OPTIONS]\n\n"
-                                  "Makes, burns, erases and checks optical-disc images with Kestrane's engine, "
-                                  "without a window.\n\nCommands:\n");
+    QString text =
+        QStringLiteral("Usage: kestrane-cli COMMAND [ARGUMENTS] [OPTIONS]\n\n"
+                       "Makes, burns, erases and checks optical-disc images with Kestrane's engine, "
+                       "without a window.\n\nCommands:\n");
     for (const CliArguments::Command &command : CliArguments::commands())
         text += QStringLiteral("  %1%2\n").arg(command.name.leftJustified(11), command.summary);
     text += QStringLiteral("\nOptions of every command:\n"
@@ -34,7 +35,8 @@ QString commandHelp(const CliArguments::Command &command)
             left += QLatin1Char(' ') + option.valueName;
         text += QStringLiteral("  %1%2\n").arg(left.leftJustified(20), option.help);
     }
-    text += QStringLiteral("  %1%2\n").arg(QStringLiteral("--help").leftJustified(20), QStringLiteral("this text"));
+    text += QStringLiteral("  %1%2\n")
+                .arg(QStringLiteral("--help").leftJustified(20), QStringLiteral("this text"));
     return text;
 }
 

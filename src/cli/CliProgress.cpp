@@ -50,10 +50,11 @@ void CliProgress::update(qint64 done, qint64 total)
     const int filled = int(done * BarWidth / total);
     const double seconds = std::max<double>(now / 1000.0, 0.001);
     const double bytesPerSecond = done / seconds;
-    QString line = QStringLiteral("\r%1 [%2%3] %4%  %5 MB/s")
-                       .arg(m_what, QString(filled, QLatin1Char('#')), QString(BarWidth - filled, QLatin1Char('-')))
-                       .arg(percent, 3)
-                       .arg(bytesPerSecond / 1048576.0, 0, 'f', 1);
+    QString line =
+        QStringLiteral("\r%1 [%2%3] %4%  %5 MB/s")
+            .arg(m_what, QString(filled, QLatin1Char('#')), QString(BarWidth - filled, QLatin1Char('-')))
+            .arg(percent, 3)
+            .arg(bytesPerSecond / 1048576.0, 0, 'f', 1);
     if (bytesPerSecond > 0 && done < total)
         line += QStringLiteral("  %1 left").arg(duration(qint64((total - done) / bytesPerSecond)));
     line += QStringLiteral("\x1b[K");

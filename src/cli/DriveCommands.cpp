@@ -49,10 +49,12 @@ QString discTypeWords(int type)
 QString freeSpaceMessage(qint64 freeBytes, qint64 imageBytes)
 {
     const QLocale locale;
-    auto megabytes = [&locale](qint64 bytes) { return locale.toString(bytes / 1048576.0, 'f', 2); };
-    return QStringLiteral("Free Space on the loaded disc is ") + megabytes(freeBytes) + QStringLiteral(" MB!") +
-        QLatin1Char('\r') + QStringLiteral("This data image requires ") + megabytes(imageBytes) +
-        QStringLiteral(" MB of Free Space!");
+    auto megabytes = [&locale](qint64 bytes) {
+        return locale.toString(bytes / 1048576.0, 'f', 2);
+    };
+    return QStringLiteral("Free Space on the loaded disc is ") + megabytes(freeBytes) +
+        QStringLiteral(" MB!") + QLatin1Char('\r') + QStringLiteral("This data image requires ") +
+        megabytes(imageBytes) + QStringLiteral(" MB of Free Space!");
 }
 
 // The drive a burn or an erase acts on: --drive, or the first writer. Selected on `engine`; a status
@@ -65,7 +67,9 @@ std::optional<int> selectWriter(const Invocation &invocation, TDVDWriterPro2 &en
     if (invocation.has("drive")) {
         const QString letter = driveLetterOf(invocation.value("drive"));
         if (letter.isEmpty())
-            return usageError(command, QStringLiteral("%1: \"%2\" is not a drive letter").arg(command, invocation.value("drive")));
+            return usageError(
+                command,
+                QStringLiteral("%1: \"%2\" is not a drive letter").arg(command, invocation.value("drive")));
         index = driveIndex(engine, letter);
         if (index < 0)
             return fail(QStringLiteral("There is no drive %1:").arg(letter));
@@ -116,7 +120,8 @@ int runBurn(const Invocation &invocation)
         speed = invocation.value("speed").toInt(&ok);
         if (!ok || speed <= 0)
             return usageError(QStringLiteral("burn"),
-                              QStringLiteral("burn: --speed takes a whole number above 0, not \"%1\"").arg(invocation.value("speed")));
+                              QStringLiteral("burn: --speed takes a whole number above 0, not \"%1\"")
+                                  .arg(invocation.value("speed")));
     }
     TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro);
     if (const std::optional<int> failed = selectWriter(invocation, engine, QStringLiteral("burn")))
@@ -141,10 +146,11 @@ int runBurn(const Invocation &invocation)
     int matched = -1;
     QObject::connect(&engine, &TDVDWriterPro2::OnTrackWriteStatus, &loop,
                      [&progress](int, qint64 written, qint64 total) { progress.update(written, total); });
-    QObject::connect(&engine, &TDVDWriterPro2::OnFileVerifyComplete, &loop, [&](int filesCompared, int filesMatched) {
-        compared = filesCompared;
-        matched = filesMatched;
-    });
+    QObject::connect(&engine, &TDVDWriterPro2::OnFileVerifyComplete, &loop,
+                     [&](int filesCompared, int filesMatched) {
+                         compared = filesCompared;
+                         matched = filesMatched;
+                     });
     QObject::connect(&engine, &TDVDWriterPro2::OnWriteComplete, &loop, [&] {
         progress.finish();
         say(QStringLiteral("Writing is complete!"));
@@ -174,7 +180,8 @@ int runBurn(const Invocation &invocation)
     // The engine's drive side lives on this thread: the cancel is asked for here, as the window's
     // Cancel does.
     CliInterrupt::setHandler([&engine] {
-        QMetaObject::invokeMethod(&engine, [&engine] { engine.CancelWrite(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &engine, [&engine] { engine.CancelWrite(); }, Qt::QueuedConnection);
     });
     const int status = loop.exec();
     CliInterrupt::clearHandler();
@@ -186,8 +193,8 @@ int runErase(const Invocation &invocation)
     TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro1);
     if (const std::optional<int> failed = selectWriter(invocation, engine, QStringLiteral("erase")))
         return *failed;
-    const EraseDecision decision =
-        DecideErase(engine.DiscType(), [&engine](int capability) { return engine.HasCapability(capability); });
+    const EraseDecision decision = DecideErase(
+        engine.DiscType(), [&engine](int capability) { return engine.HasCapability(capability); });
     if (!decision.erase)
         return fail(decision.message);
     QEventLoop loop;

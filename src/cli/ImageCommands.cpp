@@ -5,6 +5,7 @@
 #include "compilation/CompilationModel.h"
 #include "compilation/ListFile.h"
 #include "engine/TDVDWriterPro2.h"
+#include "jobs/ImageJobParams.h"
 #include "settings/KestraneError.h"
 
 #include <QDir>
@@ -39,7 +40,8 @@ private:
 
 // The compilation of make-iso and size, as the window would hold it: the list file's content, then
 // each source as the picker adds it to the root. A status to exit with when it cannot be made.
-std::optional<int> buildCompilation(const Invocation &invocation, TDVDWriterPro2 &engine, const QStringList &sources)
+std::optional<int> buildCompilation(const Invocation &invocation, TDVDWriterPro2 &engine,
+                                    const QStringList &sources)
 {
     CompilationModel model(engine);
     model.setLabel(invocation.has("label") ? invocation.value("label") : DefaultLabel);
@@ -50,15 +52,16 @@ std::optional<int> buildCompilation(const Invocation &invocation, TDVDWriterPro2
             const QString path = invocation.value("list");
             QFile file(path);
             if (!file.open(QIODevice::ReadOnly))
-                return fail(QStringLiteral("File load error, please redo it. %1: %2").arg(path, file.errorString()));
+                return fail(
+                    QStringLiteral("File load error, please redo it. %1: %2").arg(path, file.errorString()));
             EngineListSink sink(engine);
             QString problem;
             switch (ListFile::load(file, sink, &problem)) {
             case ListFile::LoadResult::Loaded:
                 break;
             case ListFile::LoadResult::NotAListFile:
-                return fail(QStringLiteral(
-                    "The list file is not accord with the standard fomrat. Please select another one again."));
+                return fail(QStringLiteral("The list file is not accord with the standard fomrat. Please "
+                                           "select another one again."));
             case ListFile::LoadResult::LoadError:
                 return fail(QStringLiteral("File load error, please redo it. %1").arg(problem));
             }
@@ -70,7 +73,8 @@ std::optional<int> buildCompilation(const Invocation &invocation, TDVDWriterPro2
             const QString absolute = QDir::cleanPath(info.absoluteFilePath());
             const QString name = QFileInfo(absolute).fileName();
             if (name.isEmpty())
-                return fail(QStringLiteral("%1: the root folder has no name to give its entry; name its folders instead")
+                return fail(QStringLiteral(
+                                "%1: the root folder has no name to give its entry; name its folders instead")
                                 .arg(source));
             const QString dest = QStringLiteral("\\") + TDVDWriterPro2::ImageName(name);
             if (info.isDir())
@@ -84,22 +88,41 @@ std::optional<int> buildCompilation(const Invocation &invocation, TDVDWriterPro2
     return std::nullopt;
 }
 
-// Writes the engine's image, with progress and Ctrl+C; the window's words on failure.
-int writeImage(const Invocation &invocation, TDVDWriterPro2 &engine, const QString &isoPath, const QString &what)
+// The image job of the window, run here: a disc is read into the image first, then the image is
+// written, with progress and Ctrl+C; the window's words on failure.
+int runImageJob(const Invocation &invocation, const ImageJobParams &params, const QString &what)
 {
-    CliProgress progress(what, invocation.quiet());
-    QObject::connect(&engine, &TDVDWriterPro2::OnImageWriteProgress, &engine,
-                     [&progress](qint64 written, qint64 total) { progress.update(written, total); },
-                     Qt::DirectConnection);
+    TDVDWriterPro2 &engine = *params.engine;
+    if (params.label)
+        engine.setVolumeIdentifier(*params.label);
     CliInterrupt::setHandler([&engine] { engine.CancelImageWrite(); });
-    const bool written = !CliInterrupt::interrupted() && engine.WriteImageFile(isoPath);
-    CliInterrupt::clearHandler();
-    progress.finish();
-    if (!written) {
-        if (CliInterrupt::interrupted())
-            return fail(QStringLiteral("The image write was cancelled; %1 was not written.").arg(isoPath));
-        return fail(QStringLiteral("Error creating ISO File. %1").arg(engine.LastImageError()));
+    const auto cancelled = [&] {
+        CliInterrupt::clearHandler();
+        return fail(QStringLiteral("%1 was cancelled; %2 was not written.").arg(what, params.isoPath));
+    };
+    if (params.kind == ImageJobParams::Kind::DiscToImage) {
+        try {
+            // A disc that cannot be read fails the job rather than giving an empty image.
+            engine.ResetImage();
+            engine.AddFolder(QStringLiteral("\\"), params.sourceDrive + QStringLiteral("\\*.*"));
+        } catch (const KestraneError &error) {
+            if (CliInterrupt::interrupted())
+                return cancelled();
+            CliInterrupt::clearHandler();
+            return fail(QStringLiteral("Error creating ISO File. %1").arg(error.message()));
+        }
     }
+    CliProgress progress(what, invocation.quiet());
+    QObject::connect(
+        &engine, &TDVDWriterPro2::OnImageWriteProgress, &engine,
+        [&progress](qint64 written, qint64 total) { progress.update(written, total); }, Qt::DirectConnection);
+    const bool written = !CliInterrupt::interrupted() && engine.WriteImageFile(params.isoPath);
+    progress.finish();
+    if (CliInterrupt::interrupted() && !written)
+        return cancelled();
+    CliInterrupt::clearHandler();
+    if (!written)
+        return fail(QStringLiteral("Error creating ISO File. %1").arg(engine.LastImageError()));
     say(QStringLiteral("ISO File Created successfully!"));
     return Success;
 }
@@ -123,14 +146,20 @@ int runMakeIso(const Invocation &invocation)
         const qint64 bytes = qint64(TDVDWriterPro2::BlocksToBytes(engine.ImageSizeBlocks(), 1));
         const QStorageInfo storage(QFileInfo(QFileInfo(isoPath).absolutePath()).absoluteFilePath());
         if (storage.isValid() && storage.bytesAvailable() >= 0 && storage.bytesAvailable() < bytes)
-            return fail(QStringLiteral("Error creating ISO File. The image needs %1 bytes, %2 has %3 bytes free.")
-                            .arg(bytes)
-                            .arg(storage.rootPath())
-                            .arg(storage.bytesAvailable()));
+            return fail(
+                QStringLiteral("Error creating ISO File. The image needs %1 bytes, %2 has %3 bytes free.")
+                    .arg(bytes)
+                    .arg(storage.rootPath())
+                    .arg(storage.bytesAvailable()));
     } catch (const KestraneError &error) {
         return fail(QStringLiteral("Error creating ISO File. %1").arg(error.message()));
     }
-    return writeImage(invocation, engine, isoPath, QStringLiteral("make-iso"));
+    ImageJobParams params;
+    params.kind = ImageJobParams::Kind::FilesToImage;
+    params.engine = &engine;
+    params.isoPath = isoPath;
+    params.label = CompilationModel(engine).imageLabel();
+    return runImageJob(invocation, params, QStringLiteral("make-iso"));
 }
 
 int runSize(const Invocation &invocation)
@@ -143,7 +172,9 @@ int runSize(const Invocation &invocation)
         return *failed;
     try {
         const int64_t blocks = engine.ImageSizeBlocks();
-        say(QStringLiteral("%1 bytes, %2 blocks").arg(qint64(TDVDWriterPro2::BlocksToBytes(blocks, 1))).arg(blocks));
+        say(QStringLiteral("%1 bytes, %2 blocks")
+                .arg(qint64(TDVDWriterPro2::BlocksToBytes(blocks, 1)))
+                .arg(blocks));
     } catch (const KestraneError &error) {
         return fail(error.message());
     }
@@ -155,26 +186,21 @@ int runCopyDisc(const Invocation &invocation)
     const QString letter = driveLetterOf(invocation.args.arguments.at(0));
     const QString isoPath = invocation.args.arguments.at(1);
     if (letter.isEmpty())
-        return usageError(QStringLiteral("copy-disc"),
-                          QStringLiteral("copy-disc: \"%1\" is not a drive letter").arg(invocation.args.arguments.at(0)));
+        return usageError(
+            QStringLiteral("copy-disc"),
+            QStringLiteral("copy-disc: \"%1\" is not a drive letter").arg(invocation.args.arguments.at(0)));
     TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro);
     if (!initializeDrives(engine))
         return fail(QStringLiteral("Drives Cannot be initialized...Contact support!"));
     if (driveIndex(engine, letter) < 0)
         return fail(QStringLiteral("There is no drive %1:").arg(letter));
     engine.setRecordChecksums(invocation.flag("checksums"));
-    CliInterrupt::setHandler([&engine] { engine.CancelImageWrite(); });
-    try {
-        // A disc that cannot be read fails the copy rather than giving an empty image.
-        engine.ResetImage();
-        engine.AddFolder(QStringLiteral("\\"), letter + QStringLiteral(":\\*.*"));
-    } catch (const KestraneError &error) {
-        CliInterrupt::clearHandler();
-        if (CliInterrupt::interrupted())
-            return fail(QStringLiteral("The copy was cancelled; %1 was not written.").arg(isoPath));
-        return fail(QStringLiteral("Error creating ISO File. %1").arg(error.message()));
-    }
-    return writeImage(invocation, engine, isoPath, QStringLiteral("copy-disc"));
+    ImageJobParams params;
+    params.kind = ImageJobParams::Kind::DiscToImage;
+    params.engine = &engine;
+    params.isoPath = isoPath;
+    params.sourceDrive = letter + QLatin1Char(':');
+    return runImageJob(invocation, params, QStringLiteral("copy-disc"));
 }
 
 } // namespace Cli

@@ -15,9 +15,10 @@ int runVerify(const Invocation &invocation)
     const QString letter = QFileInfo::exists(target) ? QString() : driveLetterOf(target);
     const bool against = invocation.has("against");
     if (against && letter.isEmpty())
-        return usageError(QStringLiteral("verify"),
-                          QStringLiteral("verify: --against compares a drive with an image; \"%1\" is not a drive letter")
-                              .arg(target));
+        return usageError(
+            QStringLiteral("verify"),
+            QStringLiteral("verify: --against compares a drive with an image; \"%1\" is not a drive letter")
+                .arg(target));
     TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro);
     if (!letter.isEmpty()) {
         if (!initializeDrives(engine))
@@ -32,12 +33,13 @@ int runVerify(const Invocation &invocation)
         return fail(QStringLiteral("%1: no such image file").arg(imagePath));
 
     CliProgress progress(QStringLiteral("verify"), invocation.quiet());
-    QObject::connect(&engine, &TDVDWriterPro2::OnImageCheckProgress, &engine,
-                     [&progress](qint64 done, qint64 total) { progress.update(done, total); },
-                     Qt::DirectConnection);
+    QObject::connect(
+        &engine, &TDVDWriterPro2::OnImageCheckProgress, &engine,
+        [&progress](qint64 done, qint64 total) { progress.update(done, total); }, Qt::DirectConnection);
     CliInterrupt::setHandler([&engine] { engine.CancelImageCheck(); });
-    const ImageCheck check = against ? engine.CompareDiscWithImage(letter, imagePath)
-                                     : engine.VerifyImageChecksums(letter.isEmpty() ? target : letter + QLatin1Char(':'));
+    const ImageCheck check = against
+        ? engine.CompareDiscWithImage(letter, imagePath)
+        : engine.VerifyImageChecksums(letter.isEmpty() ? target : letter + QLatin1Char(':'));
     CliInterrupt::clearHandler();
     progress.finish();
 

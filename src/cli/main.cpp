@@ -26,7 +26,8 @@ int main(int argc, char *argv[])
         return Cli::Success;
     }
     if (parsed.help) {
-        std::fputs(qPrintable(parsed.command ? CliHelp::commandHelp(*parsed.command) : CliHelp::toolHelp()), stdout);
+        std::fputs(qPrintable(parsed.command ? CliHelp::commandHelp(*parsed.command) : CliHelp::toolHelp()),
+                   stdout);
         return Cli::Success;
     }
     if (!parsed.command)
@@ -34,8 +35,8 @@ int main(int argc, char *argv[])
 
     using Run = int (*)(const Cli::Invocation &);
     static const std::pair<const char *, Run> table[] = {
-        {"drives", Cli::runDrives}, {"make-iso", Cli::runMakeIso}, {"size", Cli::runSize},
-        {"copy-disc", Cli::runCopyDisc}, {"burn", Cli::runBurn}, {"erase", Cli::runErase},
+        {"drives", Cli::runDrives},      {"make-iso", Cli::runMakeIso}, {"size", Cli::runSize},
+        {"copy-disc", Cli::runCopyDisc}, {"burn", Cli::runBurn},        {"erase", Cli::runErase},
         {"verify", Cli::runVerify},
     };
     const Cli::Invocation invocation {parsed};

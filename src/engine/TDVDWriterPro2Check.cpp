@@ -61,8 +61,8 @@ ImageCheck TDVDWriterPro2::CompareDiscWithImage(const QString &drive, const QStr
     }
     QElapsedTimer since;
     since.start();
-    return ImageComparison::compare(QFile::encodeName(medium), QFile::encodeName(isoPath), m_image->checkCancel,
-                                    [&](int64_t done, int64_t total) {
+    return ImageComparison::compare(QFile::encodeName(medium), QFile::encodeName(isoPath),
+                                    m_image->checkCancel, [&](int64_t done, int64_t total) {
                                         if (since.elapsed() >= ProgressEveryMs || done == total) {
                                             Q_EMIT OnImageCheckProgress(done, total);
                                             since.restart();

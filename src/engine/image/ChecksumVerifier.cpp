@@ -41,7 +41,10 @@ public:
     }
     Md5Context(const Md5Context &) = delete;
     Md5Context &operator=(const Md5Context &) = delete;
-    void add(const char *data, int64_t bytes) { iso_md5_compute(m_context, const_cast<char *>(data), int(bytes)); }
+    void add(const char *data, int64_t bytes)
+    {
+        iso_md5_compute(m_context, const_cast<char *>(data), int(bytes));
+    }
     Md5 end()
     {
         Md5 sum {};
@@ -160,7 +163,8 @@ ImageCheck ChecksumVerifier::verify(const QByteArray &nativePath, const std::ato
 
     std::vector<int64_t> fileEnds(recorded.layout.files.size(), 0);
     for (const ImageFiles::Section &section : recorded.layout.sections)
-        fileEnds[size_t(section.file)] = std::max(fileEnds[size_t(section.file)], section.offset + section.bytes);
+        fileEnds[size_t(section.file)] =
+            std::max(fileEnds[size_t(section.file)], section.offset + section.bytes);
     for (size_t i = 0; i < recorded.layout.files.size(); ++i) {
         const int sum = recorded.fileChecksum[i];
         if (sum < 0)

@@ -28,7 +28,8 @@ void collectFolder(IsoDir *dir, const QString &path, ImageFiles::Layout &layout)
         struct iso_file_section *sections = nullptr;
         if (iso_file_get_old_image_sections(file, &count, &sections, 0) == 1) {
             for (int i = 0; i < count; ++i)
-                layout.sections.push_back({int64_t(sections[i].block) * 2048, int64_t(sections[i].size), index});
+                layout.sections.push_back(
+                    {int64_t(sections[i].block) * 2048, int64_t(sections[i].size), index});
             std::free(sections);
         }
     }
