@@ -48,8 +48,8 @@ for tree in big small; do
                 kestrane) t=$(timed "$cli" make-iso "$out" "$src" --quiet) ;;
                 kestrane_checksums) t=$(timed "$cli" make-iso "$out" "$src" --checksums --quiet) ;;
                 genisoimage) t=$(timed genisoimage -quiet -J -R -o "$out" -graft-points "/$tree=$src") ;;
-                xorriso) t=$(timed xorriso -md5 off -joliet on -outdev "$out" -map "$src" "/$tree") ;;
-                xorriso_md5) t=$(timed xorriso -md5 on -joliet on -outdev "$out" -map "$src" "/$tree") ;;
+                xorriso) t=$(timed xorriso -md5 off -joliet on -outdev "stdio:$out" -map "$src" "/$tree") ;;
+                xorriso_md5) t=$(timed xorriso -md5 on -joliet on -outdev "stdio:$out" -map "$src" "/$tree") ;;
             esac
             if [ -z "${best[$name]:-}" ] || awk -v t="${t%% *}" -v b="${best[$name]%% *}" 'BEGIN{exit !(t < b)}'; then
                 best[$name]=$t

@@ -145,7 +145,8 @@ TEST_F(WiredMainForm, ADiscBurntByTheWindowPassesTheCommandLinesCheckAgainstItsI
         env.insert(QStringLiteral("KESTRANE_VIRTUAL_DRIVES"), drivePath());
         cli.setProcessEnvironment(env);
         cli.start(QStringLiteral(KESTRANE_PROGRAM_DIR "/kestrane-cli"),
-                  {QStringLiteral("verify"), QStringLiteral("D"), QStringLiteral("--against"), iso, QStringLiteral("--quiet")});
+                  {QStringLiteral("verify"), QStringLiteral("D"), QStringLiteral("--against"), iso,
+                   QStringLiteral("--quiet")});
         EXPECT_TRUE(cli.waitForFinished(60000));
         return std::make_pair(cli.exitCode(), QString::fromUtf8(cli.readAllStandardOutput()));
     };
@@ -156,7 +157,9 @@ TEST_F(WiredMainForm, ADiscBurntByTheWindowPassesTheCommandLinesCheckAgainstItsI
     ASSERT_GT(at, 0);
     disc[at + 4096] = char(disc[at + 4096] ^ 0x01);
     TestSupport::writeAll(drivePath(), disc);
-    EXPECT_EQ(verify(), std::make_pair(3, QStringLiteral("damaged: /Fotos 2024/Grüße.jpg\n2 files checked, 1 damaged.\n")));
+    EXPECT_EQ(
+        verify(),
+        std::make_pair(3, QStringLiteral("damaged: /Fotos 2024/Grüße.jpg\n2 files checked, 1 damaged.\n")));
 }
 
 TEST_F(WiredMainForm, TheEraseButtonOpensAFreshModalEraseWindow)
