@@ -126,6 +126,7 @@ TEST_F(WiredMainForm, ADiscBurntByTheWindowPassesTheCommandLinesCheckAgainstItsI
 {
     TMainForm &f = *m_form;
     const QString sources = m_drives.filePath(QStringLiteral("src"));
+    ASSERT_TRUE(QDir().mkpath(sources));
     TestSupport::writeAll(sources + QStringLiteral("/notes.txt"), "notes\n");
     ASSERT_TRUE(QDir().mkpath(sources + QStringLiteral("/Fotos 2024")));
     const QByteArray photo = ImageTest::patterned(70000, 11);
