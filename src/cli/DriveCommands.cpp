@@ -58,7 +58,8 @@ QString freeSpaceMessage(qint64 freeBytes, qint64 imageBytes)
 }
 
 // The drive a burn or an erase acts on: --drive, or the first writer. Selected on `engine`; a status
-// to exit with when there is none.
+// to exit with when there is none. The one place that decides the target, so that a question before
+// writing to it (and a switch to skip it) would go here.
 std::optional<int> selectWriter(const Invocation &invocation, TDVDWriterPro2 &engine, const QString &command)
 {
     if (!initializeDrives(engine))

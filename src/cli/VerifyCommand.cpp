@@ -45,7 +45,8 @@ int runVerify(const Invocation &invocation)
 
     switch (check.outcome) {
     case ImageCheck::Outcome::Failed:
-        return fail(check.error);
+        // The engine names the device or the virtual drive's file; the user named the drive.
+        return fail(letter.isEmpty() ? check.error : QStringLiteral("Drive %1: %2").arg(letter, check.error));
     case ImageCheck::Outcome::Cancelled:
         return fail(QStringLiteral("The check was cancelled."));
     case ImageCheck::Outcome::NoChecksums:
