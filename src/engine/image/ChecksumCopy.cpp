@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -80,90 +81,6 @@ QByteArray hex(const Md5 &sum)
     return QByteArray(sum.data(), Md5Bytes).toHex();
 }
 
-// The session's MD5, taken on a thread of its own over the buffers in the order they are handed over.
-class SessionHasher final
-{
-public:
-    SessionHasher()
-        : m_thread([this] { run(); })
-    { }
-    ~SessionHasher()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stopping = true;
-        }
-        m_wake.notify_all();
-        m_thread.join();
-    }
-    SessionHasher(const SessionHasher &) = delete;
-    SessionHasher &operator=(const SessionHasher &) = delete;
-
-    void add(const char *data, int64_t bytes)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_queue.push_back({data, bytes});
-        }
-        m_wake.notify_all();
-    }
-    // Waits until nothing handed over is still being read.
-    void drain()
-    {
-        std::unique_lock lock(m_mutex);
-        m_idle.wait(lock, [this] { return m_queue.empty() && !m_busy; });
-    }
-    // Waits until the memory at `data` is no longer read.
-    void release(const char *data)
-    {
-        std::unique_lock lock(m_mutex);
-        m_idle.wait(lock, [this, data] {
-            if (m_busy && m_current == data)
-                return false;
-            return std::none_of(m_queue.begin(), m_queue.end(),
-                                [data](const Work &w) { return w.data == data; });
-        });
-    }
-    // Only after drain().
-    Md5Context &context() { return m_context; }
-
-private:
-    struct Work
-    {
-        const char *data;
-        int64_t bytes;
-    };
-    void run()
-    {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
-            if (m_queue.empty())
-                return;
-            const Work work = m_queue.front();
-            m_queue.pop_front();
-            m_busy = true;
-            m_current = work.data;
-            lock.unlock();
-            m_context.add(work.data, work.bytes);
-            lock.lock();
-            m_busy = false;
-            m_current = nullptr;
-            m_idle.notify_all();
-        }
-    }
-
-    Md5Context m_context;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_idle;
-    std::deque<Work> m_queue;
-    bool m_busy = false;
-    const char *m_current = nullptr;
-    bool m_stopping = false;
-    std::thread m_thread;
-};
-
 bool readFully(int fd, char *buffer, int64_t bytes, int64_t offset, int &error)
 {
     for (int64_t got = 0; got < bytes;) {
@@ -194,6 +111,103 @@ bool writeFully(int fd, const char *data, int64_t bytes, int64_t offset, int &er
     return true;
 }
 
+// The session's MD5, taken on a thread of its own over the buffers in the order they are handed over;
+// the same thread then writes each buffer into the image, so that the writer's thread only reads the
+// files and takes their MD5s.
+class SessionHasher final
+{
+public:
+    explicit SessionHasher(int target)
+        : m_target(target)
+        , m_thread([this] { run(); })
+    { }
+    ~SessionHasher()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    SessionHasher(const SessionHasher &) = delete;
+    SessionHasher &operator=(const SessionHasher &) = delete;
+
+    // `writeAt` -1: the bytes are in the image already.
+    void add(const char *data, int64_t bytes, int64_t writeAt = -1)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_queue.push_back({data, bytes, writeAt});
+        }
+        m_wake.notify_all();
+    }
+    // The errno of the first write into the image that failed; 0 while none has.
+    int writeError() const { return m_writeError.load(); }
+    // Waits until nothing handed over is still being read.
+    void drain()
+    {
+        std::unique_lock lock(m_mutex);
+        m_idle.wait(lock, [this] { return m_queue.empty() && !m_busy; });
+    }
+    // Waits until the memory at `data` is no longer read.
+    void release(const char *data)
+    {
+        std::unique_lock lock(m_mutex);
+        m_idle.wait(lock, [this, data] {
+            if (m_busy && m_current == data)
+                return false;
+            return std::none_of(m_queue.begin(), m_queue.end(),
+                                [data](const Work &w) { return w.data == data; });
+        });
+    }
+    // Only after drain().
+    Md5Context &context() { return m_context; }
+
+private:
+    struct Work
+    {
+        const char *data;
+        int64_t bytes;
+        int64_t writeAt;
+    };
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+            if (m_queue.empty())
+                return;
+            const Work work = m_queue.front();
+            m_queue.pop_front();
+            m_busy = true;
+            m_current = work.data;
+            lock.unlock();
+            m_context.add(work.data, work.bytes);
+            int error = 0;
+            if (work.writeAt >= 0 && m_writeError.load() == 0 &&
+                !writeFully(m_target, work.data, work.bytes, work.writeAt, error))
+                m_writeError = error;
+            lock.lock();
+            m_busy = false;
+            m_current = nullptr;
+            m_idle.notify_all();
+        }
+    }
+
+    Md5Context m_context;
+    int m_target;
+    std::atomic<int> m_writeError {0};
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_idle;
+    std::deque<Work> m_queue;
+    bool m_busy = false;
+    const char *m_current = nullptr;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
+
 } // namespace
 
 DirectCopy::Outcome ChecksumCopy::copy(const std::vector<ImageLayout::Piece> &pieces,
@@ -207,7 +221,7 @@ DirectCopy::Outcome ChecksumCopy::copy(const std::vector<ImageLayout::Piece> &pi
     for (int i = 0; i < Buffers; ++i)
         buffers.emplace_back(new char[BufferBytes]);
     std::vector<Md5> sums(size_t(area.count));
-    SessionHasher session;
+    SessionHasher session(target);
     int error = 0;
 
     // What libisofs wrote first, read back from the image.
@@ -271,10 +285,10 @@ DirectCopy::Outcome ChecksumCopy::copy(const std::vector<ImageLayout::Piece> &pi
             ++index;
         }
         std::memset(buffer + (filled - cursor), 0, size_t(end - filled));
-        session.add(buffer, end - cursor);
-        if (!writeFully(target, buffer, end - cursor, cursor, error)) {
+        session.add(buffer, end - cursor, cursor);
+        if (session.writeError()) {
             closeSource();
-            outcome.targetError = error;
+            outcome.targetError = session.writeError();
             return outcome;
         }
         cursor = end;
@@ -284,6 +298,10 @@ DirectCopy::Outcome ChecksumCopy::copy(const std::vector<ImageLayout::Piece> &pi
 
     // Entry 0: the session up to the array; then the files; the last entry: the array before it.
     session.drain();
+    if (session.writeError()) {
+        outcome.targetError = session.writeError();
+        return outcome;
+    }
     Md5Context &sessionSum = session.context();
     sums[0] = sessionSum.snapshot();
     const Md5 nothing = md5Of(nullptr, 0);

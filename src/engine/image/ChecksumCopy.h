@@ -15,8 +15,8 @@ namespace ChecksumCopy {
 // file's data) to its end: the files' data, the checksum array and the session tag, in the format
 // libisofs writes and reads (doc/checksums.txt of libisofs). The session's checksum also covers the
 // `from` bytes already in `target`, which are read back for it. The files are read once into memory:
-// each file's checksum is taken there while a thread of its own takes the session's, and the same
-// memory is written to the image.
+// each file's checksum is taken there while a second thread takes the session's over the same memory
+// and writes it to the image.
 DirectCopy::Outcome copy(const std::vector<ImageLayout::Piece> &pieces,
                          const std::vector<ImageLayout::ChecksumAlias> &aliases,
                          const std::vector<int64_t> &emptyFiles, const ImageLayout::ChecksumArea &area,
