@@ -265,8 +265,13 @@ TEST_P(ImageDirectCopyChecksums, RecordsTheChecksumsLibisofsWould)
 INSTANTIATE_TEST_SUITE_P(Cases, ImageDirectCopyChecksums, ::testing::ValuesIn(DirectRows),
                          [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
-// A file cut short while its data is being copied: the write fails naming it, and the old image stays.
-TEST(ImageDirectCopyFaults, AFileThatShrinksDuringTheCopyFailsTheWrite)
+// A file cut short while its data is being copied (with checksums too): the write fails naming it,
+// and the old image stays.
+class ImageDirectCopyFaults : public ::testing::TestWithParam<bool>
+{
+};
+
+TEST_P(ImageDirectCopyFaults, AFileThatShrinksDuringTheCopyFailsTheWrite)
 {
     QTemporaryDir work;
     const QString big = work.filePath(QStringLiteral("src/big.bin"));
@@ -282,6 +287,7 @@ TEST(ImageDirectCopyFaults, AFileThatShrinksDuringTheCopyFailsTheWrite)
     const QString iso = work.filePath(QStringLiteral("target/out.iso"));
     writeFile(iso, "the old image");
     TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+    engine.setRecordChecksums(GetParam());
     engine.AddFolder(QStringLiteral("\\"), work.filePath(QStringLiteral("src/*.*")));
 
     // The report comes from the writing thread: the file is cut before the next step of the copy.
@@ -303,5 +309,8 @@ TEST(ImageDirectCopyFaults, AFileThatShrinksDuringTheCopyFailsTheWrite)
               QStringList({QStringLiteral("out.iso")}));
     EXPECT_EQ(readAll(iso), QByteArray("the old image"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Copies, ImageDirectCopyFaults, ::testing::Values(false, true),
+                         [](const auto &testInfo) { return testInfo.param ? "with_checksums" : "plain"; });
 
 } // namespace
