@@ -103,10 +103,11 @@ ImageCheck ImageComparison::compare(const QByteArray &mediumPath, const QByteArr
     std::vector<bool> damaged(layout.files.size(), false);
     bool outside = false;
     ImageFiles::Sweep sweep(layout.sections);
-    // Each run of differing bytes is laid against the files; what no file covers is outside them.
+    // Each run of differing bytes (at most a block) is laid against the files; what no file covers is
+    // outside them. Only the places count: the bytes handed on are the expected ones, and unused.
     auto blame = [&](int64_t offset, int64_t bytes) {
         int64_t covered = 0;
-        sweep.pass(offset, nullptr, bytes, [&](int file, const char *, int64_t piece) {
+        sweep.pass(offset, expected.get(), bytes, [&](int file, const char *, int64_t piece) {
             damaged[size_t(file)] = true;
             covered += piece;
         });
