@@ -9,9 +9,11 @@ declare -A rank=(
     [engine]=1 [app]=1 [widgets]=1
     [dialogs]=2
     [compilation]=3 [jobs]=3
-    [mainwindow]=4
+    [mainwindow]=4 [cli]=4
     [main]=5
 )
+# The command line links no Qt Widgets: of the layers below it, it may include only these Qt Core parts.
+cli_allowed='^(settings/|engine/|cli/|compilation/(CompilationModel|ListFile|RootText)\.h$|jobs/(ImageJobParams|WriteErrors|EraseTable)\.h$)'
 bad=0
 while IFS= read -r -d '' file; do
     rel="${file#"$root"/src/}"
@@ -25,11 +27,15 @@ while IFS= read -r -d '' file; do
             echo "$rel: includes $target from a layer that is not below $own"
             bad=1
         fi
+        if [ "$own" = cli ] && ! [[ "$target" =~ $cli_allowed ]]; then
+            echo "$rel: the command line includes $target, which is not one of the Qt Core parts it may use"
+            bad=1
+        fi
         if [ "$own" != engine ] && [[ "$target" == engine/*/* ]]; then
             echo "$rel: reaches into the engine's internals ($target)"
             bad=1
         fi
     done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
 done < <(find "$root/src" \( -name '*.h' -o -name '*.cpp' \) -print0 | sort -z)
-[ "$bad" -eq 0 ] && echo "layers in order: settings < engine, app, widgets < dialogs < compilation, jobs < mainwindow < main"
+[ "$bad" -eq 0 ] && echo "layers in order: settings < engine, app, widgets < dialogs < compilation, jobs < mainwindow, cli < main"
 exit "$bad"

@@ -31,6 +31,7 @@ echo "== dpkg-deb --contents"
 dpkg-deb --contents "$deb" > "$build/deb-contents.txt"
 cat "$build/deb-contents.txt"
 for path in ./usr/bin/kestrane ./usr/lib/kestrane/kestrane ./usr/lib/kestrane/Kestrane_verdata.ini \
+    ./usr/bin/kestrane-cli ./usr/lib/kestrane/kestrane-cli ./usr/share/man/man1/kestrane-cli.1.gz \
     ./usr/share/applications/kestrane.desktop ./usr/share/metainfo/example.varnholt.Kestrane.metainfo.xml \
     ./usr/share/mime/packages/kestrane-filelist.xml ./usr/share/man/man1/kestrane.1.gz \
     ./usr/share/icons/hicolor/48x48/apps/kestrane.png; do
@@ -38,6 +39,7 @@ for path in ./usr/bin/kestrane ./usr/lib/kestrane/kestrane ./usr/lib/kestrane/Ke
 done
 awk '$2 != "root/root" {print; bad=1} END {exit bad}' "$build/deb-contents.txt" || fail "files not owned by root"
 grep -q ' ./usr/bin/kestrane -> ../lib/kestrane/kestrane$' "$build/deb-contents.txt" || fail "bin/kestrane link"
+grep -q ' ./usr/bin/kestrane-cli -> ../lib/kestrane/kestrane-cli$' "$build/deb-contents.txt" || fail "bin/kestrane-cli link"
 
 echo "== lintian"
 if command -v lintian > /dev/null; then

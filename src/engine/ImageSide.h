@@ -5,6 +5,7 @@
 #include "engine/image/ImageWriter.h"
 #include "engine/image/SourceFileStream.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -33,4 +34,5 @@ struct TDVDWriterPro2::ImageSide
     } sizeCache;
 
     QString lastError;
+    std::atomic<bool> checkCancel {false};
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ImageCheck.h"
 #include "engine/ImageItem.h"
 
 #include <QDateTime>
@@ -76,6 +77,10 @@ public:
     void setBufferSizeBlocks(int value) { m_bufferSizeBlocks = value; }
     bool BurnFlag() const { return m_burnFlag; }
     void SetBurnFlag(bool value) { m_burnFlag = value; }
+    // MD5s of the session and of every file inside the images WriteImageFile writes (and in the
+    // size), readable by libisofs's loader and by VerifyImageChecksums. Off by default.
+    bool RecordChecksums() const { return m_recordChecksums; }
+    void setRecordChecksums(bool value) { m_recordChecksums = value; }
 
     // Image side.
     void ResetImage();
@@ -97,6 +102,14 @@ public:
     void CancelImageWrite();
     // Why the last WriteImageFile returned false (empty after a success).
     QString LastImageError() const;
+
+    // Checks, run on the calling thread (TDVDWriterPro2Check.cpp). `source` is an image file or a
+    // drive ("D:"), checked against the checksums recorded in it; CompareDiscWithImage reads the disc
+    // in `drive` ("D" or "D:") over exactly the image's length. CancelImageCheck stops either from any
+    // thread. Progress comes as OnImageCheckProgress, on the calling thread.
+    ImageCheck VerifyImageChecksums(const QString &source);
+    ImageCheck CompareDiscWithImage(const QString &drive, const QString &isoPath);
+    void CancelImageCheck();
 
     // Drive side.
     bool InitializeDrives(int flags);
@@ -131,6 +144,7 @@ Q_SIGNALS:
                         const QDateTime &dteFileDate, qint64 lFileSize);
     // Progress of WriteImageFile, emitted on the writing thread.
     void OnImageWriteProgress(qint64 bytesWritten, qint64 bytesTotal);
+    void OnImageCheckProgress(qint64 bytesChecked, qint64 bytesTotal);
     void OnTrackWriteStatus(int lTrackNumber, qint64 lBlocksWritten, qint64 lBlocksToWrite);
     void OnWriteComplete();
     void OnWriteCancelled();
@@ -171,6 +185,7 @@ private:
     int m_isoComplianceLevel = 1;
     int m_bufferSizeBlocks = 2048;
     bool m_burnFlag = false;
+    bool m_recordChecksums = false;
 
     std::unique_ptr<ImageSide> m_image;
     std::unique_ptr<DriveSide> m_drives;

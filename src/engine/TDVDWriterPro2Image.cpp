@@ -91,6 +91,7 @@ WriteSettings TDVDWriterPro2::writeSettings()
     s.joliet = m_volumeType == 1;
     s.versionNumbers = m_useVersionDelimiters;
     s.level = std::clamp(m_isoComplianceLevel, 1, 3);
+    s.checksums = m_recordChecksums;
     // Levels 1 and 2 cannot hold a file of 4 GiB: such an image is written at level 3.
     if (imageTree().hugeFileCount() > 0)
         s.level = 3;

@@ -29,6 +29,8 @@ echo "== the installed tree"
 [ -L "$usr/bin/kestrane" ] || fail "bin/kestrane is not a link"
 [ "$(readlink "$usr/bin/kestrane")" = ../lib/kestrane/kestrane ] || fail "bin/kestrane -> $(readlink "$usr/bin/kestrane")"
 [ -x "$usr/bin/kestrane" ] || fail "bin/kestrane does not lead to an executable"
+[ "$(readlink "$usr/bin/kestrane-cli")" = ../lib/kestrane/kestrane-cli ] || fail "bin/kestrane-cli -> $(readlink "$usr/bin/kestrane-cli")"
+"$usr/bin/kestrane-cli" --version | grep -q '^kestrane-cli ' || fail "bin/kestrane-cli does not run"
 # The program folder is the build's, file for file and byte for byte, minus the settings a run of the
 # build tree may have left there.
 (cd "$build/Kestrane" && find . -type f ! -name 'Kestrane_option.ini' ! -name 'Kestrane_skinfile.ini' | sort) \
@@ -46,6 +48,7 @@ expected=(
     share/metainfo/example.varnholt.Kestrane.metainfo.xml
     share/mime/packages/kestrane-filelist.xml
     share/man/man1/kestrane.1.gz
+    share/man/man1/kestrane-cli.1.gz
     share/doc/kestrane/changelog.Debian.gz
     share/icons/hicolor/scalable/apps/kestrane.svg
     share/icons/hicolor/scalable/mimetypes/application-x-kestrane-filelist.svg
@@ -59,7 +62,7 @@ for size in 16 22 24 32 48 64 128 256; do
 done
 # Nothing else: no test programs, libraries or tools leak into the install.
 (cd "$usr" && find . \( -type f -o -type l \) ! -path './lib/kestrane/*' | sed 's|^\./||' | sort) > "$scratch/rest"
-printf '%s\n' bin/kestrane "${expected[@]}" | sort > "$scratch/rest.expected"
+printf '%s\n' bin/kestrane bin/kestrane-cli "${expected[@]}" | sort > "$scratch/rest.expected"
 diff -u "$scratch/rest.expected" "$scratch/rest" || fail "unexpected or missing files outside the program folder"
 [ -z "$(find "$stage" -mindepth 1 -maxdepth 1 ! -name usr)" ] || fail "files installed outside the prefix"
 
@@ -78,6 +81,11 @@ man_warnings=$(MANWIDTH=80 man --warnings -l "$usr/share/man/man1/kestrane.1.gz"
 [ -z "$man_warnings" ] || fail "the manual has warnings: $man_warnings"
 for word in -nosplash KESTRANE_VIRTUAL_DRIVES Kestrane_option.ini; do
     grep -q -- "$word" "$scratch/man.txt" || fail "the manual does not mention $word"
+done
+man_warnings=$(MANWIDTH=80 man --warnings -l "$usr/share/man/man1/kestrane-cli.1.gz" 2>&1 > "$scratch/climan.txt")
+[ -z "$man_warnings" ] || fail "the command line's manual has warnings: $man_warnings"
+for word in make-iso --checksums --against KESTRANE_VIRTUAL_DRIVES; do
+    grep -q -- "$word" "$scratch/climan.txt" || fail "the command line's manual does not mention $word"
 done
 
 echo "== the installed program, as a normal user"

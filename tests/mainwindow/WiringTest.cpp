@@ -23,6 +23,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -125,6 +126,49 @@ TEST_F(WiredMainForm, MakeIsoThenBurnNowGoesThroughTheWindowToTheDrive)
     f.ActFILETOISO->trigger();
     f.ActFileClear->trigger();
     EXPECT_EQ(f.TsListDir->topLevelItem(0)->childCount(), 0);
+}
+
+// The check for every disc the window has burnt: the command line compares the drive with the image
+// the window made, over exactly the image's length.
+TEST_F(WiredMainForm, ADiscBurntByTheWindowPassesTheCommandLinesCheckAgainstItsImage)
+{
+    TMainForm &f = *m_form;
+    const QString sources = m_drives.filePath(QStringLiteral("src"));
+    ASSERT_TRUE(QDir().mkpath(sources));
+    TestSupport::writeAll(sources + QStringLiteral("/notes.txt"), "notes\n");
+    ASSERT_TRUE(QDir().mkpath(sources + QStringLiteral("/Fotos 2024")));
+    const QByteArray photo = ImageTest::patterned(70000, 11);
+    TestSupport::writeAll(sources + QStringLiteral("/Fotos 2024/Grüße.jpg"), photo);
+    f.ActFILETOISO->trigger();
+    f.DVDWriterPro21->AddFolder(QStringLiteral("\\"), sources + QStringLiteral("/*.*"));
+    const QString iso = m_drives.filePath(QStringLiteral("made.iso"));
+    FileDialogSeam::setNextFileName(iso);
+    MessageBoxSeam::setNextAnswer(IDOK);
+    MessageBoxSeam::setNextAnswer(IDYES);
+    press(f.suiImageButton12);
+    ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
+
+    auto verify = [&] {
+        QProcess cli;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KESTRANE_VIRTUAL_DRIVES"), drivePath());
+        cli.setProcessEnvironment(env);
+        cli.start(QStringLiteral(KESTRANE_PROGRAM_DIR "/kestrane-cli"),
+                  {QStringLiteral("verify"), QStringLiteral("D"), QStringLiteral("--against"), iso,
+                   QStringLiteral("--quiet")});
+        EXPECT_TRUE(cli.waitForFinished(60000));
+        return std::make_pair(cli.exitCode(), QString::fromUtf8(cli.readAllStandardOutput()));
+    };
+    EXPECT_EQ(verify(), std::make_pair(0, QStringLiteral("2 files checked, none damaged.\n")));
+
+    QByteArray disc = TestSupport::readAll(drivePath());
+    const qsizetype at = disc.indexOf(photo);
+    ASSERT_GT(at, 0);
+    disc[at + 4096] = char(disc[at + 4096] ^ 0x01);
+    TestSupport::writeAll(drivePath(), disc);
+    EXPECT_EQ(
+        verify(),
+        std::make_pair(3, QStringLiteral("damaged: /Fotos 2024/Grüße.jpg\n2 files checked, 1 damaged.\n")));
 }
 
 TEST_F(WiredMainForm, TheEraseButtonOpensAFreshModalEraseWindow)

@@ -140,7 +140,8 @@ iso_data_source *DiscDataSource::create(const QByteArray &nativePath)
     return src;
 }
 
-int DiscDataSource::importImage(const QByteArray &nativePath, IsoImage **image, ImportGuard *guard)
+int DiscDataSource::importImage(const QByteArray &nativePath, IsoImage **image, ImportGuard *guard,
+                                bool checksums)
 {
     *image = nullptr;
     IsoDataSource *source = create(nativePath);
@@ -152,6 +153,12 @@ int DiscDataSource::importImage(const QByteArray &nativePath, IsoImage **image, 
     // numbers given to its other items, and readers take equal numbers for hard links.
     if (ret >= 0)
         ret = iso_read_opts_set_new_inos(options, 1);
+    // The checksum array's place is an AAIP attribute of the root. Its tags are not checked on
+    // loading: a damaged image is loaded so that the check can say where it is damaged.
+    if (ret >= 0 && checksums)
+        ret = iso_read_opts_set_no_aaip(options, 0);
+    if (ret >= 0 && checksums)
+        ret = iso_read_opts_set_no_md5(options, 2);
     if (ret >= 0)
         ret = iso_image_new("DISC", image);
     if (ret >= 0 && guard) {

@@ -54,11 +54,79 @@ struct ImageLayout::Record
     unsigned char flags = 0;
     bool relocated = false; // the real place of a deep folder, reached through its child link
     int64_t childLink = -1;
+    int64_t checksumIndex = -1; // "isofs.cx"
+    ChecksumArea area; // "isofs.ca" (the root's "." only)
 };
 
-ImageLayout::ImageLayout(IsoImage *image, int64_t imageBytes)
+namespace {
+
+uint64_t bigEndian(const QByteArray &bytes)
+{
+    uint64_t value = 0;
+    for (const char c : bytes)
+        value = value << 8 | static_cast<unsigned char>(c);
+    return value;
+}
+
+// The attributes of one AAIP "AL" entry: component records of a name, then of its value, in turn. An
+// entry continued in the next one is not read (false): libisofs then writes that image itself.
+bool readAttributes(const unsigned char *p, int entry, int64_t &checksumIndex,
+                    ImageLayout::ChecksumArea &area)
+{
+    if (entry < 5 || p[3] != 1 || (p[4] & 0x01) != 0)
+        return false;
+    QByteArray parts[2];
+    int part = 0;
+    for (int at = 5; at < entry;) {
+        if (at + 2 > entry || at + 2 + p[at + 1] > entry)
+            return false;
+        parts[part].append(reinterpret_cast<const char *>(p + at + 2), p[at + 1]);
+        const bool continues = (p[at] & 0x01) != 0;
+        at += 2 + p[at + 1];
+        if (continues)
+            continue;
+        if (part == 1) {
+            // 0x04 stands for "isofs." before the rest of the name.
+            if (parts[0] ==
+                QByteArray("\x04"
+                           "cx",
+                           3)) {
+                if (parts[1].isEmpty() || parts[1].size() > 8)
+                    return false;
+                checksumIndex = int64_t(bigEndian(parts[1]));
+            } else if (parts[0] ==
+                       QByteArray("\x04"
+                                  "ca",
+                                  3)) {
+                // START, END, COUNT and SIZE, each a length byte and big-endian bytes, then the type.
+                const QByteArray &v = parts[1];
+                int64_t numbers[4] = {};
+                qsizetype i = 0;
+                for (int64_t &number : numbers) {
+                    if (i >= v.size() || v[i] < 1 || v[i] > 8 || i + 1 + v[i] > v.size())
+                        return false;
+                    number = int64_t(bigEndian(v.mid(i + 1, v[i])));
+                    i += 1 + v[i];
+                }
+                if (numbers[0] != 0 || numbers[3] != 16 || v.mid(i) != "MD5")
+                    return false;
+                area.start = numbers[1] * Block;
+                area.count = numbers[2];
+            }
+            parts[0].clear();
+            parts[1].clear();
+        }
+        part = 1 - part;
+    }
+    return part == 0;
+}
+
+} // namespace
+
+ImageLayout::ImageLayout(IsoImage *image, int64_t imageBytes, bool checksums)
     : m_image(image)
     , m_imageBytes(imageBytes)
+    , m_checksums(checksums)
 { }
 
 bool ImageLayout::fail()
@@ -151,6 +219,9 @@ bool ImageLayout::readRecord(int fd, int64_t written, const unsigned char *data,
                 record.childLink = int64_t(le32(p + 4)) * Block;
             } else if (p[0] == 'R' && p[1] == 'E') {
                 record.relocated = true;
+            } else if (p[0] == 'A' && p[1] == 'L' && m_checksums) {
+                if (!readAttributes(p, entry, record.checksumIndex, record.area))
+                    return false;
             } else if (p[0] == 'S' && p[1] == 'T') {
                 break;
             }
@@ -196,6 +267,7 @@ bool ImageLayout::readDirectory(int fd, int64_t written, const PendingDir &dir, 
     const QHash<QByteArray, void *> children = childrenOf(dir.node);
     std::vector<PendingDir> dirs;
     std::vector<Piece> pieces;
+    std::vector<int64_t> emptyFiles;
     QByteArray runName; // a file of several sections (4 GiB and more) has one record per section
     int64_t runOffset = 0;
     int index = 0;
@@ -218,6 +290,22 @@ bool ImageLayout::readDirectory(int fd, int64_t written, const PendingDir &dir, 
                 m_suspSkip = su[6];
                 if (m_suspSkip != 0)
                     return false;
+                if (m_checksums) {
+                    // The root's "." carries where the checksums go.
+                    Record root;
+                    int64_t continuationEnd = 0;
+                    if (!readRecord(fd, written, rec, length, root, continuationEnd)) {
+                        if (continuationEnd > 0) {
+                            m_suspSkip = -1;
+                            m_pending[size_t(&dir - m_pending.data())].need = continuationEnd;
+                            retry = true;
+                        }
+                        return false;
+                    }
+                    if (root.area.start <= 0)
+                        return false;
+                    m_area = root.area;
+                }
             }
             continue;
         }
@@ -249,6 +337,14 @@ bool ImageLayout::readDirectory(int fd, int64_t written, const PendingDir &dir, 
             continue;
         }
         const int64_t sourceOffset = record.name == runName ? runOffset : 0;
+        // A file in several sections would need its checksum over all of them: libisofs does that.
+        if (m_checksums && ((record.flags & MultiExtentFlag) || sourceOffset > 0))
+            return false;
+        if (m_checksums && record.size == 0) {
+            if (record.checksumIndex >= 0)
+                emptyFiles.push_back(record.checksumIndex);
+            continue;
+        }
         if (record.flags & MultiExtentFlag) {
             runName = record.name;
             runOffset = sourceOffset + record.size;
@@ -265,9 +361,10 @@ bool ImageLayout::readDirectory(int fd, int64_t written, const PendingDir &dir, 
             sourceOffset + record.size > int64_t(iso_stream_get_size(stream)) ||
             record.offset + record.size > m_imageBytes)
             return false;
-        pieces.push_back({record.offset, record.size, sourceOffset, stream});
+        pieces.push_back({record.offset, record.size, sourceOffset, stream, record.checksumIndex});
     }
     m_pieces.insert(m_pieces.end(), pieces.begin(), pieces.end());
+    m_emptyFiles.insert(m_emptyFiles.end(), emptyFiles.begin(), emptyFiles.end());
     m_pending.insert(m_pending.end(), dirs.begin(), dirs.end());
     return true;
 }
@@ -337,4 +434,56 @@ bool ImageLayout::plan(int64_t from, std::vector<Piece> &pieces) const
         cursor = blockEnd;
     }
     return cursor == m_imageBytes;
+}
+
+bool ImageLayout::planWithChecksums(int64_t from, std::vector<Piece> &pieces,
+                                    std::vector<ChecksumAlias> &aliases,
+                                    std::vector<int64_t> &emptyFiles) const
+{
+    pieces.clear();
+    aliases.clear();
+    emptyFiles = m_emptyFiles;
+    if (!m_checksums || !m_usable || !m_haveVolume || !m_pending.empty() || m_area.start <= 0 ||
+        m_area.count < 2 || m_area.start + m_area.arrayBytes() + Block != m_imageBytes)
+        return false;
+    // Every entry between the session's (0) and the array's own (count - 1) belongs to one file.
+    std::vector<char> seen(size_t(m_area.count), 0);
+    auto claim = [&seen, this](int64_t index) {
+        if (index < 1 || index >= m_area.count - 1 || seen[size_t(index)])
+            return false;
+        seen[size_t(index)] = 1;
+        return true;
+    };
+    for (const int64_t index : m_emptyFiles) {
+        if (!claim(index))
+            return false;
+    }
+    int64_t cursor = from;
+    const Piece *last = nullptr;
+    for (const Piece &piece : m_pieces) {
+        if (last && piece.imageOffset == last->imageOffset) {
+            if (piece.length != last->length || piece.stream != last->stream ||
+                piece.sourceOffset != last->sourceOffset)
+                return false;
+            if (piece.checksumIndex != last->checksumIndex) {
+                if (!claim(piece.checksumIndex))
+                    return false;
+                aliases.push_back({piece.checksumIndex, last->checksumIndex});
+            }
+            continue;
+        }
+        last = &piece;
+        // The whole of every file passes here, so that its checksum covers it.
+        if (piece.imageOffset != cursor || !claim(piece.checksumIndex))
+            return false;
+        pieces.push_back(piece);
+        cursor = (piece.imageOffset + piece.length + Block - 1) / Block * Block;
+    }
+    if (cursor != m_area.start)
+        return false;
+    for (int64_t index = 1; index < m_area.count - 1; ++index) {
+        if (!seen[size_t(index)])
+            return false;
+    }
+    return true;
 }

@@ -25,9 +25,26 @@ public:
         int64_t length = 0;
         int64_t sourceOffset = 0;
         iso_stream *stream = nullptr; // a SourceFileStream of the compilation
+        int64_t checksumIndex = -1; // the file's entry in the checksum array ("isofs.cx"), if recorded
     };
 
-    ImageLayout(Iso_Image *image, int64_t imageBytes);
+    // Where libisofs records the MD5s ("isofs.ca" of the root): the array of `count` entries at byte
+    // `start`, which is where the checksummed range ends; the session tag follows the array.
+    struct ChecksumArea
+    {
+        int64_t start = -1;
+        int64_t count = 0;
+        int64_t arrayBytes() const { return (count * 16 + 2047) / 2048 * 2048; }
+    };
+    // Two names of one file: the second index gets the MD5 of the first.
+    struct ChecksumAlias
+    {
+        int64_t index = 0;
+        int64_t sameAs = 0;
+    };
+
+    // `checksums`: the image records MD5s, whose places the layout learns as well.
+    ImageLayout(Iso_Image *image, int64_t imageBytes, bool checksums = false);
 
     // Learns what the first `written` bytes of `fd` (the image file so far) tell. False once the layout
     // cannot be learnt; the image is then written the usual way.
@@ -40,6 +57,13 @@ public:
     // The copies that complete the image from `from` on. False when something there is not file data
     // of a local file (or lies between files), which libisofs must then produce.
     bool plan(int64_t from, std::vector<Piece> &pieces) const;
+    // With checksums: the copies up to the checksum area (which the writer then fills), the second
+    // names and the empty files (whose checksum is that of nothing). False when not every entry of the
+    // array is accounted for, or the copies would not start at `from`: libisofs then writes it all.
+    bool planWithChecksums(int64_t from, std::vector<Piece> &pieces, std::vector<ChecksumAlias> &aliases,
+                           std::vector<int64_t> &emptyFiles) const;
+    bool checksums() const { return m_checksums; }
+    const ChecksumArea &checksumArea() const { return m_area; }
 
 private:
     struct PendingDir
@@ -62,6 +86,9 @@ private:
 
     Iso_Image *m_image;
     int64_t m_imageBytes;
+    bool m_checksums = false;
+    ChecksumArea m_area;
+    std::vector<int64_t> m_emptyFiles; // checksum indexes of files without data
     bool m_usable = true;
     bool m_haveVolume = false;
     bool m_sorted = false;

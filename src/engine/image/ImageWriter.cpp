@@ -1,6 +1,7 @@
 #include "engine/image/ImageWriter.h"
 
 #include "engine/Libraries.h"
+#include "engine/image/ChecksumCopy.h"
 #include "engine/image/DirectCopy.h"
 #include "engine/image/ImageLayout.h"
 #include "engine/image/ImageTree.h"
@@ -76,6 +77,12 @@ Options makeOptions(const WriteSettings &s, bool sizeOnly)
     ret = iso_write_opts_set_rr_reloc(raw, const_cast<char *>(RelocationFolder), 1);
     if (ret < 0)
         throw KestraneError(QStringLiteral("The image options could not be set: %1").arg(isoErrorText(ret)));
+    if (s.checksums) {
+        // The checksum array's place and each file's index in it are AAIP attributes ("isofs.ca",
+        // "isofs.cx"), which libisofs writes only with AAIP on; they add nothing else to this image.
+        iso_write_opts_set_aaip(raw, 1);
+        iso_write_opts_set_record_md5(raw, 1, 1);
+    }
     iso_write_opts_set_fifo_size(raw, FifoBlocks);
     iso_write_opts_set_will_cancel(raw, sizeOnly ? 1 : 0);
     return opts;
@@ -478,7 +485,9 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
             progress(0, total);
         // The file data need not pass through libisofs: once the directories tell where every file
         // lies, the rest of the image is copied from the files straight into it.
-        ImageLayout layout(image, total);
+        // With checksums the copy takes each file's MD5 and the session's itself, and writes them where
+        // libisofs would (ChecksumCopy); what it cannot account for libisofs writes, hashing as it goes.
+        ImageLayout layout(image, total, settings.checksums);
         bool learning = directAllowed.load();
         while (done < total) {
             qint64 want = std::min<qint64>(ChunkBytes, total - done);
@@ -504,8 +513,11 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
             if (!layout.complete() || layout.nextNeed() > done)
                 continue;
             std::vector<ImageLayout::Piece> pieces;
+            std::vector<ImageLayout::ChecksumAlias> aliases;
+            std::vector<int64_t> emptyFiles;
             learning = false;
-            if (!layout.plan(done, pieces))
+            if (layout.checksums() ? !layout.planWithChecksums(done, pieces, aliases, emptyFiles)
+                                   : !layout.plan(done, pieces))
                 continue; // libisofs produces the rest
             // libisofs's writer thread has read ahead of us into the file data; stopping it takes tens
             // of milliseconds, which pass beside the copy.
@@ -518,11 +530,14 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
             if (control.failed.load())
                 return fail(control.failure());
             const qint64 from = done;
-            const DirectCopy::Outcome copied =
-                DirectCopy::copy(pieces, temporary.fd(), control, [&](int64_t reached) {
-                    directBytes = reached - from;
-                    report(reached);
-                });
+            const auto reachedTo = [&](int64_t reached) {
+                directBytes = reached - from;
+                report(reached);
+            };
+            const DirectCopy::Outcome copied = layout.checksums()
+                ? ChecksumCopy::copy(pieces, aliases, emptyFiles, layout.checksumArea(), temporary.fd(), from,
+                                     control, reachedTo)
+                : DirectCopy::copy(pieces, temporary.fd(), control, reachedTo);
             if (copied.cancelled) {
                 result.cancelled = true;
                 return fail(QStringLiteral("The image write was cancelled."));

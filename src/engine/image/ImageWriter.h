@@ -20,11 +20,14 @@ struct WriteSettings
     bool joliet = true;
     int level = 1; // already raised to 3 when a file needs it
     bool versionNumbers = true;
+    // MD5s of the session and of every file, recorded the way libisofs's own loader reads them.
+    bool checksums = false;
 
     // Only these change the layout, and so the size.
     bool sameLayout(const WriteSettings &other) const
     {
-        return joliet == other.joliet && level == other.level && versionNumbers == other.versionNumbers;
+        return joliet == other.joliet && level == other.level && versionNumbers == other.versionNumbers &&
+            checksums == other.checksums;
     }
 };
 

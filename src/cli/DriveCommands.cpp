@@ -1,0 +1,226 @@
+#include "cli/CliInterrupt.h"
+#include "cli/CliProgress.h"
+#include "cli/Commands.h"
+
+#include "engine/EngineCodes.h"
+#include "engine/TDVDWriterPro2.h"
+#include "jobs/EraseTable.h"
+#include "jobs/WriteErrors.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <cstdio>
+
+namespace Cli {
+
+namespace {
+
+constexpr int64_t BlockBytes = 2048;
+
+QString discTypeWords(int type)
+{
+    using namespace EngineCodes;
+    switch (type) {
+    case CdR:
+        return QStringLiteral("CD-R");
+    case CdRw:
+        return QStringLiteral("CD-RW");
+    case DvdRw:
+        return QStringLiteral("DVD-RW");
+    case DvdR:
+        return QStringLiteral("DVD-R");
+    case DvdPlusRw:
+        return QStringLiteral("DVD+RW");
+    case DvdPlusR:
+        return QStringLiteral("DVD+R");
+    case RandomAccess:
+        return QStringLiteral("rewritable in place (DVD-RAM, BD-RE or a virtual drive)");
+    case BdR:
+        return QStringLiteral("BD-R");
+    case NoWritableMedium:
+        return QStringLiteral("no writable disc");
+    }
+    return QStringLiteral("unknown disc (%1)").arg(type);
+}
+
+// The window's free-space message, with the same figures.
+QString freeSpaceMessage(qint64 freeBytes, qint64 imageBytes)
+{
+    const QLocale locale;
+    auto megabytes = [&locale](qint64 bytes) {
+        return locale.toString(bytes / 1048576.0, 'f', 2);
+    };
+    return QStringLiteral("Free Space on the loaded disc is ") + megabytes(freeBytes) +
+        QStringLiteral(" MB!") + QLatin1Char('\r') + QStringLiteral("This data image requires ") +
+        megabytes(imageBytes) + QStringLiteral(" MB of Free Space!");
+}
+
+// The drive a burn or an erase acts on: --drive, or the first writer. Selected on `engine`; a status
+// to exit with when there is none. The one place that decides the target, so that a question before
+// writing to it (and a switch to skip it) would go here.
+std::optional<int> selectWriter(const Invocation &invocation, TDVDWriterPro2 &engine, const QString &command)
+{
+    if (!initializeDrives(engine))
+        return fail(QStringLiteral("Drives Cannot be initialized...Contact support!"));
+    int index = -1;
+    if (invocation.has("drive")) {
+        const QString letter = driveLetterOf(invocation.value("drive"));
+        if (letter.isEmpty())
+            return usageError(
+                command,
+                QStringLiteral("%1: \"%2\" is not a drive letter").arg(command, invocation.value("drive")));
+        index = driveIndex(engine, letter);
+        if (index < 0)
+            return fail(QStringLiteral("There is no drive %1:").arg(letter));
+    } else {
+        for (int i = 0; i < engine.DriveCount() && index < 0; ++i) {
+            if (engine.IsWriter(i))
+                index = i;
+        }
+        if (index < 0)
+            return fail(QStringLiteral("Please choose the CD/DVD-R driver."));
+    }
+    if (!engine.SelectDrive(index))
+        return fail(QStringLiteral("Select a different drive...could not open selected drive!"));
+    return std::nullopt;
+}
+
+} // namespace
+
+int runDrives(const Invocation &)
+{
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro);
+    if (!initializeDrives(engine))
+        return fail(QStringLiteral("Drives Cannot be initialized...Contact support!"));
+    const QLocale locale;
+    for (int i = 0; i < engine.DriveCount(); ++i) {
+        // The window's drive list entry, then what the drive holds.
+        QString line = engine.DriveLetter(i) + QLatin1Char(':') + engine.DriveVendor(i) + QLatin1Char(' ') +
+            engine.DriveProduct(i);
+        if (!engine.SelectDrive(i)) {
+            say(line + QStringLiteral(", cannot be opened"));
+            continue;
+        }
+        const int type = engine.DiscType();
+        line += QStringLiteral(", ") + discTypeWords(type);
+        if (engine.IsWriter(i) && type != EngineCodes::NoWritableMedium)
+            line += QStringLiteral(", %1 bytes free").arg(locale.toString(engine.FreeBlocks() * BlockBytes));
+        say(line);
+    }
+    return Success;
+}
+
+int runBurn(const Invocation &invocation)
+{
+    const QString isoPath = invocation.args.arguments.first();
+    int speed = 0;
+    if (invocation.has("speed")) {
+        bool ok = false;
+        speed = invocation.value("speed").toInt(&ok);
+        if (!ok || speed <= 0)
+            return usageError(QStringLiteral("burn"),
+                              QStringLiteral("burn: --speed takes a whole number above 0, not \"%1\"")
+                                  .arg(invocation.value("speed")));
+    }
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro);
+    if (const std::optional<int> failed = selectWriter(invocation, engine, QStringLiteral("burn")))
+        return *failed;
+    if (speed > 0)
+        engine.SetWriteSpeed(speed);
+    if (engine.DiscType() == EngineCodes::NoWritableMedium)
+        return fail(QStringLiteral("Please Insert Writable Media before continuing!"));
+    const QFileInfo image(isoPath);
+    const qint64 imageBytes = image.exists() ? image.size() : -1;
+    const qint64 freeBytes = engine.FreeBlocks() * BlockBytes;
+    if (freeBytes < imageBytes)
+        return fail(freeSpaceMessage(freeBytes, imageBytes));
+    const bool verify = invocation.flag("verify");
+    engine.setAutoVerify(verify);
+    engine.setCloseSession(true);
+    engine.SetBurnFlag(true);
+
+    QEventLoop loop;
+    CliProgress progress(QStringLiteral("burn"), invocation.quiet());
+    int compared = -1;
+    int matched = -1;
+    QObject::connect(&engine, &TDVDWriterPro2::OnTrackWriteStatus, &loop,
+                     [&progress](int, qint64 written, qint64 total) { progress.update(written, total); });
+    QObject::connect(&engine, &TDVDWriterPro2::OnFileVerifyComplete, &loop,
+                     [&](int filesCompared, int filesMatched) {
+                         compared = filesCompared;
+                         matched = filesMatched;
+                     });
+    QObject::connect(&engine, &TDVDWriterPro2::OnWriteComplete, &loop, [&] {
+        progress.finish();
+        say(QStringLiteral("Writing is complete!"));
+        if (!verify) {
+            loop.exit(Success);
+        } else if (compared >= 0 && compared == matched) {
+            say(QStringLiteral("Read back: %1 files checked, none damaged.").arg(compared));
+            loop.exit(Success);
+        } else {
+            loop.exit(fail(QStringLiteral("Read back: %1 files checked, %2 differ from the image.")
+                               .arg(std::max(compared, 0))
+                               .arg(std::max(compared - matched, 0)),
+                           Damaged));
+        }
+    });
+    QObject::connect(&engine, &TDVDWriterPro2::OnWriteCancelled, &loop, [&] {
+        progress.finish();
+        loop.exit(fail(QStringLiteral("Writing Cancelled!")));
+    });
+    QObject::connect(&engine, &TDVDWriterPro2::OnWriteError, &loop,
+                     [&](int writeError, int driveError, const QString &errorInfo, const QString &senseInfo) {
+                         progress.finish();
+                         loop.exit(fail(ComposeWriteErrorText(writeError, driveError, errorInfo, senseInfo)));
+                     });
+    if (!engine.BurnImageFile(isoPath))
+        return fail(QStringLiteral("Error Writing ISO File. %1").arg(engine.LastBurnRefusal()));
+    // The engine's drive side lives on this thread: the cancel is asked for here, as the window's
+    // Cancel does.
+    CliInterrupt::setHandler([&engine] {
+        QMetaObject::invokeMethod(
+            &engine, [&engine] { engine.CancelWrite(); }, Qt::QueuedConnection);
+    });
+    const int status = loop.exec();
+    CliInterrupt::clearHandler();
+    return status;
+}
+
+int runErase(const Invocation &invocation)
+{
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro1);
+    if (const std::optional<int> failed = selectWriter(invocation, engine, QStringLiteral("erase")))
+        return *failed;
+    const EraseDecision decision = DecideErase(
+        engine.DiscType(), [&engine](int capability) { return engine.HasCapability(capability); });
+    if (!decision.erase)
+        return fail(decision.message);
+    QEventLoop loop;
+    const bool quiet = invocation.quiet();
+    QObject::connect(&engine, &TDVDWriterPro2::OnEraseDiscStart, &loop, [quiet] {
+        if (!quiet)
+            std::fprintf(stderr, "Erasing Disc...Please Wait!!\n");
+    });
+    QObject::connect(&engine, &TDVDWriterPro2::OnEraseDiscComplete, &loop, [&loop] {
+        say(QStringLiteral("Erase operation complete!!!"));
+        loop.exit(Success);
+    });
+    QObject::connect(&engine, &TDVDWriterPro2::OnWriteError, &loop,
+                     [&](int writeError, int driveError, const QString &errorInfo, const QString &senseInfo) {
+                         loop.exit(fail(ComposeWriteErrorText(writeError, driveError, errorInfo, senseInfo)));
+                     });
+    if (!engine.EraseDisc(!invocation.flag("full")))
+        return fail(QStringLiteral("Error Erasing Disc!!!"));
+    // As in the window: once it runs, an erase cannot be cancelled; leaving now would leave the drive busy.
+    CliInterrupt::setHandler([] {
+        std::fprintf(stderr, "kestrane-cli: the erase cannot be cancelled once it runs; it goes on.\n");
+    });
+    const int status = loop.exec();
+    CliInterrupt::clearHandler();
+    return status;
+}
+
+} // namespace Cli

@@ -1,0 +1,206 @@
+#include "cli/CliInterrupt.h"
+#include "cli/CliProgress.h"
+#include "cli/Commands.h"
+
+#include "compilation/CompilationModel.h"
+#include "compilation/ListFile.h"
+#include "engine/TDVDWriterPro2.h"
+#include "jobs/ImageJobParams.h"
+#include "settings/KestraneError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+
+#include <optional>
+
+namespace Cli {
+
+namespace {
+
+const QString DefaultLabel = QStringLiteral("New Disc"); // the label a new compilation of the window has
+
+// Load List's way into the engine: the image is emptied, then every line is added.
+class EngineListSink final : public ListFile::Sink
+{
+public:
+    explicit EngineListSink(TDVDWriterPro2 &engine)
+        : m_engine(engine)
+    { }
+    void reset() override { m_engine.ResetImage(); }
+    void addFolder(const QString &destFolder, const QString &source) override
+    {
+        m_engine.AddFolder(destFolder, source);
+    }
+
+private:
+    TDVDWriterPro2 &m_engine;
+};
+
+// The compilation of make-iso and size, as the window would hold it: the list file's content, then
+// each source as the picker adds it to the root. A status to exit with when it cannot be made.
+std::optional<int> buildCompilation(const Invocation &invocation, TDVDWriterPro2 &engine,
+                                    const QStringList &sources)
+{
+    CompilationModel model(engine);
+    model.setLabel(invocation.has("label") ? invocation.value("label") : DefaultLabel);
+    model.setLabel(model.imageLabel());
+    engine.setRecordChecksums(invocation.flag("checksums"));
+    try {
+        if (invocation.has("list")) {
+            const QString path = invocation.value("list");
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                return fail(
+                    QStringLiteral("File load error, please redo it. %1: %2").arg(path, file.errorString()));
+            EngineListSink sink(engine);
+            QString problem;
+            switch (ListFile::load(file, sink, &problem)) {
+            case ListFile::LoadResult::Loaded:
+                break;
+            case ListFile::LoadResult::NotAListFile:
+                return fail(QStringLiteral("The list file is not accord with the standard fomrat. Please "
+                                           "select another one again."));
+            case ListFile::LoadResult::LoadError:
+                return fail(QStringLiteral("File load error, please redo it. %1").arg(problem));
+            }
+        }
+        for (const QString &source : sources) {
+            const QFileInfo info(source);
+            if (!info.exists() && !info.isSymLink())
+                return fail(QStringLiteral("%1: no such file or folder").arg(source));
+            const QString absolute = QDir::cleanPath(info.absoluteFilePath());
+            const QString name = QFileInfo(absolute).fileName();
+            if (name.isEmpty())
+                return fail(QStringLiteral(
+                                "%1: the root folder has no name to give its entry; name its folders instead")
+                                .arg(source));
+            const QString dest = QStringLiteral("\\") + TDVDWriterPro2::ImageName(name);
+            if (info.isDir())
+                engine.AddFolder(dest, absolute + QStringLiteral("/*.*"));
+            else
+                engine.AddFile(dest, absolute);
+        }
+    } catch (const KestraneError &error) {
+        return fail(error.message());
+    }
+    return std::nullopt;
+}
+
+// The image job of the window, run here: a disc is read into the image first, then the image is
+// written, with progress and Ctrl+C; the window's words on failure.
+int runImageJob(const Invocation &invocation, const ImageJobParams &params, const QString &what)
+{
+    TDVDWriterPro2 &engine = *params.engine;
+    if (params.label)
+        engine.setVolumeIdentifier(*params.label);
+    CliInterrupt::setHandler([&engine] { engine.CancelImageWrite(); });
+    const auto cancelled = [&] {
+        CliInterrupt::clearHandler();
+        return fail(QStringLiteral("%1 was cancelled; %2 was not written.").arg(what, params.isoPath));
+    };
+    if (params.kind == ImageJobParams::Kind::DiscToImage) {
+        try {
+            // A disc that cannot be read fails the job rather than giving an empty image.
+            engine.ResetImage();
+            engine.AddFolder(QStringLiteral("\\"), params.sourceDrive + QStringLiteral("\\*.*"));
+        } catch (const KestraneError &error) {
+            if (CliInterrupt::interrupted())
+                return cancelled();
+            CliInterrupt::clearHandler();
+            return fail(QStringLiteral("Error creating ISO File. %1").arg(error.message()));
+        }
+    }
+    CliProgress progress(what, invocation.quiet());
+    QObject::connect(
+        &engine, &TDVDWriterPro2::OnImageWriteProgress, &engine,
+        [&progress](qint64 written, qint64 total) { progress.update(written, total); }, Qt::DirectConnection);
+    const bool written = !CliInterrupt::interrupted() && engine.WriteImageFile(params.isoPath);
+    progress.finish();
+    if (CliInterrupt::interrupted() && !written)
+        return cancelled();
+    CliInterrupt::clearHandler();
+    if (!written)
+        return fail(QStringLiteral("Error creating ISO File. %1").arg(engine.LastImageError()));
+    say(QStringLiteral("ISO File Created successfully!"));
+    return Success;
+}
+
+} // namespace
+
+int runMakeIso(const Invocation &invocation)
+{
+    const QString isoPath = invocation.args.arguments.first();
+    const QStringList sources = invocation.args.arguments.mid(1);
+    if (sources.isEmpty() && !invocation.has("list"))
+        return usageError(QStringLiteral("make-iso"), QStringLiteral("make-iso: no SOURCE and no --list"));
+    if (QFileInfo(isoPath).isDir())
+        return fail(QStringLiteral("%1 is a folder.").arg(isoPath));
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+    if (const std::optional<int> failed = buildCompilation(invocation, engine, sources))
+        return *failed;
+    try {
+        // The size first: an image libisofs cannot lay out, or one the disk cannot hold, is refused
+        // before anything is written.
+        const qint64 bytes = qint64(TDVDWriterPro2::BlocksToBytes(engine.ImageSizeBlocks(), 1));
+        const QStorageInfo storage(QFileInfo(QFileInfo(isoPath).absolutePath()).absoluteFilePath());
+        if (storage.isValid() && storage.bytesAvailable() >= 0 && storage.bytesAvailable() < bytes)
+            return fail(
+                QStringLiteral("Error creating ISO File. The image needs %1 bytes, %2 has %3 bytes free.")
+                    .arg(bytes)
+                    .arg(storage.rootPath())
+                    .arg(storage.bytesAvailable()));
+    } catch (const KestraneError &error) {
+        return fail(QStringLiteral("Error creating ISO File. %1").arg(error.message()));
+    }
+    ImageJobParams params;
+    params.kind = ImageJobParams::Kind::FilesToImage;
+    params.engine = &engine;
+    params.isoPath = isoPath;
+    params.label = CompilationModel(engine).imageLabel();
+    return runImageJob(invocation, params, QStringLiteral("make-iso"));
+}
+
+int runSize(const Invocation &invocation)
+{
+    const QStringList sources = invocation.args.arguments;
+    if (sources.isEmpty() && !invocation.has("list"))
+        return usageError(QStringLiteral("size"), QStringLiteral("size: no SOURCE and no --list"));
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+    if (const std::optional<int> failed = buildCompilation(invocation, engine, sources))
+        return *failed;
+    try {
+        const int64_t blocks = engine.ImageSizeBlocks();
+        say(QStringLiteral("%1 bytes, %2 blocks")
+                .arg(qint64(TDVDWriterPro2::BlocksToBytes(blocks, 1)))
+                .arg(blocks));
+    } catch (const KestraneError &error) {
+        return fail(error.message());
+    }
+    return Success;
+}
+
+int runCopyDisc(const Invocation &invocation)
+{
+    const QString letter = driveLetterOf(invocation.args.arguments.at(0));
+    const QString isoPath = invocation.args.arguments.at(1);
+    if (letter.isEmpty())
+        return usageError(
+            QStringLiteral("copy-disc"),
+            QStringLiteral("copy-disc: \"%1\" is not a drive letter").arg(invocation.args.arguments.at(0)));
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro);
+    if (!initializeDrives(engine))
+        return fail(QStringLiteral("Drives Cannot be initialized...Contact support!"));
+    if (driveIndex(engine, letter) < 0)
+        return fail(QStringLiteral("There is no drive %1:").arg(letter));
+    engine.setRecordChecksums(invocation.flag("checksums"));
+    ImageJobParams params;
+    params.kind = ImageJobParams::Kind::DiscToImage;
+    params.engine = &engine;
+    params.isoPath = isoPath;
+    params.sourceDrive = letter + QLatin1Char(':');
+    return runImageJob(invocation, params, QStringLiteral("copy-disc"));
+}
+
+} // namespace Cli

@@ -1,0 +1,128 @@
+#include "CliRunner.h"
+#include "ImageTestSupport.h"
+#include "TestSupport.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace ImageTest;
+
+namespace {
+
+// Starts kestrane-cli, waits for a progress line on standard error, then presses Ctrl+C.
+CliRunner::Result interruptAt(const QStringList &args, const QByteArray &progressLine,
+                              const QString &virtualDrives = {})
+{
+    CliRunner::Result result;
+    QProcess process;
+    process.setProcessEnvironment(CliRunner::environment(virtualDrives));
+    process.start(CliRunner::program(), args);
+    QByteArray err;
+    QDeadlineTimer deadline(120000);
+    while (!err.contains(progressLine) && process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+        process.waitForReadyRead(100);
+        err += process.readAllStandardError();
+    }
+    if (!err.contains(progressLine)) {
+        ADD_FAILURE() << "no " << progressLine.toStdString() << " before the end: " << err.toStdString();
+        process.kill();
+        process.waitForFinished(5000);
+        return result;
+    }
+    ::kill(pid_t(process.processId()), SIGINT);
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = err + process.readAllStandardError();
+    return result;
+}
+
+struct InterruptRow
+{
+    const char *name;
+    QStringList options;
+    QByteArray progressLine;
+    bool oldFileThere; // an earlier image of the same name must stay as it was
+};
+
+class CliInterrupt : public ::testing::TestWithParam<InterruptRow>
+{
+};
+
+// 2 GB of source data in a sparse file: it costs no disk, yet the write takes its time.
+TEST_P(CliInterrupt, CtrlCDuringMakeIsoLeavesNoFile)
+{
+    const InterruptRow &row = GetParam();
+    QTemporaryDir work;
+    const QString source = work.filePath(QStringLiteral("source"));
+    makeDirs(source);
+    QFile big(source + QStringLiteral("/big.bin"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(qint64(2) << 30));
+    big.close();
+    const QString out = work.filePath(QStringLiteral("out/image.iso"));
+    makeDirs(work.filePath(QStringLiteral("out")));
+    if (row.oldFileThere)
+        TestSupport::writeAll(out, "the image of last week");
+
+    const CliRunner::Result result =
+        interruptAt(QStringList {QStringLiteral("make-iso"), out, source} + row.options, row.progressLine);
+    EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains("cancelled")) << result.err.toStdString();
+    EXPECT_FALSE(result.out.contains("successfully"));
+    const QStringList left = QDir(work.filePath(QStringLiteral("out")))
+                                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    if (row.oldFileThere) {
+        EXPECT_EQ(left, QStringList {QStringLiteral("image.iso")});
+        EXPECT_EQ(TestSupport::readAll(out), QByteArray("the image of last week"));
+    } else {
+        EXPECT_EQ(left, QStringList());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Writes, CliInterrupt,
+                         ::testing::Values(InterruptRow {"as_soon_as_it_writes", {}, "make-iso: 0%", false},
+                                           InterruptRow {"with_checksums_at_ten_percent",
+                                                         {QStringLiteral("--checksums")},
+                                                         "make-iso: 10%",
+                                                         true}),
+                         [](const auto &testInfo) { return std::string(testInfo.param.name); });
+
+TEST(CliInterruptBurn, CtrlCCancelsTheBurnAndLeavesTheDriveUsable)
+{
+    QTemporaryDir work;
+    const QString image = work.filePath(QStringLiteral("big.iso"));
+    QFile big(image);
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(qint64(1) << 30));
+    big.close();
+    const QString drives = work.filePath(QStringLiteral("disc.img")) + QStringLiteral("=2G");
+
+    const CliRunner::Result cancelled = interruptAt({QStringLiteral("burn"), image}, "burn: 10%", drives);
+    EXPECT_EQ(cancelled.exitCode, 1) << cancelled.err.toStdString();
+    EXPECT_TRUE(cancelled.errLines().contains(QStringLiteral("kestrane-cli: Writing Cancelled!")))
+        << cancelled.err.toStdString();
+
+    // The drive is free again: the next burn runs to its end.
+    writeFile(work.filePath(QStringLiteral("small/a.txt")), "a");
+    const QString small = work.filePath(QStringLiteral("small.iso"));
+    ASSERT_EQ(
+        CliRunner::run({QStringLiteral("make-iso"), small, work.filePath(QStringLiteral("small"))}).exitCode,
+        0);
+    const CliRunner::Result again =
+        CliRunner::run({QStringLiteral("burn"), small, QStringLiteral("--verify")}, drives);
+    EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
+}
+
+} // namespace
