@@ -2,6 +2,8 @@
 
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
+#include "compilation/BackgroundAdd.h"
+#include "compilation/ImageSizeCalculator.h"
 #include "compilation/TFrmFilesSelect.h"
 #include "engine/TDVDWriterPro2.h"
 #include "settings/KestraneError.h"
@@ -27,6 +29,8 @@ CompilationPage::CompilationPage(const CompilationControls &controls, QObject *p
     : QObject(parent)
     , m_c(controls)
     , m_model(*controls.DVDWriterPro21)
+    , m_sizes(std::make_unique<ImageSizeCalculator>(*controls.DVDWriterPro21))
+    , m_adding(std::make_unique<BackgroundAdd>())
 {
     Q_ASSERT(m_c.DVDWriterPro21 && m_c.TsListDir && m_c.LsviewFile);
     m_pictures = LoadImageList(Globals().ExeFolder);
@@ -50,6 +54,9 @@ CompilationPage::CompilationPage(const CompilationControls &controls, QObject *p
 
 CompilationPage::~CompilationPage()
 {
+    // Both threads are joined before the page's views and the engine go.
+    m_adding.reset();
+    m_sizes.reset();
     qDeleteAll(m_pendingRows);
 }
 
@@ -110,6 +117,10 @@ void CompilationPage::connectControls()
     connect(engine, &TDVDWriterPro2::OnEnumISOItems, this, &CompilationPage::DVDWriterPro21EnumISOItems,
             Qt::DirectConnection);
 
+    connect(m_sizes.get(), &ImageSizeCalculator::sizeKnown, this, &CompilationPage::showSize);
+    connect(m_sizes.get(), &ImageSizeCalculator::failed, this,
+            [](const QString &reason) { ShowErrorBox(reason); });
+
     connect(m_c.TsListDir, &QAbstractItemView::clicked, this, [this] { TsListDirClick(); });
     connect(m_c.TsListDir->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { trackSelection(); });
@@ -124,17 +135,24 @@ void CompilationPage::connectControls()
 
     if (m_c.FrmFilesSelect) {
         FilesSelectTarget target;
-        target.addFolder = [engine](const QString &dest, const QString &source) {
-            engine->AddFolder(dest, source);
+        // Called inside the adds that runAdds hands to the adding thread.
+        target.addFolder = [this, engine](const QString &dest, const QString &source) {
+            engine->AddFolderReporting(dest, source, [this](const ImageItem &item) {
+                if (item.isDirectory)
+                    m_adding->reportItem(item);
+            });
         };
-        target.addFile = [engine](const QString &dest, const QString &file) {
-            engine->AddFile(dest, file);
+        target.addFile = [this, engine](const QString &dest, const QString &file) {
+            engine->AddFileReporting(dest, file, [this](const ImageItem &item) {
+                if (item.isDirectory)
+                    m_adding->reportItem(item);
+            });
         };
         target.selectedDestPath = [this] {
             return selectedDestPath();
         };
-        target.refresh = [this] {
-            RefreshCompilation();
+        target.runAdds = [this](const std::function<void()> &adds) {
+            runPickerAdds(adds);
         };
         m_c.FrmFilesSelect->setTarget(target);
     }
@@ -193,7 +211,8 @@ void CompilationPage::guarded(const std::function<void()> &command)
 void CompilationPage::EnterFileToIsoPage()
 {
     guarded([this] {
-        if (!root() || m_model.isEmpty())
+        // While an add runs the root exists and the engine is busy: nothing to rebuild.
+        if (!root() || (!isAdding() && m_model.isEmpty()))
             RebuildImageRoot();
     });
     // The file list stays empty until a folder of the tree is clicked.
@@ -204,6 +223,8 @@ void CompilationPage::TsListDirKeyDown(int key)
 {
     if (key == Qt::Key_Delete)
         RemoveSelectedItems();
+    else if (key == Qt::Key_Escape && isAdding())
+        CancelAdding();
     else if (key == Qt::Key_Escape)
         keepFirstSelected();
 }
@@ -221,7 +242,7 @@ void CompilationPage::LsviewFileClick()
 
 void CompilationPage::ActFileAddExecute()
 {
-    if (!m_c.FrmFilesSelect)
+    if (!m_c.FrmFilesSelect || refuseWhileAdding())
         return;
     if (m_c.MainForm) {
         QRect frame = m_c.FrmFilesSelect->frameGeometry();

@@ -19,13 +19,16 @@ class QToolButton;
 class QTreeView;
 
 // What the picker adds to: the engine's AddFolder(dest, source pattern) and AddFile(dest, file),
-// the destination path of the image tree's selected node (empty when none), and the page refresh
-// that follows an add.
+// the destination path of the image tree's selected node (empty when none), and how the adds run:
+// `runAdds` takes the adds of one press of "Add" (calls of addFolder and addFile, which may throw
+// KestraneError) and runs them, away from the UI thread, with the page refresh after them. Without
+// it the adds run at once and `refresh` follows.
 struct FilesSelectTarget
 {
     std::function<void(const QString &, const QString &)> addFolder;
     std::function<void(const QString &, const QString &)> addFile;
     std::function<QString()> selectedDestPath;
+    std::function<void(const std::function<void()> &adds)> runAdds;
     std::function<void()> refresh;
 };
 

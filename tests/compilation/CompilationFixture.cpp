@@ -94,7 +94,14 @@ QString CompilationFixture::makeDir(const QString &relative)
 
 QTreeWidgetItem *CompilationFixture::root() const
 {
+    settle();
     return m_tree->topLevelItem(0);
+}
+
+void CompilationFixture::settle() const
+{
+    EXPECT_TRUE(
+        TestSupport::waitFor([this] { return !m_page->isAdding() && !m_page->isSizePending(); }, 60000));
 }
 
 QTreeWidgetItem *CompilationFixture::node(const QString &destPath) const
