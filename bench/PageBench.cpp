@@ -219,7 +219,8 @@ int main(int argc, char **argv)
         [&] {
             // What "Add" makes of a selected folder, without waiting for the file-system model.
             const QString source = dir.filePath(QStringLiteral("big"));
-            picker.runAdds([&picker, source] { picker.addFolder(QStringLiteral("\\big"), source + "/*.*"); });
+            picker.runAdds([&picker, source] { picker.addFolder(QStringLiteral("\\big"), source + "/*.*"); },
+                           {});
         },
         settled);
     printMeasured(qPrintable(QStringLiteral("adding a folder of %1 files through the picker:").arg(BigFiles)),
@@ -227,7 +228,9 @@ int main(int argc, char **argv)
 
     // One file more at 100,000 files: until the root shows the exact new size.
     const Measured oneMore = measure(
-        [&] { picker.runAdds([&picker, &single] { picker.addFile(QStringLiteral("\\one.txt"), single); }); },
+        [&] {
+            picker.runAdds([&picker, &single] { picker.addFile(QStringLiteral("\\one.txt"), single); }, {});
+        },
         settled);
     std::printf(
         "%-58s %.2f s (goal 1), longest stall %.1f ms, exact: %s\n",
@@ -237,8 +240,8 @@ int main(int argc, char **argv)
     // The folder of 50,000 files beside them.
     measure(
         [&] {
-            picker.runAdds(
-                [&] { picker.addFolder(QStringLiteral("\\flat"), dir.filePath("flat") + "/*.*"); });
+            picker.runAdds([&] { picker.addFolder(QStringLiteral("\\flat"), dir.filePath("flat") + "/*.*"); },
+                           {});
         },
         settled);
 

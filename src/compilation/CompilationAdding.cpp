@@ -108,7 +108,8 @@ void CompilationPage::addingProgress(qint64 done, qint64 total)
     m_progress->raise();
 }
 
-void CompilationPage::runPickerAdds(const std::function<void()> &adds)
+void CompilationPage::runPickerAdds(const std::function<void()> &adds,
+                                    const std::function<void()> &afterSuccess)
 {
     if (refuseWhileAdding())
         return;
@@ -127,12 +128,18 @@ void CompilationPage::runPickerAdds(const std::function<void()> &adds)
             }
             job.reportProgress(1, 1);
         },
-        [this, failure, failed] {
+        [this, failure, failed, afterSuccess] {
             // An error ends the add where it happened; the page is not refreshed then.
             if (*failed) {
                 ShowErrorBox(*failure);
                 return;
             }
-            guarded([this] { RefreshCompilation(); });
+            bool refreshed = false;
+            guarded([this, &refreshed] {
+                RefreshCompilation();
+                refreshed = true;
+            });
+            if (refreshed && afterSuccess)
+                afterSuccess();
         });
 }

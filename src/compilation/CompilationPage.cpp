@@ -151,8 +151,9 @@ void CompilationPage::connectControls()
         target.selectedDestPath = [this] {
             return selectedDestPath();
         };
-        target.runAdds = [this](const std::function<void()> &adds) {
-            runPickerAdds(adds);
+        target.runAdds = [this](const std::function<void()> &adds,
+                                const std::function<void()> &afterSuccess) {
+            runPickerAdds(adds, afterSuccess);
         };
         m_c.FrmFilesSelect->setTarget(target);
     }

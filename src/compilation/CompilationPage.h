@@ -163,7 +163,7 @@ private:
     // and, for long work, the progress bar show that it runs; `done` runs when it has ended.
     void startAdding(const std::function<void(BackgroundAdd &)> &work, const std::function<void()> &done);
     void addingProgress(qint64 done, qint64 total);
-    void runPickerAdds(const std::function<void()> &adds);
+    void runPickerAdds(const std::function<void()> &adds, const std::function<void()> &afterSuccess);
 
     CompilationControls m_c;
     CompilationModel m_model;

@@ -298,6 +298,12 @@ bool TFrmFilesSelect::guarded(const std::function<void()> &work)
 
 void TFrmFilesSelect::BtnAddClick()
 {
+    addSelection({});
+}
+
+void TFrmFilesSelect::addSelection(const std::function<void()> &afterSuccess)
+{
+    m_addsStarted = false;
     const QModelIndex root = ShellListView()->rootIndex();
     QModelIndexList selected = m_listView->selectionModel()->selectedRows(0);
     selected.erase(std::remove_if(selected.begin(), selected.end(),
@@ -341,7 +347,8 @@ void TFrmFilesSelect::BtnAddClick()
     };
     if (m_target.runAdds) {
         // The page shows the busy cursor and the progress, and refreshes when the adds end.
-        m_target.runAdds(adds);
+        m_target.runAdds(adds, afterSuccess);
+        m_addsStarted = true;
         return;
     }
     {
@@ -360,6 +367,14 @@ void TFrmFilesSelect::BtnAddClick()
 
 void TFrmFilesSelect::BtnFinishedClick()
 {
+    // The window closes once the adds have gone well; an error keeps it open.
+    if (m_target.runAdds) {
+        if (!guarded([this] { addSelection([this] { accept(); }); }))
+            return;
+        if (!m_addsStarted)
+            accept();
+        return;
+    }
     if (guarded([this] { BtnAddClick(); }))
         accept();
 }

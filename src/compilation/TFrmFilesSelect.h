@@ -28,7 +28,8 @@ struct FilesSelectTarget
     std::function<void(const QString &, const QString &)> addFolder;
     std::function<void(const QString &, const QString &)> addFile;
     std::function<QString()> selectedDestPath;
-    std::function<void(const std::function<void()> &adds)> runAdds;
+    // `afterSuccess` runs once the adds and the refresh have gone well.
+    std::function<void(const std::function<void()> &adds, const std::function<void()> &afterSuccess)> runAdds;
     std::function<void()> refresh;
 };
 
@@ -73,6 +74,8 @@ public:
     void Details1Click();
 
 private:
+    // The adds of "Add"; false when nothing was selected.
+    void addSelection(const std::function<void()> &afterSuccess);
     void buildViews();
     void buildLocationBar();
     void fillLocationBox();
@@ -87,4 +90,5 @@ private:
     QListView *m_listView = nullptr;
     QTreeView *m_detailsView = nullptr;
     QString m_folder;
+    bool m_addsStarted = false; // by the last addSelection, away from the UI thread
 };
