@@ -68,7 +68,7 @@ mark() { echo "$1 $(date +%s.%N)" >>"$scratch/marks"; }
 
 click 83 204 1                    # the Data to ISO page
 : >"$scratch/marks"
-python3 "$here/window-ping.py" "$win" "$scratch/marks" &
+/usr/bin/python3 "$here/window-ping.py" "$win" "$scratch/marks" &
 pinger=$!
 sleep 0.5
 mark idle-before

@@ -17,7 +17,8 @@ window_id = int(sys.argv[1], 0)
 marks_file = sys.argv[2]
 d = display.Display()
 root = d.screen().root
-root.change_attributes(event_mask=X.SubstructureNotifyMask)
+# Qt sends its answer to the root window for StructureNotify and SubstructureRedirect listeners.
+root.change_attributes(event_mask=X.StructureNotifyMask)
 window = d.create_resource_object("window", window_id)
 protocols = d.intern_atom("WM_PROTOCOLS")
 ping = d.intern_atom("_NET_WM_PING")
