@@ -56,14 +56,17 @@ protected:
     // Every root text shown from now on.
     QStringList *recordShownSizes()
     {
-        auto *shown = new QStringList;
-        QObject::connect(m_page.get(), &CompilationPage::SizeShown, m_page.get(),
-                         [this, shown] { shown->append(m_tree->topLevelItem(0)->text(0)); });
-        m_shown.reset(shown);
-        return shown;
+        if (!m_recording) {
+            QObject::connect(m_page.get(), &CompilationPage::SizeShown, m_page.get(),
+                             [this] { m_shown.append(m_tree->topLevelItem(0)->text(0)); });
+            m_recording = true;
+        }
+        m_shown.clear();
+        return &m_shown;
     }
 
-    std::unique_ptr<QStringList> m_shown;
+    QStringList m_shown;
+    bool m_recording = false;
 };
 
 } // namespace
