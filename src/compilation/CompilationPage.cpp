@@ -118,10 +118,12 @@ void CompilationPage::connectControls()
             Qt::DirectConnection);
 
     connect(m_sizes.get(), &ImageSizeCalculator::sizeKnown, this, &CompilationPage::showSize);
-    connect(m_sizes.get(), &ImageSizeCalculator::failed, this,
-            [](const QString &reason) { ShowErrorBox(reason); });
+    connect(m_sizes.get(), &ImageSizeCalculator::failed, this, [this](const QString &reason) {
+        ShowErrorBox(reason);
+        listAfterSize();
+    });
 
-    connect(m_c.TsListDir, &QAbstractItemView::clicked, this, [this] { TsListDirClick(); });
+    connect(m_c.TsListDir, &QAbstractItemView::clicked, this, [this] { userClickedTree(); });
     connect(m_c.TsListDir->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { trackSelection(); });
     if (m_c.PopupMenu1) {
@@ -179,7 +181,7 @@ bool CompilationPage::eventFilter(QObject *watched, QEvent *event)
             // Clicks on a node arrive through clicked(), once the view has updated its selection.
             if (mouse->button() == Qt::LeftButton &&
                 !m_c.TsListDir->indexAt(mouse->position().toPoint()).isValid())
-                TsListDirClick();
+                userClickedTree();
         }
     } else if (watched == m_c.LsviewFile->viewport()) {
         if (type == QEvent::MouseButtonRelease &&
@@ -212,8 +214,9 @@ void CompilationPage::guarded(const std::function<void()> &command)
 void CompilationPage::EnterFileToIsoPage()
 {
     guarded([this] {
-        // While an add runs the root exists and the engine is busy: nothing to rebuild.
-        if (!root() || (!isAdding() && m_model.isEmpty()))
+        // While an add or a size computation runs the root exists and the engine is busy: nothing
+        // to rebuild, and asking would wait for it.
+        if (!root() || (!isAdding() && !m_sizes->isComputing() && m_model.isEmpty()))
             RebuildImageRoot();
     });
     // The file list stays empty until a folder of the tree is clicked.

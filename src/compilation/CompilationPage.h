@@ -92,8 +92,9 @@ public:
     // The size in the root's text (CompilationStatistics.cpp). The size is computed away from the UI
     // thread: the root keeps its last size until the exact new one is known (SizeShown).
     void UpdateImageStatistics();
-    // A size computation asked for and not yet shown.
+    // A size computation asked for and not yet shown; one that holds the engine right now.
     bool isSizePending() const;
+    bool isSizeComputing() const;
 
     // Load List and the picker's adds run away from the UI thread (CompilationListFiles.cpp,
     // CompilationAdding.cpp). Meanwhile commands that would conflict are refused with a message.
@@ -158,6 +159,9 @@ private:
 
     // Size display (CompilationStatistics.cpp).
     void showSize(qint64 bytes);
+    // A mouse click on the tree; waits for a running size computation.
+    void userClickedTree();
+    void listAfterSize();
 
     // Background adds (CompilationAdding.cpp): the views follow the work's reports; the busy cursor
     // and, for long work, the progress bar show that it runs; `done` runs when it has ended.
@@ -170,6 +174,7 @@ private:
     std::unique_ptr<ImageSizeCalculator> m_sizes;
     std::unique_ptr<BackgroundAdd> m_adding;
     QProgressBar *m_progress = nullptr; // over the foot of the file list while long work runs
+    bool m_listAfterSize = false; // a tree click waits for the size computation
     qint64 m_addingStartedMs = 0;
     qint64 m_progressDone = 0;
     qint64 m_progressTotal = 0; // 0: how much is left is not known

@@ -19,10 +19,39 @@ bool CompilationPage::isSizePending() const
     return m_sizes->isWorking();
 }
 
+bool CompilationPage::isSizeComputing() const
+{
+    return m_sizes->isComputing();
+}
+
 void CompilationPage::showSize(qint64 bytes)
 {
     m_sizeText = SizeTexts::megabytes(bytes);
     if (QTreeWidgetItem *top = root())
         top->setText(0, RootText::compose(m_model.label(), m_sizeText));
     Q_EMIT SizeShown();
+    listAfterSize();
+}
+
+void CompilationPage::userClickedTree()
+{
+    // Listing needs the engine, which the size thread holds while it lays out a big image: the
+    // click is answered when the size is known, with the hourglass meanwhile.
+    if (m_sizes->isComputing()) {
+        if (!m_listAfterSize && m_c.MainForm)
+            m_c.MainForm->setCursor(Qt::WaitCursor);
+        m_listAfterSize = true;
+        return;
+    }
+    TsListDirClick();
+}
+
+void CompilationPage::listAfterSize()
+{
+    if (!m_listAfterSize)
+        return;
+    m_listAfterSize = false;
+    if (m_c.MainForm)
+        m_c.MainForm->unsetCursor();
+    TsListDirClick();
 }

@@ -73,6 +73,7 @@ void ImageSizeCalculator::run()
                 return;
             m_job = false;
             options = m_options;
+            m_computing = true;
         }
         Answer answer;
         // Taken first: a change during the computation makes the answer, and a failure, stale.
@@ -85,6 +86,7 @@ void ImageSizeCalculator::run()
         } catch (const std::exception &error) {
             answer.error = QString::fromLocal8Bit(error.what());
         }
+        m_computing = false;
         QMetaObject::invokeMethod(
             this, [this, answer] { delivered(answer); }, Qt::QueuedConnection);
     }

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -25,6 +26,8 @@ public:
     void request();
     // Between a request and its answer.
     bool isWorking() const { return m_inFlight || m_wanted; }
+    // The thread is inside the engine now: an engine call of the UI thread would wait for it.
+    bool isComputing() const { return m_computing.load(); }
 
 Q_SIGNALS:
     // The size of the image as it is now, in bytes: zero for an image that holds nothing (the engine
@@ -54,5 +57,6 @@ private:
     bool m_job = false;
     bool m_stop = false;
     TDVDWriterPro2::SizeOptions m_options;
+    std::atomic<bool> m_computing {false};
     std::thread m_thread;
 };

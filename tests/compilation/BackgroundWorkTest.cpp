@@ -7,8 +7,10 @@
 #include "app/MessageBox.h"
 #include "compilation/SizeTexts.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <chrono>
@@ -118,6 +120,34 @@ TEST_F(BackgroundWorkFixture, ABurstOfChangesShowsOneSizeAndTheLastTextStaysUnti
     settle();
     EXPECT_EQ(*shown, QStringList {exactRootText()});
     EXPECT_EQ(rows().size(), 10);
+}
+
+TEST_F(BackgroundWorkFixture, AClickDuringASizeComputationListsTheFolderOnceTheSizeIsKnown)
+{
+    // Thousands of names that collide in 8.3 keep libisofs busy for a while at level 1.
+    makeFile(QStringLiteral("Small/a.txt"), 1000);
+    m_engine->AddFolder(QStringLiteral("\\Small"), src(QStringLiteral("Small/*.*")));
+    for (int i = 0; i < 8000; ++i)
+        makeFile(QStringLiteral("Flat/name%1.txt").arg(i, 6, 10, QLatin1Char('0')), 0);
+    m_engine->AddFolder(QStringLiteral("\\Flat"), src(QStringLiteral("Flat/*.*")));
+    m_page->RefreshCompilation();
+    const QStringList rootRows = rows();
+    QDeadlineTimer deadline(10000);
+    while (!m_page->isSizeComputing() && m_page->isSizePending() && !deadline.hasExpired())
+        std::this_thread::yield();
+    ASSERT_TRUE(m_page->isSizeComputing());
+
+    QTreeWidgetItem *small = node(QStringLiteral("\\Small"));
+    QTest::mouseClick(m_tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      m_tree->visualItemRect(small).center());
+    // The click did not wait for the engine: the list is as it was, the hourglass shows.
+    EXPECT_EQ(rows(), rootRows);
+    EXPECT_EQ(m_window->cursor().shape(), Qt::WaitCursor);
+    settle();
+    EXPECT_EQ(rows(), QStringList {QStringLiteral("a.txt|1.00 KB")});
+    EXPECT_EQ(m_page->LastClickedView(), CompilationPage::TreeView);
+    EXPECT_NE(m_window->cursor().shape(), Qt::WaitCursor);
+    EXPECT_EQ(m_tree->topLevelItem(0)->text(0), exactRootText());
 }
 
 TEST_F(BackgroundWorkFixture, CommandsThatConflictWithARunningLoadAreRefused)
