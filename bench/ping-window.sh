@@ -73,13 +73,16 @@ pinger=$!
 sleep 0.5
 mark idle-before
 sleep 1
-mark load-list
+# Each command in two phases: its file dialog, then the work once the dialog has closed.
+mark load-list-dialog
 click 551 347 0.2                 # Load List: the open dialog
 answer_file_dialog "$list"
+mark load-list-adding
 wait_idle
-mark write-image
+mark make-iso-dialog
 click 631 347 0.2                 # Make ISO: the save dialog
 answer_file_dialog "$scratch/big.iso"
+mark make-iso-writing
 for _ in $(seq 600); do
     [ -s "$scratch/big.iso" ] && ! xdotool search --onlyvisible --name '^Converting' >/dev/null 2>&1 && break
     sleep 0.2
