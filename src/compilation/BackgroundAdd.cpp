@@ -27,9 +27,16 @@ BackgroundAdd::BackgroundAdd(QObject *parent)
 
 BackgroundAdd::~BackgroundAdd()
 {
+    stop();
+}
+
+void BackgroundAdd::stop()
+{
     m_cancel = true;
     if (m_thread.joinable())
         m_thread.join();
+    m_handlers = {};
+    m_running = false;
 }
 
 void BackgroundAdd::start(const Work &work, const Handlers &handlers)
@@ -56,6 +63,8 @@ void BackgroundAdd::cancel()
 
 void BackgroundAdd::ended()
 {
+    if (!m_thread.joinable())
+        return; // stopped already
     m_thread.join();
     m_running = false;
     if (m_handlers.finished)

@@ -36,6 +36,8 @@ public:
     // UI thread. One work at a time.
     void start(const Work &work, const Handlers &handlers);
     void cancel();
+    // Cancels and waits for the thread; no handler runs any more.
+    void stop();
     bool isRunning() const { return m_running; }
 
     // The work's side.

@@ -54,7 +54,9 @@ CompilationPage::CompilationPage(const CompilationControls &controls, QObject *p
 
 CompilationPage::~CompilationPage()
 {
-    // Both threads are joined before the page's views and the engine go.
+    // Both threads are joined before the page's views and the engine go; the adding thread may
+    // still report through m_adding until then.
+    m_adding->stop();
     m_adding.reset();
     m_sizes.reset();
     qDeleteAll(m_pendingRows);

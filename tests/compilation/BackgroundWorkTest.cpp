@@ -150,6 +150,20 @@ TEST_F(BackgroundWorkFixture, AClickDuringASizeComputationListsTheFolderOnceTheS
     EXPECT_EQ(m_tree->topLevelItem(0)->text(0), exactRootText());
 }
 
+TEST_F(BackgroundWorkFixture, ThePageCanGoWhileThePickersAddRuns)
+{
+    // Folders all through the walk: the add reports them to the page until its very end.
+    for (int i = 0; i < 2000; ++i)
+        makeFile(QStringLiteral("Many/d%1/f.txt").arg(i), 0);
+    const FilesSelectTarget target = m_picker->target();
+    const QString source = src(QStringLiteral("Many/*.*"));
+    target.runAdds([target, source] { target.addFolder(QStringLiteral("\\Many"), source); }, {});
+    ASSERT_TRUE(m_page->isAdding());
+    // The window closing: the add still reports to the page while the page waits for it.
+    m_page.reset();
+    EXPECT_EQ(m_engine->ListItems(QStringLiteral("\\Many")).size(), 2000u);
+}
+
 TEST_F(BackgroundWorkFixture, CommandsThatConflictWithARunningLoadAreRefused)
 {
     const QString list = writeList(2000, 100);
