@@ -2,6 +2,7 @@
 
 #include "app/FileDialogs.h"
 #include "app/MessageBox.h"
+#include "compilation/BackgroundAdd.h"
 #include "compilation/ListFile.h"
 #include "engine/TDVDWriterPro2.h"
 #include "settings/KestraneError.h"
@@ -10,6 +11,9 @@
 #include <QSaveFile>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+
+#include <exception>
+#include <memory>
 
 namespace {
 
@@ -20,32 +24,59 @@ const QString LoadError = QStringLiteral("File load error, please redo it.");
 
 } // namespace
 
-// A loaded list goes to the engine; the tree grows again from the engine's events.
+// A loaded list goes to the engine on the adding thread; the tree grows again from the items the
+// engine reports, which reach the page in batches.
 class CompilationPage::PageListSink final : public ListFile::Sink
 {
 public:
-    explicit PageListSink(CompilationPage &page)
-        : m_page(page)
+    PageListSink(TDVDWriterPro2 &engine, BackgroundAdd &job)
+        : m_engine(engine)
+        , m_job(job)
     { }
+    void expect(qsizetype lines) override { m_total = lines; }
     void reset() override
     {
         m_reset = true;
-        m_page.m_c.DVDWriterPro21->ResetImage();
-        m_page.deleteNodesBelowRoot();
+        m_engine.ResetImage();
+        m_job.reportReset();
     }
     void addFolder(const QString &destFolder, const QString &source) override
     {
-        m_page.m_c.DVDWriterPro21->AddFolder(destFolder, source);
+        if (m_job.isCancelled()) {
+            m_cancelled = true;
+            throw KestraneError(QStringLiteral("The load was cancelled."));
+        }
+        m_engine.AddFolderReporting(destFolder, source, [this](const ImageItem &item) {
+            if (item.isDirectory)
+                m_job.reportItem(item);
+        });
+        m_job.reportProgress(++m_done, m_total);
     }
     bool wasReset() const { return m_reset; }
+    bool wasCancelled() const { return m_cancelled; }
 
 private:
-    CompilationPage &m_page;
+    TDVDWriterPro2 &m_engine;
+    BackgroundAdd &m_job;
+    qint64 m_total = 0;
+    qint64 m_done = 0;
     bool m_reset = false;
+    bool m_cancelled = false;
+};
+
+// What a load on the adding thread found, for the page once it has ended.
+struct CompilationPage::LoadOutcome
+{
+    ListFile::LoadResult result = ListFile::LoadResult::LoadError;
+    QString problem;
+    bool reset = false;
+    bool cancelled = false;
 };
 
 void CompilationPage::ActSaveFileListExecute()
 {
+    if (refuseWhileAdding())
+        return;
     guarded([this] {
         QStringList ownBuffer;
         QStringList &buffer = m_c.FileListBuffer ? *m_c.FileListBuffer : ownBuffer;
@@ -77,39 +108,66 @@ void CompilationPage::ActSaveFileListExecute()
 
 void CompilationPage::ActLoadFileListExecute()
 {
+    if (refuseWhileAdding())
+        return;
     guarded([this] {
         QString fileName;
         AskOpenFileName(ListFileFilter, QStringLiteral(".mst"), fileName);
         if (fileName.isEmpty())
             return;
-        QFile file(fileName);
-        ListFile::LoadResult result = ListFile::LoadResult::LoadError;
-        QString problem;
-        PageListSink sink(*this);
-        if (file.open(QIODevice::ReadOnly))
-            result = ListFile::load(file, sink, &problem);
-        else
-            problem = QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString());
-        switch (result) {
-        case ListFile::LoadResult::NotAListFile:
-            ShowMessageBox(NotAListFile, 1);
-            return;
-        case ListFile::LoadResult::LoadError:
-            ShowMessageBox(LoadError, 1, problem);
-            // The engine may hold part of the list by now: the page shows what the image really
-            // holds, so that what the user sees is what Make ISO would write.
-            if (sink.wasReset())
-                showImageAfterFailedLoad();
-            return;
-        case ListFile::LoadResult::Loaded:
-            break;
-        }
-        try {
-            RefreshCompilation();
-        } catch (const KestraneError &error) {
-            ShowMessageBox(LoadError, 1, error.message());
-        }
+        auto outcome = std::make_shared<LoadOutcome>();
+        TDVDWriterPro2 *engine = m_c.DVDWriterPro21;
+        // Reading the file and adding its lines both run away from the UI thread: a list of
+        // 100,000 files takes seconds.
+        startAdding(
+            [engine, fileName, outcome](BackgroundAdd &job) {
+                QFile file(fileName);
+                PageListSink sink(*engine, job);
+                try {
+                    if (file.open(QIODevice::ReadOnly))
+                        outcome->result = ListFile::load(file, sink, &outcome->problem);
+                    else
+                        outcome->problem =
+                            QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString());
+                } catch (const std::exception &error) {
+                    outcome->result = ListFile::LoadResult::LoadError;
+                    outcome->problem = QString::fromLocal8Bit(error.what());
+                }
+                outcome->reset = sink.wasReset();
+                outcome->cancelled = sink.wasCancelled();
+            },
+            [this, outcome] { guarded([this, outcome] { endLoad(*outcome); }); });
     });
+}
+
+void CompilationPage::endLoad(const LoadOutcome &outcome)
+{
+    if (outcome.cancelled) {
+        // A cancelled load leaves no part of the list behind that Make ISO could write.
+        m_c.DVDWriterPro21->ResetImage();
+        deleteNodesBelowRoot();
+        RefreshCompilation();
+        return;
+    }
+    switch (outcome.result) {
+    case ListFile::LoadResult::NotAListFile:
+        ShowMessageBox(NotAListFile, 1);
+        return;
+    case ListFile::LoadResult::LoadError:
+        ShowMessageBox(LoadError, 1, outcome.problem);
+        // The engine may hold part of the list by now: the page shows what the image really
+        // holds, so that what the user sees is what Make ISO would write.
+        if (outcome.reset)
+            showImageAfterFailedLoad();
+        return;
+    case ListFile::LoadResult::Loaded:
+        break;
+    }
+    try {
+        RefreshCompilation();
+    } catch (const KestraneError &error) {
+        ShowMessageBox(LoadError, 1, error.message());
+    }
 }
 
 void CompilationPage::showImageAfterFailedLoad()

@@ -2,6 +2,8 @@
 
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
+#include "compilation/BackgroundAdd.h"
+#include "compilation/ImageSizeCalculator.h"
 #include "compilation/TFrmFilesSelect.h"
 #include "engine/TDVDWriterPro2.h"
 #include "settings/KestraneError.h"
@@ -27,6 +29,8 @@ CompilationPage::CompilationPage(const CompilationControls &controls, QObject *p
     : QObject(parent)
     , m_c(controls)
     , m_model(*controls.DVDWriterPro21)
+    , m_sizes(std::make_unique<ImageSizeCalculator>(*controls.DVDWriterPro21))
+    , m_adding(std::make_unique<BackgroundAdd>())
 {
     Q_ASSERT(m_c.DVDWriterPro21 && m_c.TsListDir && m_c.LsviewFile);
     m_pictures = LoadImageList(Globals().ExeFolder);
@@ -50,6 +54,11 @@ CompilationPage::CompilationPage(const CompilationControls &controls, QObject *p
 
 CompilationPage::~CompilationPage()
 {
+    // Both threads are joined before the page's views and the engine go; the adding thread may
+    // still report through m_adding until then.
+    m_adding->stop();
+    m_adding.reset();
+    m_sizes.reset();
     qDeleteAll(m_pendingRows);
 }
 
@@ -110,7 +119,13 @@ void CompilationPage::connectControls()
     connect(engine, &TDVDWriterPro2::OnEnumISOItems, this, &CompilationPage::DVDWriterPro21EnumISOItems,
             Qt::DirectConnection);
 
-    connect(m_c.TsListDir, &QAbstractItemView::clicked, this, [this] { TsListDirClick(); });
+    connect(m_sizes.get(), &ImageSizeCalculator::sizeKnown, this, &CompilationPage::showSize);
+    connect(m_sizes.get(), &ImageSizeCalculator::failed, this, [this](const QString &reason) {
+        ShowErrorBox(reason);
+        listAfterSize();
+    });
+
+    connect(m_c.TsListDir, &QAbstractItemView::clicked, this, [this] { userClickedTree(); });
     connect(m_c.TsListDir->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { trackSelection(); });
     if (m_c.PopupMenu1) {
@@ -124,17 +139,25 @@ void CompilationPage::connectControls()
 
     if (m_c.FrmFilesSelect) {
         FilesSelectTarget target;
-        target.addFolder = [engine](const QString &dest, const QString &source) {
-            engine->AddFolder(dest, source);
+        // Called inside the adds that runAdds hands to the adding thread.
+        target.addFolder = [this, engine](const QString &dest, const QString &source) {
+            engine->AddFolderReporting(dest, source, [this](const ImageItem &item) {
+                if (item.isDirectory)
+                    m_adding->reportItem(item);
+            });
         };
-        target.addFile = [engine](const QString &dest, const QString &file) {
-            engine->AddFile(dest, file);
+        target.addFile = [this, engine](const QString &dest, const QString &file) {
+            engine->AddFileReporting(dest, file, [this](const ImageItem &item) {
+                if (item.isDirectory)
+                    m_adding->reportItem(item);
+            });
         };
         target.selectedDestPath = [this] {
             return selectedDestPath();
         };
-        target.refresh = [this] {
-            RefreshCompilation();
+        target.runAdds = [this](const std::function<void()> &adds,
+                                const std::function<void()> &afterSuccess) {
+            runPickerAdds(adds, afterSuccess);
         };
         m_c.FrmFilesSelect->setTarget(target);
     }
@@ -160,7 +183,7 @@ bool CompilationPage::eventFilter(QObject *watched, QEvent *event)
             // Clicks on a node arrive through clicked(), once the view has updated its selection.
             if (mouse->button() == Qt::LeftButton &&
                 !m_c.TsListDir->indexAt(mouse->position().toPoint()).isValid())
-                TsListDirClick();
+                userClickedTree();
         }
     } else if (watched == m_c.LsviewFile->viewport()) {
         if (type == QEvent::MouseButtonRelease &&
@@ -193,7 +216,9 @@ void CompilationPage::guarded(const std::function<void()> &command)
 void CompilationPage::EnterFileToIsoPage()
 {
     guarded([this] {
-        if (!root() || m_model.isEmpty())
+        // While an add or a size computation runs the root exists and the engine is busy: nothing
+        // to rebuild, and asking would wait for it.
+        if (!root() || (!isAdding() && !m_sizes->isComputing() && m_model.isEmpty()))
             RebuildImageRoot();
     });
     // The file list stays empty until a folder of the tree is clicked.
@@ -204,6 +229,8 @@ void CompilationPage::TsListDirKeyDown(int key)
 {
     if (key == Qt::Key_Delete)
         RemoveSelectedItems();
+    else if (key == Qt::Key_Escape && isAdding())
+        CancelAdding();
     else if (key == Qt::Key_Escape)
         keepFirstSelected();
 }
@@ -221,7 +248,7 @@ void CompilationPage::LsviewFileClick()
 
 void CompilationPage::ActFileAddExecute()
 {
-    if (!m_c.FrmFilesSelect)
+    if (!m_c.FrmFilesSelect || refuseWhileAdding())
         return;
     if (m_c.MainForm) {
         QRect frame = m_c.FrmFilesSelect->frameGeometry();

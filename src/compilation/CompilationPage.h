@@ -12,11 +12,15 @@
 #include "compilation/SizeTexts.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 
+class BackgroundAdd;
+class ImageSizeCalculator;
 class QAction;
 class QLocale;
 class QMenu;
+class QProgressBar;
 class QSplitter;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -85,8 +89,20 @@ public:
     void ActSaveFileListExecute();
     void ActLoadFileListExecute();
 
-    // The size in the root's text (CompilationStatistics.cpp).
+    // The size in the root's text (CompilationStatistics.cpp). The size is computed away from the UI
+    // thread: the root keeps its last size until the exact new one is known (SizeShown).
     void UpdateImageStatistics();
+    // A size computation asked for and not yet shown; one that holds the engine right now.
+    bool isSizePending() const;
+    bool isSizeComputing() const;
+
+    // Load List and the picker's adds run away from the UI thread (CompilationListFiles.cpp,
+    // CompilationAdding.cpp). Meanwhile commands that would conflict are refused with a message.
+    bool isAdding() const;
+    // Stops a running load at its next line; the image is then emptied.
+    void CancelAdding();
+    // True, after telling the user, when an add runs and `command` must not start.
+    bool refuseWhileAdding() const;
 
     int LastClickedView() const { return m_lastClickedView; }
     const CompilationModel &model() const { return m_model; }
@@ -102,12 +118,19 @@ public:
     // The selected nodes in the order in which they were selected.
     QList<QTreeWidgetItem *> selectionOrder() const;
 
+Q_SIGNALS:
+    // The root shows the exact size of the image as it is now.
+    void SizeShown();
+    // A load or an add that ran away from the UI thread has ended and the page shows its outcome.
+    void AddingFinished();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     class RowBatch;
     class PageListSink;
+    struct LoadOutcome;
 
     void setUpViews();
     void connectControls();
@@ -132,9 +155,29 @@ private:
 
     // After a load that failed once the image was reset (CompilationListFiles.cpp).
     void showImageAfterFailedLoad();
+    void endLoad(const LoadOutcome &outcome);
+
+    // Size display (CompilationStatistics.cpp).
+    void showSize(qint64 bytes);
+    // A mouse click on the tree; waits for a running size computation.
+    void userClickedTree();
+    void listAfterSize();
+
+    // Background adds (CompilationAdding.cpp): the views follow the work's reports; the busy cursor
+    // and, for long work, the progress bar show that it runs; `done` runs when it has ended.
+    void startAdding(const std::function<void(BackgroundAdd &)> &work, const std::function<void()> &done);
+    void addingProgress(qint64 done, qint64 total);
+    void runPickerAdds(const std::function<void()> &adds, const std::function<void()> &afterSuccess);
 
     CompilationControls m_c;
     CompilationModel m_model;
+    std::unique_ptr<ImageSizeCalculator> m_sizes;
+    std::unique_ptr<BackgroundAdd> m_adding;
+    QProgressBar *m_progress = nullptr; // over the foot of the file list while long work runs
+    bool m_listAfterSize = false; // a tree click waits for the size computation
+    qint64 m_addingStartedMs = 0;
+    qint64 m_progressDone = 0;
+    qint64 m_progressTotal = 0; // 0: how much is left is not known
     QString m_sizeText = QStringLiteral("0 MB"); // as the root shows it
     QList<QIcon> m_pictures; // the image list as it is drawn
     QList<QIcon> m_nodeIcons; // per picture: that picture, the open folder while selected

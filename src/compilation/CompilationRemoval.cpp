@@ -16,6 +16,8 @@ const QString NotRemoved = QStringLiteral("Item could not be removed.");
 
 void CompilationPage::RemoveSelectedItems()
 {
+    if (m_lastClickedView != NoView && refuseWhileAdding())
+        return;
     guarded([this] {
         if (m_lastClickedView == TreeView)
             removeTreeSelection();
@@ -73,6 +75,8 @@ void CompilationPage::removeListSelection()
 
 void CompilationPage::ClearCompilation()
 {
+    if (refuseWhileAdding())
+        return;
     guarded([this] {
         m_c.DVDWriterPro21->ResetImage();
         RebuildImageRoot();

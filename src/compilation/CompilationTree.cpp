@@ -121,7 +121,11 @@ void CompilationPage::RebuildImageRoot()
     m_model.setLabel(QStringLiteral("New Disc"));
     m_sizeText = QStringLiteral("0 MB");
     addNode(nullptr, RootText::compose(m_model.label(), m_sizeText), RootPath, 0);
-    UpdateImageStatistics();
+    // An empty image has no size to compute: it shows at once.
+    if (m_model.isEmpty())
+        showSize(0);
+    else
+        UpdateImageStatistics();
 }
 
 void CompilationPage::ShowFolderFiles(const QString &destPath)
@@ -194,6 +198,11 @@ void CompilationPage::TsListDirClick()
         return;
     if (node == root())
         setPicture(node, 2);
+    // While an add runs the engine is busy; the refresh at its end lists the selected folder.
+    if (isAdding()) {
+        m_lastClickedView = TreeView;
+        return;
+    }
     guarded([this, node] {
         ShowFolderFiles(node->data(0, DestPathRole).toString());
         m_lastClickedView = TreeView;

@@ -127,6 +127,7 @@ ListFile::LoadResult ListFile::load(QIODevice &device, Sink &sink, QString *prob
     } catch (const KestraneError &error) {
         return fail(QStringLiteral("Line %1: %2").arg(lineNumber + 1).arg(error.message()));
     }
+    sink.expect(entries.size());
     sink.reset();
     lineNumber = 1;
     try {

@@ -21,6 +21,8 @@ class Sink
 {
 public:
     virtual ~Sink() = default;
+    // How many lines will follow reset(), for a progress display.
+    virtual void expect(qsizetype lines) { (void)lines; }
     virtual void reset() = 0;
     virtual void addFolder(const QString &destFolder, const QString &source) = 0;
 };

@@ -298,8 +298,12 @@ bool TFrmFilesSelect::guarded(const std::function<void()> &work)
 
 void TFrmFilesSelect::BtnAddClick()
 {
-    // Paint what is pending (the pressed button) but take no new input while the adds run.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    addSelection({});
+}
+
+void TFrmFilesSelect::addSelection(const std::function<void()> &afterSuccess)
+{
+    m_addsStarted = false;
     const QModelIndex root = ShellListView()->rootIndex();
     QModelIndexList selected = m_listView->selectionModel()->selectedRows(0);
     selected.erase(std::remove_if(selected.begin(), selected.end(),
@@ -319,8 +323,35 @@ void TFrmFilesSelect::BtnAddClick()
     QList<Chosen> chosen;
     for (const QModelIndex &index : std::as_const(selected))
         chosen.append({m_model->isDir(index), m_model->filePath(index), m_model->fileName(index)});
+    // The calls are worked out here, from the view; they may run on another thread.
+    QList<std::pair<bool, std::pair<QString, QString>>> calls;
+    for (const Chosen &item : std::as_const(chosen)) {
+        if (item.folder)
+            calls.append({true,
+                          {prefix + Backslash + TDVDWriterPro2::ImageName(item.displayName),
+                           item.fullPath + QStringLiteral("/*.*")}});
+        else
+            calls.append(
+                {false,
+                 {prefix + Backslash + TDVDWriterPro2::ImageName(QFileInfo(item.fullPath).fileName()),
+                  item.fullPath}});
+    }
+    const FilesSelectTarget target = m_target;
+    const auto adds = [target, calls] {
+        for (const auto &[folder, args] : calls) {
+            if (folder)
+                target.addFolder(args.first, args.second);
+            else
+                target.addFile(args.first, args.second);
+        }
+    };
+    if (m_target.runAdds) {
+        // The page shows the busy cursor and the progress, and refreshes when the adds end.
+        m_target.runAdds(adds, afterSuccess);
+        m_addsStarted = true;
+        return;
+    }
     {
-        // The hourglass over the item view and the window while the adds run.
         QWidget *view = ShellListView()->viewport();
         view->setCursor(Qt::WaitCursor);
         setCursor(Qt::WaitCursor);
@@ -328,18 +359,7 @@ void TFrmFilesSelect::BtnAddClick()
             view->unsetCursor();
             unsetCursor();
         });
-        for (const Chosen &item : std::as_const(chosen)) {
-            if (item.folder) {
-                if (chosen.size() == 1)
-                    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                m_target.addFolder(prefix + Backslash + TDVDWriterPro2::ImageName(item.displayName),
-                                   item.fullPath + QStringLiteral("/*.*"));
-            } else {
-                m_target.addFile(prefix + Backslash +
-                                     TDVDWriterPro2::ImageName(QFileInfo(item.fullPath).fileName()),
-                                 item.fullPath);
-            }
-        }
+        adds();
     }
     if (m_target.refresh)
         m_target.refresh();
@@ -347,6 +367,14 @@ void TFrmFilesSelect::BtnAddClick()
 
 void TFrmFilesSelect::BtnFinishedClick()
 {
+    // The window closes once the adds have gone well; an error keeps it open.
+    if (m_target.runAdds) {
+        if (!guarded([this] { addSelection([this] { accept(); }); }))
+            return;
+        if (!m_addsStarted)
+            accept();
+        return;
+    }
     if (guarded([this] { BtnAddClick(); }))
         accept();
 }

@@ -19,13 +19,17 @@ class QToolButton;
 class QTreeView;
 
 // What the picker adds to: the engine's AddFolder(dest, source pattern) and AddFile(dest, file),
-// the destination path of the image tree's selected node (empty when none), and the page refresh
-// that follows an add.
+// the destination path of the image tree's selected node (empty when none), and how the adds run:
+// `runAdds` takes the adds of one press of "Add" (calls of addFolder and addFile, which may throw
+// KestraneError) and runs them, away from the UI thread, with the page refresh after them. Without
+// it the adds run at once and `refresh` follows.
 struct FilesSelectTarget
 {
     std::function<void(const QString &, const QString &)> addFolder;
     std::function<void(const QString &, const QString &)> addFile;
     std::function<QString()> selectedDestPath;
+    // `afterSuccess` runs once the adds and the refresh have gone well.
+    std::function<void(const std::function<void()> &adds, const std::function<void()> &afterSuccess)> runAdds;
     std::function<void()> refresh;
 };
 
@@ -70,6 +74,8 @@ public:
     void Details1Click();
 
 private:
+    // The adds of "Add"; false when nothing was selected.
+    void addSelection(const std::function<void()> &afterSuccess);
     void buildViews();
     void buildLocationBar();
     void fillLocationBox();
@@ -84,4 +90,5 @@ private:
     QListView *m_listView = nullptr;
     QTreeView *m_detailsView = nullptr;
     QString m_folder;
+    bool m_addsStarted = false; // by the last addSelection, away from the UI thread
 };

@@ -17,6 +17,8 @@ struct TDVDWriterPro2::ImageSide
 
     // Made on first use, so that engines can be created before libisofs is needed.
     std::unique_ptr<ImageTree> tree;
+    // The same tree for readers that do not take the lock (its generation).
+    std::atomic<const ImageTree *> madeTree {nullptr};
     // Shared with the file streams of this image: the cancel request and the first read failure.
     std::shared_ptr<WriteControl> control = std::make_shared<WriteControl>();
 

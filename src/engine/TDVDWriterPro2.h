@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -96,6 +97,35 @@ public:
     static double BlocksToBytes(int64_t blocks, int unit);
     // The name a file or folder of that name gets in an image.
     static QString ImageName(const QString &sourceName);
+
+    // Beside the calls above, for work away from the UI thread. The size an image gets depends on
+    // these properties only; they are read on the UI thread and handed to ImageSizeOf.
+    struct SizeOptions
+    {
+        int level = 1;
+        bool joliet = true;
+        bool versionNumbers = true;
+        bool checksums = false; // the checksum area is part of the size
+    };
+    SizeOptions ImageSizeOptions() const;
+    struct ImageSize
+    {
+        int64_t blocks = 0;
+        bool hasItems = false;
+        uint64_t generation = 0; // the state of the image the size belongs to
+    };
+    // The exact size of the image as it is at the call; any thread may ask, one caller at a time.
+    // Raises KestraneError when libisofs refuses the image.
+    ImageSize ImageSizeOf(const SizeOptions &options);
+    // Changes with every change of the image (never back to an earlier value); any thread may read
+    // it without waiting for a running engine call.
+    uint64_t ImageGeneration() const;
+    // AddFolder and AddFile that report the items they make to `report` instead of OnISOItemAdded,
+    // so that a thread other than the UI thread can add (the events would reach the views there).
+    using ItemReport = std::function<void(const ImageItem &)>;
+    void AddFolderReporting(const QString &destPath, const QString &source, const ItemReport &report);
+    void AddFileReporting(const QString &destPath, const QString &sourceFile, const ItemReport &report);
+
     bool WriteImageFile(const QString &isoPath);
     // Stops a running WriteImageFile, or the reading of a disc by AddFolder, from any thread; harmless
     // when neither runs.
@@ -161,6 +191,9 @@ private:
     class ImageTree &imageTree();
     struct ItemSink itemSink();
     struct WriteSettings writeSettings();
+    struct WriteSettings sizeSettings(const SizeOptions &options);
+    void addFolder(const QString &destPath, const QString &source, const struct ItemSink &sink);
+    void addFile(const QString &destPath, const QString &sourceFile, const struct ItemSink &sink);
 
     // Drive side helpers (TDVDWriterPro2Drives.cpp).
     void pollDriveJob();

@@ -63,8 +63,10 @@ TDVDWriterPro2::ImageSide::~ImageSide()
 ImageTree &TDVDWriterPro2::imageTree()
 {
     ensureImageLibrary();
-    if (!m_image->tree)
+    if (!m_image->tree) {
         m_image->tree = std::make_unique<ImageTree>();
+        m_image->madeTree.store(m_image->tree.get());
+    }
     return *m_image->tree;
 }
 
@@ -81,17 +83,33 @@ ItemSink TDVDWriterPro2::itemSink()
 
 WriteSettings TDVDWriterPro2::writeSettings()
 {
-    WriteSettings s;
+    WriteSettings s = sizeSettings(ImageSizeOptions());
     s.volumeId = m_volumeIdentifier;
     s.applicationId = m_volumeApplicationIdentifier;
     s.volumeSetId = m_volumeSetIdentifier;
     s.publisherId = m_publisherIdentifier;
     s.dataPreparerId = m_dataPreparerIdentifier;
     s.systemId = m_systemIdentifier;
-    s.joliet = m_volumeType == 1;
-    s.versionNumbers = m_useVersionDelimiters;
-    s.level = std::clamp(m_isoComplianceLevel, 1, 3);
-    s.checksums = m_recordChecksums;
+    return s;
+}
+
+TDVDWriterPro2::SizeOptions TDVDWriterPro2::ImageSizeOptions() const
+{
+    SizeOptions options;
+    options.joliet = m_volumeType == 1;
+    options.versionNumbers = m_useVersionDelimiters;
+    options.level = std::clamp(m_isoComplianceLevel, 1, 3);
+    options.checksums = m_recordChecksums;
+    return options;
+}
+
+WriteSettings TDVDWriterPro2::sizeSettings(const SizeOptions &options)
+{
+    WriteSettings s;
+    s.joliet = options.joliet;
+    s.versionNumbers = options.versionNumbers;
+    s.level = std::clamp(options.level, 1, 3);
+    s.checksums = options.checksums;
     // Levels 1 and 2 cannot hold a file of 4 GiB: such an image is written at level 3.
     if (imageTree().hugeFileCount() > 0)
         s.level = 3;
@@ -109,6 +127,17 @@ void TDVDWriterPro2::ResetImage()
 
 void TDVDWriterPro2::AddFile(const QString &destPath, const QString &sourceFile)
 {
+    addFile(destPath, sourceFile, itemSink());
+}
+
+void TDVDWriterPro2::AddFileReporting(const QString &destPath, const QString &sourceFile,
+                                      const ItemReport &report)
+{
+    addFile(destPath, sourceFile, ItemSink {report, bool(report)});
+}
+
+void TDVDWriterPro2::addFile(const QString &destPath, const QString &sourceFile, const ItemSink &sink)
+{
     refuseNullCharacter(destPath);
     refuseNullCharacter(sourceFile);
     std::lock_guard lock(EngineLibraries::isoLock());
@@ -116,11 +145,21 @@ void TDVDWriterPro2::AddFile(const QString &destPath, const QString &sourceFile)
     QStringList dest = ImagePaths::splitDest(destPath);
     if (dest.isEmpty())
         dest << ImagePaths::imageName(lastComponentName(sourceFile));
-    const ItemSink sink = itemSink();
     LocalSourceAdder(tree, m_image->control, sink).addEntry(dest, sourceFile);
 }
 
 void TDVDWriterPro2::AddFolder(const QString &destPath, const QString &source)
+{
+    addFolder(destPath, source, itemSink());
+}
+
+void TDVDWriterPro2::AddFolderReporting(const QString &destPath, const QString &source,
+                                        const ItemReport &report)
+{
+    addFolder(destPath, source, ItemSink {report, bool(report)});
+}
+
+void TDVDWriterPro2::addFolder(const QString &destPath, const QString &source, const ItemSink &sink)
 {
     refuseNullCharacter(destPath);
     refuseNullCharacter(source);
@@ -128,7 +167,6 @@ void TDVDWriterPro2::AddFolder(const QString &destPath, const QString &source)
     ImageTree &tree = imageTree();
     const ImagePaths::Source parsed = ImagePaths::parseSource(source);
     QStringList dest = ImagePaths::splitDest(destPath);
-    const ItemSink sink = itemSink();
     switch (parsed.kind) {
     case ImagePaths::Source::Kind::DriveContent: {
         // A damaged disc can take long to read: the job's cancel must reach the reading too.
@@ -206,17 +244,32 @@ std::vector<ImageItem> TDVDWriterPro2::ListItems(const QString &destPath)
 
 int64_t TDVDWriterPro2::ImageSizeBlocks()
 {
+    return ImageSizeOf(ImageSizeOptions()).blocks;
+}
+
+TDVDWriterPro2::ImageSize TDVDWriterPro2::ImageSizeOf(const SizeOptions &options)
+{
     std::lock_guard lock(EngineLibraries::isoLock());
     ImageTree &tree = imageTree();
-    const WriteSettings settings = writeSettings();
+    ImageSize answer;
+    answer.generation = tree.generation();
+    answer.hasItems = iso_dir_get_children_count(tree.root()) > 0;
+    const WriteSettings settings = sizeSettings(options);
     ImageSide::SizeCache &cache = m_image->sizeCache;
-    if (cache.valid && cache.generation == tree.generation() && cache.settings.sameLayout(settings))
-        return cache.blocks;
-    cache.blocks = ImageWriter::sizeBlocks(tree.image(), settings);
-    cache.generation = tree.generation();
-    cache.settings = settings;
-    cache.valid = true;
-    return cache.blocks;
+    if (!(cache.valid && cache.generation == answer.generation && cache.settings.sameLayout(settings))) {
+        cache.blocks = ImageWriter::sizeBlocks(tree.image(), settings);
+        cache.generation = answer.generation;
+        cache.settings = settings;
+        cache.valid = true;
+    }
+    answer.blocks = cache.blocks;
+    return answer;
+}
+
+uint64_t TDVDWriterPro2::ImageGeneration() const
+{
+    const ImageTree *tree = m_image->madeTree.load();
+    return tree ? tree->generation() : 0;
 }
 
 QString TDVDWriterPro2::ImageName(const QString &sourceName)

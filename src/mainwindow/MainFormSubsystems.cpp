@@ -87,8 +87,11 @@ void MainFormSubsystems::connectActions(TMainForm &form)
     ImageJobController *jobs = ImageJobs.get();
     QObject::connect(form.ActCDTOISOExec, &QAction::triggered, jobs,
                      &ImageJobController::ActCDTOISOExecExecute);
-    QObject::connect(form.ActFILETOISOExec, &QAction::triggered, jobs,
-                     &ImageJobController::ActFILETOISOExecExecute);
+    // A compilation still being added to is not written: the image would lack what is still coming.
+    QObject::connect(form.ActFILETOISOExec, &QAction::triggered, jobs, [page, jobs] {
+        if (!page->refuseWhileAdding())
+            jobs->ActFILETOISOExecExecute();
+    });
     QObject::connect(form.SbtnSelSavepath, &QToolButton::clicked, jobs,
                      &ImageJobController::SbtnSelSavepathClick);
 

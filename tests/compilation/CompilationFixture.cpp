@@ -94,7 +94,14 @@ QString CompilationFixture::makeDir(const QString &relative)
 
 QTreeWidgetItem *CompilationFixture::root() const
 {
+    settle();
     return m_tree->topLevelItem(0);
+}
+
+void CompilationFixture::settle() const
+{
+    EXPECT_TRUE(
+        TestSupport::waitFor([this] { return !m_page->isAdding() && !m_page->isSizePending(); }, 60000));
 }
 
 QTreeWidgetItem *CompilationFixture::node(const QString &destPath) const
@@ -142,6 +149,8 @@ int CompilationFixture::picture(const QTreeWidgetItem *item) const
 
 void CompilationFixture::clickNode(QTreeWidgetItem *item, Qt::KeyboardModifiers modifiers)
 {
+    // A click during a size computation is answered once the size is known.
+    settle();
     for (QTreeWidgetItem *up = item->parent(); up; up = up->parent())
         up->setExpanded(true);
     m_tree->scrollToItem(item);
@@ -150,6 +159,7 @@ void CompilationFixture::clickNode(QTreeWidgetItem *item, Qt::KeyboardModifiers 
 
 void CompilationFixture::clickTreeEmptySpace()
 {
+    settle();
     QTest::mouseClick(m_tree->viewport(), Qt::LeftButton, Qt::NoModifier,
                       QPoint(5, m_tree->viewport()->height() - 5));
 }

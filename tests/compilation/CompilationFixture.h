@@ -40,7 +40,10 @@ protected:
     QString makeFile(const QString &relative, qint64 size);
     QString makeDir(const QString &relative);
 
+    // The root once the page has settled: adds ended and the exact size shown (the page computes
+    // both away from the UI thread).
     QTreeWidgetItem *root() const;
+    void settle() const;
     // The first node with that destination path, or null.
     QTreeWidgetItem *node(const QString &destPath) const;
     // Every node, top to bottom, as its destination path indented by two blanks per level.

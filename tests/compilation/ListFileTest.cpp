@@ -34,6 +34,7 @@ protected:
         MessageBoxSeam::takeShown();
         FileDialogSeam::setNextFileName(path);
         m_page->ActLoadFileListExecute();
+        settle();
         QStringList texts;
         for (const MessageBoxSeam::Shown &box : MessageBoxSeam::takeShown())
             texts.append(box.text);
@@ -242,6 +243,7 @@ TEST_F(ListFileFixture, AfterAFailedLoadThePageShowsWhatTheImageHoldsAndNamesThe
     MessageBoxSeam::takeShown();
     FileDialogSeam::setNextFileName(listPath("gone.mst"));
     m_page->ActLoadFileListExecute();
+    settle();
     const auto shown = MessageBoxSeam::takeShown();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].text, LoadError);

@@ -133,6 +133,7 @@ TEST_F(PickerFixture, AddMakesTheCallsOfTheWorkedExamples)
         select({row.item});
         m_calls.clear();
         m_picker->BtnAddClick();
+        settle();
         EXPECT_EQ(m_calls, QStringList {row.call});
     }
     // The tree grew from the events and the page was refreshed: no node selected lists the root.
@@ -152,12 +153,14 @@ TEST_F(PickerFixture, SeveralItemsGoInTheViewOrderAndAddThenCloseSubmitsThemTwic
     select({QStringLiteral("z.txt"), QStringLiteral("m.txt"), QStringLiteral("Folder")});
     m_picker->show();
     m_picker->BtnAdd->click();
+    settle();
     const QStringList once = {"AddFolder \\Folder " + src(QStringLiteral("Folder")) + "/*.*",
                               "AddFile \\m.txt " + src(QStringLiteral("m.txt")),
                               "AddFile \\z.txt " + src(QStringLiteral("z.txt"))};
     EXPECT_EQ(m_calls, once);
     // The selection stays after "Add"; "Close" adds it once more and closes.
     m_picker->BtnFinished->click();
+    settle();
     EXPECT_EQ(m_calls, once + once);
     EXPECT_FALSE(m_picker->isVisible());
 
@@ -165,6 +168,7 @@ TEST_F(PickerFixture, SeveralItemsGoInTheViewOrderAndAddThenCloseSubmitsThemTwic
     m_calls.clear();
     select({QStringLiteral("back\\slash.txt")});
     m_picker->BtnAddClick();
+    settle();
     EXPECT_EQ(m_calls, QStringList {"AddFile \\back_slash.txt " + src(QStringLiteral("back\\slash.txt"))});
 }
 
@@ -176,7 +180,9 @@ TEST_F(PickerFixture, NothingSelectedAddsNothingAndCloseOnlyCloses)
     m_list->addTopLevelItem(new QTreeWidgetItem(QStringList {QStringLiteral("marker")}));
     m_picker->show();
     m_picker->BtnAdd->click();
+    settle();
     m_picker->BtnFinished->click();
+    settle();
     EXPECT_TRUE(m_calls.isEmpty());
     EXPECT_FALSE(m_picker->isVisible());
     EXPECT_EQ(rows(), QStringList {QStringLiteral("marker|")}); // no refresh
@@ -193,6 +199,7 @@ TEST_F(PickerFixture, EngineErrorStopsTheRemainingItemsAndSkipsTheRefresh)
     MessageBoxSeam::takeShown();
     m_picker->show();
     m_picker->BtnFinished->click();
+    settle();
     EXPECT_EQ(m_calls.size(), 1);
     const auto shown = MessageBoxSeam::takeShown();
     ASSERT_EQ(shown.size(), 1);
@@ -272,6 +279,7 @@ TEST_F(PickerFixture, AddButtonOfThePageOpensThePickerModally)
     QTimer::singleShot(0, m_picker, [this] {
         EXPECT_TRUE(m_picker->isModal() || QApplication::activeModalWidget() == m_picker);
         m_picker->BtnFinished->click();
+        settle();
     });
     m_page->ActFileAddExecute();
     EXPECT_FALSE(m_picker->isVisible());

@@ -171,6 +171,34 @@ TEST_F(WiredMainForm, ADiscBurntByTheWindowPassesTheCommandLinesCheckAgainstItsI
         std::make_pair(3, QStringLiteral("damaged: /Fotos 2024/Grüße.jpg\n2 files checked, 1 damaged.\n")));
 }
 
+TEST_F(WiredMainForm, MakeIsoWaitsForALoadThatIsStillAdding)
+{
+    TMainForm &f = *m_form;
+    const QString file = m_drives.filePath(QStringLiteral("f.txt"));
+    TestSupport::writeAll(file, "f\n");
+    QByteArray list = "filelist\r\n";
+    for (int i = 0; i < 500; ++i)
+        list += QFile::encodeName(file) + "|\\D" + QByteArray::number(i) + "\\\r\n";
+    const QString listPath = m_drives.filePath(QStringLiteral("list.mst"));
+    TestSupport::writeAll(listPath, list);
+    f.ActFILETOISO->trigger();
+    MessageBoxSeam::takeShown();
+    FileDialogSeam::takeAsked();
+    FileDialogSeam::setNextFileName(listPath);
+    f.ActLoadFileList->trigger();
+    // The load runs until the event loop hears of its end: Make ISO asks for no file name meanwhile.
+    press(f.suiImageButton12);
+    const auto shown = MessageBoxSeam::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(
+        shown[0].text,
+        QStringLiteral("Files are still being added to the image. Please wait until this is finished."));
+    EXPECT_EQ(FileDialogSeam::takeAsked().size(), 1); // the load's own dialog only
+    CompilationPage *page = f.subsystems()->Compilation.get();
+    ASSERT_TRUE(TestSupport::waitFor([page] { return !page->isAdding() && !page->isSizePending(); }, 60000));
+    EXPECT_EQ(f.TsListDir->topLevelItem(0)->childCount(), 500);
+}
+
 TEST_F(WiredMainForm, TheEraseButtonOpensAFreshModalEraseWindow)
 {
     TMainForm &f = *m_form;

@@ -82,6 +82,12 @@ IsoDir *ImageTree::root() const
     return iso_image_get_root(m_image);
 }
 
+void ImageTree::touch()
+{
+    static std::atomic<uint64_t> counter {0};
+    m_generation.store(++counter);
+}
+
 void ImageTree::countAdded(IsoNode *node)
 {
     m_hugeFiles += countHuge(node);

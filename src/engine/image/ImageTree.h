@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <sys/types.h>
@@ -48,9 +49,10 @@ public:
     Iso_Image *image() const { return m_image; }
     Iso_Dir *root() const;
 
-    // Bumped by every change; the size cache compares it.
-    uint64_t generation() const { return m_generation; }
-    void touch() { ++m_generation; }
+    // Bumped by every change; the size cache compares it. Unique in the process, so that a reset
+    // image never repeats an earlier value; readable from any thread without the lock.
+    uint64_t generation() const { return m_generation.load(); }
+    void touch();
     // Files of 4 GiB or more force ISO level 3.
     int64_t hugeFileCount() const { return m_hugeFiles; }
     void countAdded(Iso_Node *node); // the node and everything below it
@@ -75,7 +77,7 @@ public:
 
 private:
     Iso_Image *m_image = nullptr;
-    uint64_t m_generation = 0;
+    std::atomic<uint64_t> m_generation {0};
     int64_t m_hugeFiles = 0;
 };
 
