@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ImageItem.h"
+#include "engine/StickInfo.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -8,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Drives {
@@ -115,6 +117,16 @@ public:
     void CancelWrite();
     void EjectTray(int flags);
     bool EraseDisc(bool quick);
+    // USB sticks and SD cards (TDVDWriterPro2Sticks.cpp): listed after the optical and virtual drives.
+    // Details of the drive at `index` when it is a stick.
+    std::optional<StickInfo> StickDetails(int index) const;
+    // The drive the next burn goes to, -1 for none.
+    int CurrentDrive() const;
+    // A stick is only written after this was called for it (the user said Yes, or a script's --yes);
+    // it holds for the next BurnImageFile only. False when the drive is no stick.
+    bool ConfirmStickWrite(int index);
+    // Whether the last burn to the stick stopped after it had begun to overwrite it.
+    bool StickLeftPartlyWritten(int index) const;
     // The drive layer every instance uses from the next InitializeDrives on: libburn unless a test
     // gives scripted drives.
     static void setDriveLayer(std::unique_ptr<Drives::DriveLayer> layer);
@@ -136,6 +148,8 @@ Q_SIGNALS:
     void OnEraseDiscStart();
     void OnEraseDiscComplete();
     void OnFileVerifyComplete(int lFilesCompared, int lFilesMatched);
+    // A stick was plugged in or out: the drive lists are out of date (InitializeDrives reads them).
+    void OnDriveListChanged();
 
 private:
     struct ImageSide;
@@ -150,6 +164,7 @@ private:
     void pollDriveJob();
     void finishDriveJob();
     // AutoVerify: reads the burn back on a thread of its own, then reports and completes the burn.
+    void followStickChanges();
     void startVerify(int drive, int generation, const QString &imagePath, int64_t trackStartSector);
 
     QString m_volumeIdentifier;
