@@ -1,11 +1,16 @@
 // Which of UDisks2's block devices are offered as sticks: canned GetManagedObjects answers, one disk
 // per kind a machine has, through the rules; and what the user is told about an offered one.
 #include "engine/StickInfo.h"
+#include "engine/drives/StickDrive.h"
 #include "engine/drives/UdisksModel.h"
 
 #include <QDBusObjectPath>
 
+#include <QTemporaryFile>
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace Drives::Udisks;
 
@@ -274,6 +279,22 @@ TEST(StickDescription, NamesThePartitionsThatWritingDestroys)
     for (const char *part : {"SD SC32G", "29.72 GB", "/dev/mmcblk0", "rootfs", "(no label) /dev/mmcblk0p2"})
         EXPECT_TRUE(question.contains(QString::fromLatin1(part)))
             << part << " missing from " << question.toStdString();
+}
+
+TEST(StickHoldsFile, ByTheDeviceNumbersOfTheDiskAndItsPartitions)
+{
+    QTemporaryFile image;
+    ASSERT_TRUE(image.open());
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat(QFile::encodeName(image.fileName()).constData(), &info), 0);
+    Stick stick;
+    stick.deviceNumbers = {1, uint64_t(info.st_dev) + 1};
+    EXPECT_FALSE(Drives::stickHoldsFile(stick, image.fileName()));
+    stick.deviceNumbers.push_back(uint64_t(info.st_dev)); // a partition of the stick holds the image
+    EXPECT_TRUE(Drives::stickHoldsFile(stick, image.fileName()));
+    EXPECT_FALSE(Drives::stickHoldsFile(stick, image.fileName() + QStringLiteral(".gone")));
 }
 
 TEST(StickSizeText, GigabytesAndMegabytesOf1024)
