@@ -125,6 +125,8 @@ public:
     // A stick is only written after this was called for it (the user said Yes, or a script's --yes);
     // it holds for the next BurnImageFile only. False when the drive is no stick.
     bool ConfirmStickWrite(int index);
+    // Lists the sticks again after OnDriveListChanged, the other drives kept; false while a job runs.
+    bool RefreshSticks();
     // Whether the last burn to the stick stopped after it had begun to overwrite it.
     bool StickLeftPartlyWritten(int index) const;
     // The drive layer every instance uses from the next InitializeDrives on: libburn unless a test

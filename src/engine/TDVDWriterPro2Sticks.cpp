@@ -61,6 +61,11 @@ bool TDVDWriterPro2::StickLeftPartlyWritten(int index) const
     return drive && drive->leftPartlyWritten();
 }
 
+bool TDVDWriterPro2::RefreshSticks()
+{
+    return Drives::DriveRegistry::instance().refreshSticks();
+}
+
 void TDVDWriterPro2::followStickChanges()
 {
     Drives::followSticks(this, [this] { Q_EMIT OnDriveListChanged(); });

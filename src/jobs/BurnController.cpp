@@ -4,6 +4,7 @@
 #include "app/MessageBox.h"
 #include "engine/EngineCodes.h"
 #include "engine/TDVDWriterPro2.h"
+#include "jobs/StickBurn.h"
 #include "jobs/WriteErrors.h"
 
 #include <QAction>
@@ -88,6 +89,10 @@ void BurnController::StartBurn(const QString &path)
             ShowMessageBox(FreeSpaceMessage(freeBytes, size), 1);
             return;
         }
+        if (!ConfirmStickBurn(*m_engine)) {
+            SetJobControlsEnabled(true); // the user said No: nothing started, nothing to cancel
+            return;
+        }
         m_engine->setAutoVerify(false);
         m_engine->setCloseSession(true);
         m_engine->SetBurnFlag(true);
@@ -122,6 +127,7 @@ void BurnController::DVDWriterProWriteCancelled()
 {
     m_controls.PsBarWriteDisk->setValue(0);
     ShowMessageBox(QStringLiteral("Writing Cancelled!"), 1);
+    AdviseAfterStickCancel(*m_engine);
     SetJobControlsEnabled(true);
 }
 

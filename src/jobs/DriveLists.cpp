@@ -3,6 +3,7 @@
 #include "app/MessageBox.h"
 #include "engine/EngineCodes.h"
 #include "engine/TDVDWriterPro2.h"
+#include "jobs/StickListFollower.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -27,6 +28,7 @@ DriveLists::DriveLists(TDVDWriterPro2 *engine, QComboBox *CboCdList, QComboBox *
     m_cdList->view()->installEventFilter(this);
     // A pick by the user opens the writer; filling the list programmatically does not.
     connect(m_cdrwList, &QComboBox::activated, this, [this](int) { CboCDRWListClick(); });
+    FollowStickPlugging(this, m_engine, m_cdrwList);
 }
 
 bool DriveLists::eventFilter(QObject *watched, QEvent *event)
@@ -48,6 +50,8 @@ void DriveLists::FillDriveList(QComboBox *list, int mode)
     for (int i = 0; i < count; ++i) {
         if (mode == WritersOnly && !m_engine->IsWriter(i))
             continue;
+        if (mode == EveryDrive && m_engine->StickDetails(i))
+            continue; // a stick is a target, not a disc to read
         list->addItem(m_engine->DriveLetter(i) + QLatin1Char(':') + m_engine->DriveVendor(i) +
                       QLatin1Char(' ') + m_engine->DriveProduct(i));
     }

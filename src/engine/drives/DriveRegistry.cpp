@@ -109,6 +109,32 @@ bool DriveRegistry::initialize()
     return true;
 }
 
+bool DriveRegistry::refreshSticks()
+{
+    if (!m_started)
+        return true; // nothing listed yet: the first initialize() finds them
+    if (anyBusy())
+        return false;
+    // Sticks are the last entries: the drives before them keep their letters.
+    while (!m_entries.empty() && isStickAddress(m_entries.back()->description.address))
+        m_entries.pop_back();
+    ++m_generation;
+    const size_t lettersAvailable = size_t(LastLetter - FirstLetter + 1);
+    for (const DriveDescription &description : scanSticks()) {
+        if (m_entries.size() >= lettersAvailable)
+            break;
+        auto entry = std::make_unique<Entry>();
+        entry->description = description;
+        entry->drive = stickDrive(description);
+        m_entries.push_back(std::move(entry));
+    }
+    DriveLetters::clear();
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        DriveLetters::bind(QChar(FirstLetter + int(i)), m_entries[i]->description.devicePath);
+    pumpMessages();
+    return true;
+}
+
 DriveRegistry::Entry *DriveRegistry::entry(int index)
 {
     if (index < 0 || index >= int(m_entries.size()))

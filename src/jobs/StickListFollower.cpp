@@ -1,0 +1,44 @@
+#include "jobs/StickListFollower.h"
+
+#include "engine/TDVDWriterPro2.h"
+#include "jobs/DriveLists.h"
+
+#include <QComboBox>
+#include <QTimer>
+
+namespace {
+
+// While a job holds the drives, the sticks are listed again this often until it has ended.
+constexpr int RetryMs = 1000;
+
+constexpr char RetryPending[] = "stickListRetryPending";
+
+void follow(DriveLists *lists, TDVDWriterPro2 *engine, QComboBox *list)
+{
+    if (!engine->RefreshSticks()) {
+        if (lists->property(RetryPending).toBool())
+            return; // one retry at a time, however many plugs came meanwhile
+        lists->setProperty(RetryPending, true);
+        QTimer::singleShot(RetryMs, lists, [lists, engine, list] {
+            lists->setProperty(RetryPending, false);
+            follow(lists, engine, list);
+        });
+        return;
+    }
+    const QString shown = list->currentText();
+    lists->FillDriveList(list, DriveLists::WritersOnly);
+    const int keep = list->findText(shown);
+    if (keep >= 0) {
+        const QSignalBlocker quiet(list);
+        list->setCurrentIndex(keep);
+    }
+    lists->CboCDRWListClick();
+}
+
+} // namespace
+
+void FollowStickPlugging(DriveLists *lists, TDVDWriterPro2 *engine, QComboBox *CboCDRWList)
+{
+    QObject::connect(engine, &TDVDWriterPro2::OnDriveListChanged, lists,
+                     [lists, engine, CboCDRWList] { follow(lists, engine, CboCDRWList); });
+}
