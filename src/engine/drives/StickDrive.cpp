@@ -195,7 +195,9 @@ bool StickDrive::startErase(bool)
 
 Progress StickDrive::progress()
 {
-    return {m_running, m_bytesDone / SectorBytes};
+    // The bar covers the copy and the read-back, half each: reading a large image back takes as long
+    // as a while of writing, and a bar standing at 100 meanwhile would look hung.
+    return {m_running, m_bytesDone / 2 / SectorBytes};
 }
 
 JobOutcome StickDrive::outcome()
@@ -363,6 +365,7 @@ QString StickDrive::readBack(int fd, int64_t imageBytes, const QByteArray &hash)
                 .arg(got < 0 ? SystemErrorText(errno) : QStringLiteral("the stick ended early"));
         sha.addData(QByteArrayView(buffer.data, want));
         offset += want;
+        m_bytesDone = imageBytes + offset;
     }
     if (sha.result() != hash)
         return QStringLiteral("What was read back from %1 differs from the image: the stick may be faulty or "

@@ -56,7 +56,7 @@ private:
     std::thread m_worker;
     std::atomic<bool> m_running {false};
     std::atomic<bool> m_stop {false};
-    std::atomic<int64_t> m_bytesDone {0};
+    std::atomic<int64_t> m_bytesDone {0}; // copied, then image length + read back
     bool m_confirmed = false;
     std::atomic<bool> m_partlyWritten {false};
     JobOutcome m_outcome; // written by the worker, read after it has been joined

@@ -174,6 +174,15 @@ INSTANTIATE_TEST_SUITE_P(Modes, StickRefusal,
                              return std::string(testInfo.param.name);
                          });
 
+TEST_F(StickWrite, ReadBackThatDiffersIsAWriteErrorNotACompletion)
+{
+    mock().setMode(QStringLiteral("fake"));
+    EXPECT_EQ(burn(), QStringList {QStringLiteral("error")});
+    ASSERT_EQ(m_events->errors.size(), 1u);
+    EXPECT_TRUE(m_events->errors[0].info.contains(QStringLiteral("differs from the image")))
+        << m_events->errors[0].info.toStdString();
+}
+
 TEST_F(StickWrite, ImageLargerThanTheStickIsRefusedBeforeAnythingOpens)
 {
     ASSERT_EQ(m_sticks.size(), 1);

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """A small UDisks2 for tests, on the bus given by --address: a USB stick and a system disk, each
 backed by a plain file. OpenDevice hands out a descriptor of the file; the modes "busy" and
-"not-authorised" refuse it as udisksd does. Every call is appended to --log, one line each.
+"not-authorised" refuse it as udisksd does, and "fake" plays a fake stick that stores what it is given
+somewhere else than asked (an O_APPEND descriptor: Linux appends whatever offset pwrite names). Every call is appended to --log, one line each.
 The test switches the mode, plugs and unplugs the stick through org.kestrane.UdisksMock."""
 
 import argparse
@@ -65,7 +66,8 @@ class MockObject(dbus.service.Object):
                                                 name=UDISKS + ".Error.NotAuthorizedCanObtain")
         if not flags & O_EXCL:
             raise dbus.exceptions.DBusException("the mock only opens with O_EXCL", name=UDISKS + ".Error.Failed")
-        fd = os.open(self.backing, os.O_RDWR | os.O_CLOEXEC)
+        extra = os.O_APPEND if self.mock.mode == "fake" else 0
+        fd = os.open(self.backing, os.O_RDWR | os.O_CLOEXEC | extra)
         try:
             return dbus.types.UnixFd(fd)
         finally:
