@@ -150,7 +150,7 @@ Q_SIGNALS:
     void OnEraseDiscStart();
     void OnEraseDiscComplete();
     void OnFileVerifyComplete(int lFilesCompared, int lFilesMatched);
-    // A stick was plugged in or out: the drive lists are out of date (InitializeDrives reads them).
+    // A stick was plugged in or out: the drive lists are out of date (RefreshSticks reads them again).
     void OnDriveListChanged();
 
 private:
@@ -165,8 +165,9 @@ private:
     // Drive side helpers (TDVDWriterPro2Drives.cpp).
     void pollDriveJob();
     void finishDriveJob();
-    // AutoVerify: reads the burn back on a thread of its own, then reports and completes the burn.
+    // OnDriveListChanged whenever UDisks2 reports other sticks (TDVDWriterPro2Sticks.cpp).
     void followStickChanges();
+    // AutoVerify: reads the burn back on a thread of its own, then reports and completes the burn.
     void startVerify(int drive, int generation, const QString &imagePath, int64_t trackStartSector);
 
     QString m_volumeIdentifier;
