@@ -48,6 +48,26 @@ void queueMessage(const QString &severity, const QString &text, int osErrno = 0)
     queue().push_back(message);
 }
 
+std::mutex &partlyMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+QStringList &partlyWrittenDevices()
+{
+    static QStringList devices;
+    return devices;
+}
+
+void notePartlyWritten(const QString &device, bool partly)
+{
+    const std::lock_guard lock(partlyMutex());
+    partlyWrittenDevices().removeAll(device);
+    if (partly)
+        partlyWrittenDevices().append(device);
+}
+
 struct AlignedBuffer
 {
     explicit AlignedBuffer(size_t bytes)
@@ -147,6 +167,12 @@ StickDrive::~StickDrive()
         m_worker.join();
 }
 
+bool StickDrive::leftPartlyWritten() const
+{
+    const std::lock_guard lock(partlyMutex());
+    return partlyWrittenDevices().contains(m_stick.device);
+}
+
 MediumInfo StickDrive::medium()
 {
     MediumInfo info;
@@ -215,6 +241,7 @@ void StickDrive::fail(const QString &text, int osErrno)
 void StickDrive::run(WriteRequest request)
 {
     const auto finish = [this](bool succeeded) {
+        notePartlyWritten(m_stick.device, m_partlyWritten && !succeeded);
         m_outcome.succeeded = succeeded;
         m_running = false;
     };

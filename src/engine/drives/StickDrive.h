@@ -38,8 +38,9 @@ public:
     const Udisks::Stick &stick() const { return m_stick; }
     // The user (or a script's --yes) agreed that the next write may destroy what the stick holds.
     void confirmWrite() { m_confirmed = true; }
-    // Whether the last write stopped after it had begun to change the stick.
-    bool leftPartlyWritten() const { return m_partlyWritten; }
+    // Whether the last write to this stick's device ended, failed or cancelled, after it had begun to
+    // change the stick. Kept by device, not by drive object: a Rescan lists the stick afresh.
+    bool leftPartlyWritten() const;
 
 private:
     void run(WriteRequest request);

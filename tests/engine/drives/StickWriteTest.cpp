@@ -161,6 +161,7 @@ TEST_P(StickRefusal, ReportsWhyAndWritesNothing)
         << m_events->errors[0].info.toStdString();
     EXPECT_TRUE(m_events->errors[0].info.contains(QStringLiteral("nothing was written")));
     EXPECT_EQ(stick(), MockUdisks::oldStickContent());
+    EXPECT_FALSE(m_engine->StickLeftPartlyWritten(m_sticks[0]));
     // Never a second try, and never without O_EXCL.
     const QStringList opens = mock().calls().filter(QStringLiteral("OpenDevice"));
     EXPECT_EQ(opens.size(), 1) << opens.join(QLatin1Char('\n')).toStdString();
@@ -181,6 +182,13 @@ TEST_F(StickWrite, ReadBackThatDiffersIsAWriteErrorNotACompletion)
     ASSERT_EQ(m_events->errors.size(), 1u);
     EXPECT_TRUE(m_events->errors[0].info.contains(QStringLiteral("differs from the image")))
         << m_events->errors[0].info.toStdString();
+    // The stick was changed: the user is told to write it again, even once it is listed afresh.
+    EXPECT_TRUE(m_engine->StickLeftPartlyWritten(m_sticks[0]));
+    ASSERT_TRUE(m_engine->InitializeDrives(0));
+    EXPECT_TRUE(m_engine->StickLeftPartlyWritten(m_sticks[0]));
+    mock().setMode(QStringLiteral("ok"));
+    EXPECT_EQ(burn(), QStringList {QStringLiteral("complete")});
+    EXPECT_FALSE(m_engine->StickLeftPartlyWritten(m_sticks[0]));
 }
 
 TEST_F(StickWrite, ImageLargerThanTheStickIsRefusedBeforeAnythingOpens)
