@@ -120,7 +120,7 @@ bool DriveRegistry::refreshSticks()
         m_entries.pop_back();
     ++m_generation;
     const size_t lettersAvailable = size_t(LastLetter - FirstLetter + 1);
-    for (const DriveDescription &description : scanSticks()) {
+    for (const DriveDescription &description : scanSticks(true)) {
         if (m_entries.size() >= lettersAvailable)
             break;
         auto entry = std::make_unique<Entry>();

@@ -33,11 +33,11 @@ bool isStickAddress(const QString &address)
     return address.startsWith(AddressPrefix);
 }
 
-std::vector<DriveDescription> scanSticks()
+std::vector<DriveDescription> scanSticks(bool known)
 {
     std::vector<DriveDescription> found;
     Udisks::UdisksMonitor *udisks = monitor();
-    if (!udisks || !udisks->refresh())
+    if (!udisks || (!known && !udisks->refresh()))
         return found;
     for (const Udisks::Stick &stick : udisks->sticks()) {
         DriveDescription description;

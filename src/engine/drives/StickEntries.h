@@ -15,8 +15,9 @@ namespace Drives {
 class StickDrive;
 
 bool isStickAddress(const QString &address);
-// The sticks that may be written now, as drive descriptions: vendor, "model (size)", the device node.
-std::vector<DriveDescription> scanSticks();
+// The sticks that may be written, as drive descriptions: vendor, "model (size)", the device node. Asks
+// UDisks2 afresh, or, with `known`, takes what its last signal brought (no call that waits).
+std::vector<DriveDescription> scanSticks(bool known = false);
 // The drive object of a scanned stick; null when the stick went away since the scan.
 std::unique_ptr<Drive> stickDrive(const DriveDescription &description);
 // Calls `changed` on `context`'s thread whenever the sticks that may be written change.
