@@ -162,6 +162,25 @@ INSTANTIATE_TEST_SUITE_P(Modes, StickWindowRefusal,
                              return std::string(testInfo.param.name);
                          });
 
+TEST_F(StickWindow, CancelWhileThePasswordIsAskedForLeavesTheStickAsItWas)
+{
+    mock().setMode(QStringLiteral("asking"));
+    chooseStick();
+    MessageBoxSeam::setNextAnswer(IDYES);
+    m_form->ActBURNISOExec->trigger();
+    ASSERT_TRUE(TestSupport::waitFor([this] { return opens() == 1; }, 10000));
+    m_form->ActCancelBURNISOExec->trigger();
+    ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing Cancelled!"), 10000));
+    QStringList texts;
+    for (const auto &shown : MessageBoxSeam::takeShown())
+        texts.append(shown.text);
+    // The question, then the cancel; nothing was written, so no advice to write the stick again.
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_EQ(texts[1], QStringLiteral("Writing Cancelled!"));
+    EXPECT_EQ(TestSupport::readAll(mock().stickFile()), MockUdisks::oldStickContent());
+    EXPECT_TRUE(m_form->ActBURNISOExec->isEnabled());
+}
+
 TEST_F(StickWindow, EraseSaysItCannotEraseThisKindOfDisc)
 {
     chooseStick();

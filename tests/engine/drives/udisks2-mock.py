@@ -2,7 +2,8 @@
 """A small UDisks2 for tests, on the bus given by --address: a USB stick and a system disk, each
 backed by a plain file. OpenDevice hands out a descriptor of the file; the modes "busy" and
 "not-authorised" refuse it as udisksd does, and "fake" plays a fake stick that stores what it is given
-somewhere else than asked (an O_APPEND descriptor: Linux appends whatever offset pwrite names). Every call is appended to --log, one line each.
+somewhere else than asked (an O_APPEND descriptor: Linux appends whatever offset pwrite names), and
+"asking" never answers, as a password dialog nobody fills in. Every call is appended to --log, one line each.
 The test switches the mode, plugs and unplugs the stick through org.kestrane.UdisksMock."""
 
 import argparse
@@ -51,8 +52,19 @@ class MockObject(dbus.service.Object):
         self.backing = backing
 
     # org.freedesktop.UDisks2.Block
-    @dbus.service.method(BLOCK, in_signature="sa{sv}", out_signature="h")
-    def OpenDevice(self, mode, options):
+    @dbus.service.method(BLOCK, in_signature="sa{sv}", out_signature="h", async_callbacks=("reply", "error"))
+    def OpenDevice(self, mode, options, reply, error):
+        try:
+            fd = self.open_device(mode, options)
+        except dbus.exceptions.DBusException as e:
+            error(e)
+            return
+        if fd is None:
+            return  # "asking": the user never answers the password dialog
+        reply(dbus.types.UnixFd(fd))
+        os.close(fd)
+
+    def open_device(self, mode, options):
         flags = int(options.get("flags", 0))
         interactive = not bool(options.get("auth.no_user_interaction", False))
         self.mock.note("OpenDevice %s %s excl=%d interactive=%d" % (self.path, mode, 1 if flags & O_EXCL else 0,
@@ -64,14 +76,12 @@ class MockObject(dbus.service.Object):
         if self.mock.mode == "not-authorised":
             raise dbus.exceptions.DBusException("Not authorized to perform operation",
                                                 name=UDISKS + ".Error.NotAuthorizedCanObtain")
+        if self.mock.mode == "asking":
+            return None
         if not flags & O_EXCL:
             raise dbus.exceptions.DBusException("the mock only opens with O_EXCL", name=UDISKS + ".Error.Failed")
         extra = os.O_APPEND if self.mock.mode == "fake" else 0
-        fd = os.open(self.backing, os.O_RDWR | os.O_CLOEXEC | extra)
-        try:
-            return dbus.types.UnixFd(fd)
-        finally:
-            os.close(fd)
+        return os.open(self.backing, os.O_RDWR | os.O_CLOEXEC | extra)
 
     @dbus.service.method(BLOCK, in_signature="a{sv}", out_signature="")
     def Rescan(self, options):
