@@ -82,6 +82,22 @@ int ShowMessageBox(const QString &text, int kind, const QString &detail)
     }
 }
 
+int ShowDangerQuestion(const QString &text)
+{
+    const QString caption = applicationTitle();
+    if (seam().enabled())
+        return recordInSeam(text, caption, 4, IDNO);
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::No, ownerWindow());
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    QPointer<QWidget> previous = QApplication::activeWindow();
+    const int answer = box.exec();
+    if (previous)
+        previous->activateWindow();
+    return answer == QMessageBox::Yes ? IDYES : IDNO;
+}
+
 void ShowPlainMessage(const QString &text)
 {
     const QString caption = applicationTitle();

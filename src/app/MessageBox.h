@@ -11,6 +11,10 @@ int ShowMessageBox(const QString &text, int kind);
 // The same with the box's expandable details holding `detail` (none when it is empty).
 int ShowMessageBox(const QString &text, int kind, const QString &detail);
 
+// A question before something that cannot be undone: warning icon, Yes and No, No the default
+// (Enter and Escape both answer No).
+int ShowDangerQuestion(const QString &text);
+
 // The platform's plain message: OK button, application title, no icon.
 void ShowPlainMessage(const QString &text);
 
@@ -26,7 +30,7 @@ struct Shown
 {
     QString text;
     QString caption;
-    int kind; // 1, 2; 0 for the error box, 3 for a plain message
+    int kind; // 1, 2; 0 for the error box, 3 for a plain message, 4 for a danger question
     QString detail = {}; // the expandable details, empty when the box has none
 };
 void enable();

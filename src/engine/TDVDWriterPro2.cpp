@@ -21,6 +21,7 @@ TDVDWriterPro2::TDVDWriterPro2(Instance instance, QObject *parent)
         m_isoComplianceLevel = 1;
         m_bufferSizeBlocks = 2048;
     }
+    followStickChanges();
 }
 
 TDVDWriterPro2::~TDVDWriterPro2() = default;

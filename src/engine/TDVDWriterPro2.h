@@ -2,6 +2,7 @@
 
 #include "engine/ImageCheck.h"
 #include "engine/ImageItem.h"
+#include "engine/StickInfo.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Drives {
@@ -160,6 +162,18 @@ public:
     void CancelWrite();
     void EjectTray(int flags);
     bool EraseDisc(bool quick);
+    // USB sticks and SD cards (TDVDWriterPro2Sticks.cpp): listed after the optical and virtual drives.
+    // Details of the drive at `index` when it is a stick.
+    std::optional<StickInfo> StickDetails(int index) const;
+    // The drive the next burn goes to, -1 for none.
+    int CurrentDrive() const;
+    // A stick is only written after this was called for it (the user said Yes, or a script's --yes);
+    // it holds for the next BurnImageFile only. False when the drive is no stick.
+    bool ConfirmStickWrite(int index);
+    // Lists the sticks again after OnDriveListChanged, the other drives kept; false while a job runs.
+    bool RefreshSticks();
+    // Whether the last burn to the stick stopped after it had begun to overwrite it.
+    bool StickLeftPartlyWritten(int index) const;
     // The drive layer every instance uses from the next InitializeDrives on: libburn unless a test
     // gives scripted drives.
     static void setDriveLayer(std::unique_ptr<Drives::DriveLayer> layer);
@@ -182,6 +196,8 @@ Q_SIGNALS:
     void OnEraseDiscStart();
     void OnEraseDiscComplete();
     void OnFileVerifyComplete(int lFilesCompared, int lFilesMatched);
+    // A stick was plugged in or out: the drive lists are out of date (RefreshSticks reads them again).
+    void OnDriveListChanged();
 
 private:
     struct ImageSide;
@@ -198,6 +214,8 @@ private:
     // Drive side helpers (TDVDWriterPro2Drives.cpp).
     void pollDriveJob();
     void finishDriveJob();
+    // OnDriveListChanged whenever UDisks2 reports other sticks (TDVDWriterPro2Sticks.cpp).
+    void followStickChanges();
     // AutoVerify: reads the burn back on a thread of its own, then reports and completes the burn.
     void startVerify(int drive, int generation, const QString &imagePath, int64_t trackStartSector);
 

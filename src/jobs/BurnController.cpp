@@ -6,6 +6,7 @@
 #include "engine/EngineCodes.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/DriveAnswers.h"
+#include "jobs/StickBurn.h"
 #include "jobs/WriteErrors.h"
 
 #include <QAction>
@@ -22,6 +23,7 @@ struct BurnController::Medium
 {
     int discType = EngineCodes::NoWritableMedium;
     int64_t freeBlocks = 0;
+    StickTarget target; // a stick is named in a question before it is written
 };
 
 namespace {
@@ -106,6 +108,7 @@ void BurnController::StartBurn(const QString &path)
             medium.discType = engine->DiscType();
             if (medium.discType != EngineCodes::NoWritableMedium)
                 medium.freeBlocks = engine->FreeBlocks();
+            medium.target = StickTargetOf(*engine);
             return medium;
         },
         [this, path, cancels](std::optional<Medium> medium) {
@@ -140,19 +143,30 @@ void BurnController::CheckMedium(const QString &path, const Medium &medium, int 
         ShowMessageBox(FreeSpaceMessage(freeBytes, size), 1);
         return;
     }
-    BeginBurn(path, cancels);
+    BeginBurn(path, medium.target, cancels);
 }
 
-void BurnController::BeginBurn(const QString &path, int cancels)
+void BurnController::BeginBurn(const QString &path, const StickTarget &target, int cancels)
 {
     if (cancels != m_cancels) {
         EndStart();
         return;
     }
+    if (!AskStickBurn(target)) {
+        EndStart();
+        SetJobControlsEnabled(true); // the user said No: nothing started, nothing to cancel
+        return;
+    }
+    if (cancels != m_cancels) {
+        EndStart(); // cancelled while the question was open
+        return;
+    }
     TDVDWriterPro2 *engine = m_engine;
     m_drives->ask(
         this,
-        [engine, path] {
+        [engine, path, target] {
+            // A stick the user did not confirm (or one listed afresh since) is refused by the engine.
+            ConfirmStickBurn(*engine, target);
             // The job's properties are set right before the call that reads them, on the same thread.
             engine->setAutoVerify(false);
             engine->setCloseSession(true);
@@ -210,8 +224,16 @@ void BurnController::DVDWriterProWriteComplete()
 void BurnController::DVDWriterProWriteCancelled()
 {
     m_controls.PsBarWriteDisk->setValue(0);
-    ShowMessageBox(QStringLiteral("Writing Cancelled!"), 1);
-    SetJobControlsEnabled(true);
+    // Whether a stick was left partly written is the drive's to say; both boxes follow its answer.
+    TDVDWriterPro2 *engine = m_engine;
+    m_drives->ask(
+        this, [engine] { return StickLeftPartlyWritten(*engine); },
+        [this](std::optional<bool> partly) {
+            ShowMessageBox(QStringLiteral("Writing Cancelled!"), 1);
+            if (partly.value_or(false))
+                AdviseAfterStickCancel();
+            SetJobControlsEnabled(true);
+        });
 }
 
 void BurnController::DVDWriterProWriteError(int WriteError, int DriveError, const QString &sErrorInfo,

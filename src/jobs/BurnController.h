@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 
+struct StickTarget;
 class DriveThread;
 class QAction;
 class QComboBox;
@@ -47,7 +48,7 @@ private:
     // StartBurn's checks of the medium's answer.
     void CheckMedium(const QString &path, const Medium &medium, int cancels);
     // Every check has passed: the burn starts. A question to the user before the start belongs here.
-    void BeginBurn(const QString &path, int cancels);
+    void BeginBurn(const QString &path, const StickTarget &target, int cancels);
     // The start has ended, however: the normal cursor again.
     void EndStart();
     void DriveNotAnswering();

@@ -5,6 +5,7 @@
 #include "engine/EngineCodes.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/DriveAnswers.h"
+#include "jobs/StickListFollower.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -30,6 +31,7 @@ DriveLists::DriveLists(TDVDWriterPro2 *engine, DriveThread *drives, QComboBox *C
     m_cdList->view()->installEventFilter(this);
     // A pick by the user opens the writer; filling the list programmatically does not.
     connect(m_cdrwList, &QComboBox::activated, this, [this](int) { CboCDRWListClick(); });
+    FollowStickPlugging(this, m_drives, m_engine, m_cdrwList);
 }
 
 bool DriveLists::eventFilter(QObject *watched, QEvent *event)
@@ -56,6 +58,8 @@ QStringList DriveLists::DriveEntries(const TDVDWriterPro2 *engine, int mode)
     for (int i = 0; i < count; ++i) {
         if (mode == WritersOnly && !engine->IsWriter(i))
             continue;
+        if (mode == EveryDrive && engine->StickDetails(i))
+            continue; // a stick is a target, not a disc to read
         entries.append(engine->DriveLetter(i) + QLatin1Char(':') + engine->DriveVendor(i) + QLatin1Char(' ') +
                        engine->DriveProduct(i));
     }

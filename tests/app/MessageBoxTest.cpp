@@ -3,6 +3,7 @@
 #include "settings/KestraneError.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -110,6 +111,41 @@ TEST(MessageBox, RealBoxesHaveInformationIconTitleAndButtonCodes)
         EXPECT_EQ(buttons, c.expectedButtons);
     }
     MessageBoxSeam::enable();
+}
+
+// Before overwriting a stick: Enter and Escape both keep it; only Yes itself writes.
+TEST(MessageBox, DangerQuestionDefaultsToNo)
+{
+    const std::pair<int, int> keysAndCodes[] = {
+        {Qt::Key_Return, IDNO}, {Qt::Key_Escape, IDNO}, {Qt::Key_Y, IDYES}};
+    MessageBoxSeam::disable();
+    for (const auto &[key, expected] : keysAndCodes) {
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QTimer answer;
+        answer.setInterval(10);
+        QObject::connect(&answer, &QTimer::timeout, &answer, [&, pressed = key] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            answer.stop();
+            icon = box->icon();
+            if (pressed == Qt::Key_Y)
+                box->button(QMessageBox::Yes)->click();
+            else {
+                QKeyEvent press(QEvent::KeyPress, pressed, Qt::NoModifier);
+                QApplication::sendEvent(box, &press);
+            }
+        });
+        answer.start();
+        EXPECT_EQ(ShowDangerQuestion(QStringLiteral("Everything on the stick will be overwritten.")),
+                  expected)
+            << key;
+        EXPECT_EQ(icon, QMessageBox::Warning);
+    }
+    MessageBoxSeam::enable();
+    MessageBoxSeam::takeShown();
+    EXPECT_EQ(ShowDangerQuestion(QStringLiteral("Overwrite?")), IDNO) << "the seam's fallback is No too";
+    EXPECT_EQ(MessageBoxSeam::takeShown().value(0).kind, 4);
 }
 
 TEST(MessageBox, SeamRecordsAndAnswersFromTheQueue)

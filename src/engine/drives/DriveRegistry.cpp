@@ -4,6 +4,8 @@
 #include "engine/drives/IsoMessages.h"
 #include "engine/drives/LibburnDriveLayer.h"
 #include "engine/drives/LibraryMessages.h"
+#include "engine/drives/StickDrive.h"
+#include "engine/drives/StickEntries.h"
 #include "engine/drives/VirtualDrives.h"
 
 #include <algorithm>
@@ -82,6 +84,12 @@ bool DriveRegistry::initialize()
         entry->virtualSize = drive.size;
         m_entries.push_back(std::move(entry));
     }
+    // USB sticks and SD cards follow, with the next letters.
+    for (const DriveDescription &description : scanSticks()) {
+        auto entry = std::make_unique<Entry>();
+        entry->description = description;
+        m_entries.push_back(std::move(entry));
+    }
     const int lettersAvailable = LastLetter - FirstLetter + 1;
     if (int(m_entries.size()) > lettersAvailable) {
         logLine(QStringLiteral("%1 drives found; only the first %2 get a drive letter")
@@ -93,9 +101,36 @@ bool DriveRegistry::initialize()
     DriveLetters::clear();
     for (size_t i = 0; i < m_entries.size(); ++i) {
         Entry &entry = *m_entries[i];
-        entry.drive = m_layer->drive(entry.description);
+        entry.drive = isStickAddress(entry.description.address) ? stickDrive(entry.description)
+                                                                : m_layer->drive(entry.description);
         DriveLetters::bind(QChar(FirstLetter + int(i)), entry.description.devicePath);
     }
+    pumpMessages();
+    return true;
+}
+
+bool DriveRegistry::refreshSticks()
+{
+    if (!m_started)
+        return true; // nothing listed yet: the first initialize() finds them
+    if (anyBusy())
+        return false;
+    // Sticks are the last entries: the drives before them keep their letters.
+    while (!m_entries.empty() && isStickAddress(m_entries.back()->description.address))
+        m_entries.pop_back();
+    ++m_generation;
+    const size_t lettersAvailable = size_t(LastLetter - FirstLetter + 1);
+    for (const DriveDescription &description : scanSticks(true)) {
+        if (m_entries.size() >= lettersAvailable)
+            break;
+        auto entry = std::make_unique<Entry>();
+        entry->description = description;
+        entry->drive = stickDrive(description);
+        m_entries.push_back(std::move(entry));
+    }
+    DriveLetters::clear();
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        DriveLetters::bind(QChar(FirstLetter + int(i)), m_entries[i]->description.devicePath);
     pumpMessages();
     return true;
 }
@@ -134,6 +169,8 @@ void DriveRegistry::pumpMessages()
         return;
     std::vector<LibraryMessage> messages = m_layer->takeMessages();
     for (LibraryMessage &message : takeIsoMessages())
+        messages.push_back(std::move(message));
+    for (LibraryMessage &message : takeStickMessages())
         messages.push_back(std::move(message));
     for (LibraryMessage &message : messages) {
         if (m_collectors.empty()) {

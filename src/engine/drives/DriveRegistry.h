@@ -41,6 +41,9 @@ public:
     // Changes whenever the list is rebuilt, so that an old selection is not taken for a new drive.
     int generation() const { return m_generation; }
     bool anyBusy() const;
+    // Lists the USB sticks and SD cards again from what UDisks2 last announced, the other drives and
+    // their letters kept; false while a job runs (the list stays as it is).
+    bool refreshSticks();
     // Opens the drive of an entry; messages the library gave are handed on as usual.
     bool acquire(Entry &entry);
 

@@ -1,0 +1,210 @@
+// The main window with a USB stick from the UDisks2 stand-in on a private bus: the burn page lists it
+// after the virtual drive, asks before writing, writes and reads back, and refuses cleanly.
+#include "MainFormFixture.h"
+#include "MockUdisks.h"
+
+#include "TestSupport.h"
+#include "app/MessageBox.h"
+#include "jobs/EraseLauncher.h"
+#include "jobs/TfrmErase.h"
+#include "mainwindow/MainFormSubsystems.h"
+#include "widgets/TsuiImageButton.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const QString StickEntry = QStringLiteral("E:Kingston DataTraveler 3.0 (64.00 MB)");
+
+class StickWindow : public MainFormFixture
+{
+protected:
+    void SetUp() override
+    {
+        if (!mock().running())
+            GTEST_SKIP() << mock().error().toStdString();
+        mock().reset();
+        ASSERT_TRUE(m_files.isValid());
+        qputenv("KESTRANE_VIRTUAL_DRIVES", QFile::encodeName(m_files.filePath(QStringLiteral("drive.iso"))));
+        MainFormFixture::SetUp();
+        m_iso = m_files.filePath(QStringLiteral("debian.iso"));
+        QByteArray image(2 * 1024 * 1024, '\0');
+        for (int i = 0; i < image.size(); ++i)
+            image[i] = char((i / 4096 + i * 3) % 239);
+        TestSupport::writeAll(m_iso, image);
+    }
+    void TearDown() override
+    {
+        MainFormFixture::TearDown();
+        qunsetenv("KESTRANE_VIRTUAL_DRIVES");
+    }
+
+    static MockUdisks &mock() { return MockUdisks::instance(); }
+
+    // The burn page with the stick chosen, as a user picks it.
+    void chooseStick()
+    {
+        TMainForm &f = *m_form;
+        f.ActBURNISO->trigger();
+        const int index = f.CboCDRWList->findText(StickEntry);
+        ASSERT_GE(index, 0);
+        f.CboCDRWList->setCurrentIndex(index);
+        Q_EMIT f.CboCDRWList->activated(index);
+        f.EdtBurnISOPath->setText(m_iso);
+        MessageBoxSeam::takeShown();
+    }
+
+    int opens() const { return int(mock().calls().filter(QStringLiteral("OpenDevice")).size()); }
+
+    // Waits for a box whose text holds `part`; answers the whole text, empty when none came.
+    static QString waitForMessageHolding(const QString &part)
+    {
+        QString found;
+        TestSupport::waitFor(
+            [&] {
+                for (const auto &shown : MessageBoxSeam::shown()) {
+                    if (shown.text.contains(part))
+                        found = shown.text;
+                }
+                return !found.isEmpty();
+            },
+            60000);
+        return found;
+    }
+
+    QTemporaryDir m_files;
+    QString m_iso;
+};
+
+TEST_F(StickWindow, BurnPageListsTheStickAfterTheVirtualDriveAndNotTheSystemDisk)
+{
+    TMainForm &f = *m_form;
+    f.ActBURNISO->trigger();
+    QStringList entries;
+    for (int i = 0; i < f.CboCDRWList->count(); ++i)
+        entries.append(f.CboCDRWList->itemText(i));
+    EXPECT_EQ(entries, (QStringList {QStringLiteral("D:Kestrane Virtual Recorder"), StickEntry}));
+    // The reader list of the CD to ISO page offers discs only.
+    f.ActCDTOISO->trigger();
+    EXPECT_EQ(f.CboCdList->count(), 1);
+}
+
+TEST_F(StickWindow, YesWritesTheImageAndReportsCompletion)
+{
+    chooseStick();
+    TMainForm &f = *m_form;
+    MessageBoxSeam::setNextAnswer(IDYES);
+    f.ActBURNISOExec->trigger();
+    ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
+    const auto shown = MessageBoxSeam::takeShown();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[0].kind, 4) << "a danger question, No the default";
+    for (const char *part : {"Kingston", "DataTraveler 3.0", "64.00 MB", "/dev/sdx", "KINGSTON"})
+        EXPECT_TRUE(shown[0].text.contains(QString::fromLatin1(part))) << part;
+    EXPECT_TRUE(TestSupport::readAll(mock().stickFile()).startsWith(TestSupport::readAll(m_iso)));
+    EXPECT_TRUE(f.ActBURNISOExec->isEnabled());
+    EXPECT_TRUE(f.CboCDRWList->isEnabled());
+    EXPECT_EQ(mock().calls().filter(QStringLiteral("nvme")).size(), 0);
+    EXPECT_EQ(TestSupport::readAll(mock().systemFile()), MockUdisks::systemContent());
+}
+
+TEST_F(StickWindow, NoWritesNothingAndUnlocksThePage)
+{
+    chooseStick();
+    TMainForm &f = *m_form;
+    MessageBoxSeam::setNextAnswer(IDNO);
+    f.ActBURNISOExec->trigger(); // the burn starts, or not, before this returns
+    const auto shown = MessageBoxSeam::takeShown();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].kind, 4);
+    EXPECT_EQ(opens(), 0);
+    EXPECT_EQ(TestSupport::readAll(mock().stickFile()), MockUdisks::oldStickContent());
+    EXPECT_TRUE(f.ActBURNISOExec->isEnabled());
+    EXPECT_TRUE(f.CboCDRWList->isEnabled());
+}
+
+struct RefusalRow
+{
+    const char *name;
+    const char *mode;
+    const char *reason;
+};
+
+class StickWindowRefusal : public StickWindow, public ::testing::WithParamInterface<RefusalRow>
+{
+};
+
+TEST_P(StickWindowRefusal, ShowsTheReasonAndWritesNothing)
+{
+    mock().setMode(QString::fromLatin1(GetParam().mode));
+    chooseStick();
+    MessageBoxSeam::setNextAnswer(IDYES);
+    m_form->ActBURNISOExec->trigger();
+    const QString text = waitForMessageHolding(QString::fromLatin1(GetParam().reason));
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Writing Error: (2)"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("/dev/sdx"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("nothing was written"))) << text.toStdString();
+    for (const auto &shown : MessageBoxSeam::shown())
+        EXPECT_NE(shown.text, QStringLiteral("Writing is complete!"));
+    EXPECT_EQ(opens(), 1) << "never a second try";
+    EXPECT_EQ(TestSupport::readAll(mock().stickFile()), MockUdisks::oldStickContent());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, StickWindowRefusal,
+                         ::testing::Values(RefusalRow {"Busy", "busy", "Device or resource busy"},
+                                           RefusalRow {"NotAuthorised", "not-authorised", "did not allow"}),
+                         [](const ::testing::TestParamInfo<RefusalRow> &testInfo) {
+                             return std::string(testInfo.param.name);
+                         });
+
+TEST_F(StickWindow, CancelWhileThePasswordIsAskedForLeavesTheStickAsItWas)
+{
+    mock().setMode(QStringLiteral("asking"));
+    chooseStick();
+    MessageBoxSeam::setNextAnswer(IDYES);
+    m_form->ActBURNISOExec->trigger();
+    ASSERT_TRUE(TestSupport::waitFor([this] { return opens() == 1; }, 10000));
+    m_form->ActCancelBURNISOExec->trigger();
+    ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing Cancelled!"), 10000));
+    QStringList texts;
+    for (const auto &shown : MessageBoxSeam::takeShown())
+        texts.append(shown.text);
+    // The question, then the cancel; nothing was written, so no advice to write the stick again.
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_EQ(texts[1], QStringLiteral("Writing Cancelled!"));
+    EXPECT_EQ(TestSupport::readAll(mock().stickFile()), MockUdisks::oldStickContent());
+    EXPECT_TRUE(m_form->ActBURNISOExec->isEnabled());
+}
+
+TEST_F(StickWindow, EraseSaysItCannotEraseThisKindOfDisc)
+{
+    chooseStick();
+    EraseLauncher *launcher = m_form->subsystems()->Erase.get();
+    QTimer::singleShot(0, m_form.get(), [launcher] { launcher->currentEraseWindow()->cmdErase->click(); });
+    QTest::keyClick(m_form->suiImageButton20, Qt::Key_Space); // returns when the window has closed
+    ASSERT_TRUE(
+        TestSupport::waitForMessage(QStringLiteral("This drive cannot erase this kind of disc."), 10000));
+    EXPECT_EQ(opens(), 0);
+}
+
+TEST_F(StickWindow, TheListFollowsUnpluggingAndPlugging)
+{
+    TMainForm &f = *m_form;
+    f.ActBURNISO->trigger();
+    ASSERT_EQ(f.CboCDRWList->count(), 2);
+    mock().plug(false);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return f.CboCDRWList->count() == 1; }, 10000));
+    EXPECT_EQ(f.CboCDRWList->currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
+    mock().plug(true);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return f.CboCDRWList->count() == 2; }, 10000));
+    EXPECT_EQ(f.CboCDRWList->itemText(1), StickEntry);
+    EXPECT_EQ(f.CboCDRWList->currentText(), QStringLiteral("D:Kestrane Virtual Recorder"))
+        << "the choice stays";
+}
+
+} // namespace
