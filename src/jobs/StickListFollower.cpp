@@ -46,7 +46,8 @@ void follow(DriveLists *lists, DriveThread *drives, TDVDWriterPro2 *engine, QCom
 
 } // namespace
 
-void FollowStickPlugging(DriveLists *lists, DriveThread *drives, TDVDWriterPro2 *engine, QComboBox *CboCDRWList)
+void FollowStickPlugging(DriveLists *lists, DriveThread *drives, TDVDWriterPro2 *engine,
+                         QComboBox *CboCDRWList)
 {
     QObject::connect(engine, &TDVDWriterPro2::OnDriveListChanged, lists,
                      [lists, drives, engine, CboCDRWList] { follow(lists, drives, engine, CboCDRWList); });

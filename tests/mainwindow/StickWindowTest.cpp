@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 #include "app/MessageBox.h"
+#include "jobs/DriveLists.h"
 #include "jobs/EraseLauncher.h"
 #include "jobs/TfrmErase.h"
 #include "mainwindow/MainFormSubsystems.h"
@@ -14,6 +15,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -46,15 +48,33 @@ protected:
 
     static MockUdisks &mock() { return MockUdisks::instance(); }
 
+    // Enters a page and waits until its drive steps (list, selection, speed) have been answered.
+    void enter(QAction *page)
+    {
+        QSignalSpy ended(m_form->subsystems()->Drives.get(), &DriveLists::pageEntryEnded);
+        page->trigger();
+        ASSERT_TRUE(TestSupport::waitFor([&ended] { return !ended.isEmpty(); }, 30000));
+        ASSERT_TRUE(ended.first().first().toBool());
+    }
+
+    // Waits until the burn page has started, refused or asked everything a burn start asks.
+    void waitForStartEnd()
+    {
+        TestSupport::waitFor(
+            [this] { return m_form->CboCDRWList->window()->cursor().shape() != Qt::BusyCursor; }, 30000);
+    }
+
     // The burn page with the stick chosen, as a user picks it.
     void chooseStick()
     {
         TMainForm &f = *m_form;
-        f.ActBURNISO->trigger();
+        enter(f.ActBURNISO);
         const int index = f.CboCDRWList->findText(StickEntry);
         ASSERT_GE(index, 0);
         f.CboCDRWList->setCurrentIndex(index);
-        Q_EMIT f.CboCDRWList->activated(index);
+        bool done = false;
+        m_form->subsystems()->Drives->CboCDRWListClick([&done](bool) { done = true; });
+        ASSERT_TRUE(TestSupport::waitFor([&done] { return done; }, 30000));
         f.EdtBurnISOPath->setText(m_iso);
         MessageBoxSeam::takeShown();
     }
@@ -84,13 +104,13 @@ protected:
 TEST_F(StickWindow, BurnPageListsTheStickAfterTheVirtualDriveAndNotTheSystemDisk)
 {
     TMainForm &f = *m_form;
-    f.ActBURNISO->trigger();
+    enter(f.ActBURNISO);
     QStringList entries;
     for (int i = 0; i < f.CboCDRWList->count(); ++i)
         entries.append(f.CboCDRWList->itemText(i));
     EXPECT_EQ(entries, (QStringList {QStringLiteral("D:Kestrane Virtual Recorder"), StickEntry}));
     // The reader list of the CD to ISO page offers discs only.
-    f.ActCDTOISO->trigger();
+    enter(f.ActCDTOISO);
     EXPECT_EQ(f.CboCdList->count(), 1);
 }
 
@@ -118,7 +138,9 @@ TEST_F(StickWindow, NoWritesNothingAndUnlocksThePage)
     chooseStick();
     TMainForm &f = *m_form;
     MessageBoxSeam::setNextAnswer(IDNO);
-    f.ActBURNISOExec->trigger(); // the burn starts, or not, before this returns
+    f.ActBURNISOExec->trigger();
+    ASSERT_TRUE(TestSupport::waitFor([] { return !MessageBoxSeam::shown().isEmpty(); }, 30000));
+    waitForStartEnd();
     const auto shown = MessageBoxSeam::takeShown();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].kind, 4);
@@ -195,7 +217,7 @@ TEST_F(StickWindow, EraseSaysItCannotEraseThisKindOfDisc)
 TEST_F(StickWindow, TheListFollowsUnpluggingAndPlugging)
 {
     TMainForm &f = *m_form;
-    f.ActBURNISO->trigger();
+    enter(f.ActBURNISO);
     ASSERT_EQ(f.CboCDRWList->count(), 2);
     mock().plug(false);
     ASSERT_TRUE(TestSupport::waitFor([&] { return f.CboCDRWList->count() == 1; }, 10000));
