@@ -48,7 +48,10 @@ std::vector<Command> makeCommands()
         {QStringLiteral("burn"),
          QStringLiteral("IMAGE.iso"),
          QStringLiteral("burn an image file to a disc"),
-         QStringLiteral("The disc must have room for the image. Ctrl+C cancels the burn."),
+         QStringLiteral(
+             "The disc must have room for the image. Ctrl+C cancels the burn.\nA USB stick or SD card "
+             "(listed by drives after the disc drives) is written only after a question\n"
+             "on the terminal, or with --yes."),
          1,
          1,
          {drive,
@@ -58,6 +61,10 @@ std::vector<Command> makeCommands()
           {QStringLiteral("verify"),
            false,
            QStringLiteral("read the burn back and compare it with the image"),
+           {}},
+          {QStringLiteral("yes"),
+           false,
+           QStringLiteral("write to a USB stick or SD card without asking first"),
            {}},
           QuietOption}},
         {QStringLiteral("erase"),

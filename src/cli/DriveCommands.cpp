@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 
 #include "engine/EngineCodes.h"
+#include "engine/StickInfo.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/EraseTable.h"
 #include "jobs/WriteErrors.h"
@@ -12,6 +13,8 @@
 #include <QLocale>
 
 #include <cstdio>
+
+#include <unistd.h>
 
 namespace Cli {
 
@@ -87,6 +90,33 @@ std::optional<int> selectWriter(const Invocation &invocation, TDVDWriterPro2 &en
     return std::nullopt;
 }
 
+// A USB stick or SD card is only written after the same question the window asks, answered on the
+// terminal, or after --yes; a status to exit with when it is not to be written.
+std::optional<int> confirmStick(const Invocation &invocation, TDVDWriterPro2 &engine)
+{
+    const int drive = engine.CurrentDrive();
+    const std::optional<StickInfo> stick = engine.StickDetails(drive);
+    if (!stick)
+        return std::nullopt;
+    if (!invocation.flag("yes")) {
+        if (!isatty(STDIN_FILENO))
+            return fail(QStringLiteral("%1 is a USB stick or SD card and would be overwritten: answer the "
+                                       "question on a terminal, or give --yes.")
+                            .arg(stick->device));
+        std::fprintf(stderr, "%s [y/N] ", qPrintable(StickQuestionText(*stick)));
+        std::fflush(stderr);
+        char answer[16] = {};
+        const QString reply = std::fgets(answer, sizeof answer, stdin)
+            ? QString::fromLocal8Bit(answer).trimmed().toLower()
+            : QString();
+        if (reply != QLatin1String("y") && reply != QLatin1String("yes"))
+            return fail(QStringLiteral("Nothing was written to %1.").arg(stick->device));
+    }
+    if (!engine.ConfirmStickWrite(drive))
+        return fail(QStringLiteral("Nothing was written to %1.").arg(stick->device));
+    return std::nullopt;
+}
+
 } // namespace
 
 int runDrives(const Invocation &)
@@ -136,6 +166,8 @@ int runBurn(const Invocation &invocation)
     const qint64 freeBytes = engine.FreeBlocks() * BlockBytes;
     if (freeBytes < imageBytes)
         return fail(freeSpaceMessage(freeBytes, imageBytes));
+    if (const std::optional<int> refused = confirmStick(invocation, engine))
+        return *refused;
     const bool verify = invocation.flag("verify");
     engine.setAutoVerify(verify);
     engine.setCloseSession(true);
@@ -169,7 +201,10 @@ int runBurn(const Invocation &invocation)
     });
     QObject::connect(&engine, &TDVDWriterPro2::OnWriteCancelled, &loop, [&] {
         progress.finish();
-        loop.exit(fail(QStringLiteral("Writing Cancelled!")));
+        QString text = QStringLiteral("Writing Cancelled!");
+        if (engine.StickLeftPartlyWritten(engine.CurrentDrive()))
+            text += QLatin1Char(' ') + StickCancelledAdvice();
+        loop.exit(fail(text));
     });
     QObject::connect(&engine, &TDVDWriterPro2::OnWriteError, &loop,
                      [&](int writeError, int driveError, const QString &errorInfo, const QString &senseInfo) {

@@ -8,6 +8,7 @@
 #include "engine/drives/DriveLayer.h"
 
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -218,3 +219,55 @@ TEST_F(StickWrite, PluggingAndUnpluggingIsAnnounced)
 }
 
 } // namespace
+
+namespace {
+
+struct CliRun
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// The command line over the same stand-in; standard input is not a terminal.
+CliRun runCli(const QStringList &arguments)
+{
+    QProcess cli;
+    cli.setProcessEnvironment(QProcessEnvironment::systemEnvironment()); // the stand-in's bus, sticks on
+    cli.start(QStringLiteral(KESTRANE_PROGRAM_DIR "/kestrane-cli"), arguments);
+    cli.closeWriteChannel();
+    EXPECT_TRUE(cli.waitForFinished(60000));
+    return {cli.exitCode(), QString::fromUtf8(cli.readAllStandardOutput()),
+            QString::fromUtf8(cli.readAllStandardError())};
+}
+
+} // namespace
+
+// A script sees the stick in `drives` and writes it only with --yes: without it, and without a
+// terminal to ask on, nothing is opened.
+TEST_F(StickWrite, CommandLineListsTheStickAndWritesItOnlyWithYes)
+{
+    ASSERT_EQ(m_sticks.size(), 1);
+    const QString letter = m_engine->DriveLetter(m_sticks[0]);
+    m_events.reset();
+    m_engine.reset(); // the command line opens the stick itself
+
+    const CliRun drives = runCli({QStringLiteral("drives")});
+    EXPECT_EQ(drives.status, 0) << drives.err.toStdString();
+    EXPECT_TRUE(drives.out.contains(letter + QStringLiteral(":Kingston DataTraveler 3.0 (64.00 MB)")))
+        << drives.out.toStdString();
+    EXPECT_FALSE(drives.out.contains(QStringLiteral("nvme"), Qt::CaseInsensitive));
+
+    const CliRun refused = runCli({QStringLiteral("burn"), m_iso, QStringLiteral("--drive"), letter});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("--yes"))) << refused.err.toStdString();
+    EXPECT_EQ(openCalls(QStringLiteral("/org/freedesktop/UDisks2/block_devices/sdx")), 0);
+    EXPECT_EQ(stick(), MockUdisks::oldStickContent());
+
+    const CliRun written = runCli({QStringLiteral("burn"), m_iso, QStringLiteral("--drive"), letter,
+                                   QStringLiteral("--yes"), QStringLiteral("--quiet")});
+    EXPECT_EQ(written.status, 0) << written.err.toStdString();
+    EXPECT_TRUE(written.out.contains(QStringLiteral("Writing is complete!")));
+    EXPECT_TRUE(stick().startsWith(TestSupport::readAll(m_iso)));
+    EXPECT_EQ(TestSupport::readAll(mock().systemFile()), MockUdisks::systemContent());
+}
