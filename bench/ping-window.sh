@@ -78,6 +78,8 @@ mark load-list-dialog
 click 551 347 0.2                 # Load List: the open dialog
 answer_file_dialog "$list"
 mark load-list-adding
+# SHOT_DIR: a screenshot of the window while the list is still being added.
+[ -n "${SHOT_DIR:-}" ] && (sleep 1.5; import -window root "$SHOT_DIR/loading-list.png") &
 wait_idle
 mark make-iso-dialog
 click 631 347 0.2                 # Make ISO: the save dialog
