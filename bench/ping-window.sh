@@ -34,25 +34,8 @@ pid=$!
 pinger=
 trap 'kill $pid 2>/dev/null || true; [ -n "$pinger" ] && kill $pinger 2>/dev/null || true; rm -rf "$scratch"' EXIT
 
-find_window() { # title
-    local w=
-    for _ in $(seq 150); do
-        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -n1 || true)
-        [ -n "$w" ] && break
-        sleep 0.2
-    done
-    [ -n "$w" ] || { echo "no window '$1'" >&2; exit 1; }
-    echo "$w"
-}
-win=$(find_window '^Varnholt Kestrane$')
-click() { xdotool mousemove --window "$win" "$1" "$2" click 1; sleep "${3:-0.5}"; }
-answer_file_dialog() {
-    sleep 1
-    xdotool key ctrl+a
-    xdotool type --delay 5 "$1"
-    xdotool key Return
-}
-# The program's CPU time in clock ticks: the load has ended when it stops growing.
+source "$here/../tests/mainwindow/x11-driving.sh"
+find_main_window 150
 cpu() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
 wait_idle() {
     local last now quiet=0

@@ -31,33 +31,8 @@ list=$scratch/holiday.mst
 pid=$!
 trap 'kill $pid 2>/dev/null || true; rm -rf "$scratch"' EXIT
 
-find_window() { # title
-    local w=
-    for _ in $(seq 100); do
-        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -n1 || true)
-        [ -n "$w" ] && break
-        sleep 0.2
-    done
-    [ -n "$w" ] || { echo "no window '$1'" >&2; exit 1; }
-    echo "$w"
-}
-win=$(find_window '^Varnholt Kestrane$')
-eval "$(xdotool getwindowgeometry --shell "$win")"
-mainX=$X mainY=$Y
-
-click() { xdotool mousemove --window "$win" "$1" "$2" click 1; sleep "${3:-0.5}"; }
-shoot_main() { import -window root -crop "718x463+${mainX}+${mainY}" +repage "$out/$1.png"; }
-shoot_window() { # window id, name
-    eval "$(xdotool getwindowgeometry --shell "$1")"
-    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/$2.png"
-}
-# Types a path into the file dialog that has just opened and confirms it.
-answer_file_dialog() {
-    sleep 1
-    xdotool key ctrl+a
-    xdotool type --delay 5 "$1"
-    xdotool key Return
-}
+source "$(dirname "$0")/x11-driving.sh"
+find_main_window
 
 click 83 204                      # FILETOISO page
 click 551 347 0.2                 # Load List: the open dialog

@@ -32,39 +32,22 @@ export DBUS_SYSTEM_BUS_ADDRESS=$address
 "$program/kestrane" -nosplash &
 pids+=($!)
 
-find_window() { # title
-    local w=
-    for _ in $(seq 100); do
-        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -n1 || true)
-        [ -n "$w" ] && break
-        sleep 0.2
-    done
-    [ -n "$w" ] || { echo "no window '$1'" >&2; exit 1; }
-    echo "$w"
-}
-win=$(find_window '^Varnholt Kestrane$')
-eval "$(xdotool getwindowgeometry --shell "$win")"
-mainX=$X mainY=$Y
-
-click() { xdotool mousemove --window "$win" "$1" "$2" click 1; sleep "${3:-0.5}"; }
+source "$here/tests/mainwindow/x11-driving.sh"
+find_main_window
 
 click 83 265                      # the burn page
 click 634 202 0.2                 # the image: the open dialog
-sleep 1
-xdotool key ctrl+a
-xdotool type --delay 5 "$scratch/debian-12.iso"
-xdotool key Return
+answer_file_dialog "$scratch/debian-12.iso"
 sleep 1
 click 612 160                     # the recorder list's arrow: the list opens
 sleep 0.5
-import -window root -crop "718x463+${mainX}+${mainY}" +repage "$out/mainwindow-burniso-stick.png"
+shoot_main mainwindow-burniso-stick
 xdotool key Down Return           # the stick
 sleep 0.5
 click 564 347 0.2                 # Burn ISO: the question
 question=$(find_window '^Kestrane$')
 sleep 1
-eval "$(xdotool getwindowgeometry --shell "$question")"
-import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/stick-question.png"
+shoot_window "$question" stick-question
 xdotool key Return                # Enter answers No
 sleep 1
 if grep -q OpenDevice "$scratch/calls.log"; then
