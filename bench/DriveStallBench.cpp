@@ -5,18 +5,14 @@
 // burning and erasing (goal: at most 100 ms each). The peer, measured in the same run: the same engine
 // calls made on the window's thread, as the window made them before its drive thread.
 //   kestrane-drive-bench [SECONDS]     (default 3)
+#include "BenchWindow.h"
 #include "ScriptedDriveLayer.h"
-#include "app/FileDialogs.h"
-#include "app/GlobalSettings.h"
 #include "app/KestraneApplication.h"
 #include "app/MessageBox.h"
-#include "compilation/TFrmFilesSelect.h"
-#include "dialogs/TAboutForm.h"
 #include "engine/DriveThread.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/DriveLists.h"
 #include "jobs/EraseLauncher.h"
-#include "jobs/TFrmConvertProcess.h"
 #include "jobs/TfrmErase.h"
 #include "mainwindow/MainFormSubsystems.h"
 #include "mainwindow/TMainForm.h"
@@ -154,10 +150,7 @@ int main(int argc, char **argv)
     }
 
     KestraneApplication app(argc, argv);
-    Globals().ExeFolder = QStringLiteral(KESTRANE_PROGRAM_DIR "/");
-    Globals().FirstShow = false;
-    MessageBoxSeam::enable();
-    FileDialogSeam::enable();
+    PrepareBenchApplication();
 
     // A reader and a recorder with a blank DVD-R; every answer takes `delay`.
     auto layer = std::make_shared<LayerScript>();
@@ -212,11 +205,7 @@ int main(int argc, char **argv)
 
     Heartbeat heartbeat;
     TMainForm form;
-    SecondaryWindows windows;
-    windows.AboutForm = new TAboutForm(&form);
-    windows.FrmFilesSelect = new TFrmFilesSelect(&form);
-    windows.FrmConvertProcess = new TFrmConvertProcess(&form);
-    form.adoptSecondaryWindows(windows);
+    AdoptBenchWindows(form);
     DriveLists *lists = form.subsystems()->Drives.get();
     bool entryEnded = false;
     QObject::connect(lists, &DriveLists::pageEntryEnded, lists, [&entryEnded](bool) { entryEnded = true; });

@@ -3,12 +3,10 @@
 // with a 5 ms heartbeat timer on the window's thread, and prints the longest gap between its ticks
 // during the image write and during the burn (goal: at most 100 ms each), with the job times.
 //   kestrane-job-bench [MEGABYTES]     (default 1024: the size of the compilation)
+#include "BenchWindow.h"
 #include "app/FileDialogs.h"
-#include "app/GlobalSettings.h"
 #include "app/KestraneApplication.h"
 #include "app/MessageBox.h"
-#include "compilation/TFrmFilesSelect.h"
-#include "dialogs/TAboutForm.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/TFrmConvertProcess.h"
 #include "mainwindow/TMainForm.h"
@@ -80,17 +78,10 @@ int main(int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(work.filePath(QStringLiteral("config"))));
 
     KestraneApplication app(argc, argv);
-    Globals().ExeFolder = QStringLiteral(KESTRANE_PROGRAM_DIR "/");
-    Globals().FirstShow = false;
-    MessageBoxSeam::enable();
-    FileDialogSeam::enable();
+    PrepareBenchApplication();
 
     TMainForm form;
-    SecondaryWindows windows;
-    windows.AboutForm = new TAboutForm(&form);
-    windows.FrmFilesSelect = new TFrmFilesSelect(&form);
-    windows.FrmConvertProcess = new TFrmConvertProcess(&form);
-    form.adoptSecondaryWindows(windows);
+    const SecondaryWindows windows = AdoptBenchWindows(form);
     form.show();
     form.ActFILETOISO->trigger();
     form.DVDWriterPro21->AddFolder(QStringLiteral("\\"), sources + QStringLiteral("/*.*"));

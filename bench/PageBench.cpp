@@ -7,15 +7,12 @@
 // and the time from a one-file change until the root shows the exact new size (goal 1 s), at
 // 100,000 files and in the folder of 50,000. Listing that folder is set against the bare engine.
 //   kestrane-page-bench [FOLDERS]    (default 1000 folders of 100 files)
+#include "BenchWindow.h"
 #include "app/FileDialogs.h"
-#include "app/GlobalSettings.h"
 #include "app/KestraneApplication.h"
-#include "app/MessageBox.h"
 #include "compilation/CompilationPage.h"
 #include "compilation/TFrmFilesSelect.h"
-#include "dialogs/TAboutForm.h"
 #include "engine/TDVDWriterPro2.h"
-#include "jobs/TFrmConvertProcess.h"
 #include "mainwindow/MainFormSubsystems.h"
 #include "mainwindow/TMainForm.h"
 
@@ -171,17 +168,10 @@ int main(int argc, char **argv)
     makeFiles(dir.filePath(QStringLiteral("one")), 1);
 
     KestraneApplication app(argc, argv);
-    Globals().ExeFolder = QStringLiteral(KESTRANE_PROGRAM_DIR "/");
-    Globals().FirstShow = false;
-    MessageBoxSeam::enable();
-    FileDialogSeam::enable();
+    PrepareBenchApplication();
 
     TMainForm form;
-    SecondaryWindows windows;
-    windows.AboutForm = new TAboutForm(&form);
-    windows.FrmFilesSelect = new TFrmFilesSelect(&form);
-    windows.FrmConvertProcess = new TFrmConvertProcess(&form);
-    form.adoptSecondaryWindows(windows);
+    const SecondaryWindows windows = AdoptBenchWindows(form);
     form.show();
     form.ActFILETOISO->trigger();
     CompilationPage *page = form.subsystems()->Compilation.get();
