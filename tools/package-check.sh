@@ -14,7 +14,7 @@ clean_root="${2:-}"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 echo "== cpack -G DEB"
-rm -f "$build"/kestrane_*.deb
+rm -rf "$build"/kestrane_*.deb "$build/_CPack_Packages" # nothing from an earlier package
 (cd "$build" && cpack -G DEB > cpack.log) || { cat "$build/cpack.log"; fail "cpack"; }
 deb=$(ls "$build"/kestrane_*.deb)
 echo "$deb"
@@ -35,7 +35,10 @@ for path in ./usr/bin/kestrane ./usr/lib/kestrane/kestrane ./usr/lib/kestrane/Ke
     ./usr/share/applications/kestrane.desktop ./usr/share/metainfo/example.varnholt.Kestrane.metainfo.xml \
     ./usr/share/mime/packages/kestrane-filelist.xml ./usr/share/man/man1/kestrane.1.gz \
     ./usr/share/icons/hicolor/48x48/apps/kestrane.png; do
-    awk '{print $6}' "$build/deb-contents.txt" | grep -qx -- "$path" || fail "the package lacks $path"
+    awk '{print $6}' "$build/deb-contents.txt" | grep -qx -- "$path" || {
+        ls -la "$build"/_CPack_Packages/*/DEB/*/usr/bin >&2 || true
+        fail "the package lacks $path"
+    }
 done
 awk '$2 != "root/root" {print; bad=1} END {exit bad}' "$build/deb-contents.txt" || fail "files not owned by root"
 grep -q ' ./usr/bin/kestrane -> ../lib/kestrane/kestrane$' "$build/deb-contents.txt" || fail "bin/kestrane link"
