@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QPersistentModelIndex>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -152,6 +153,7 @@ private:
     // Removal helpers (CompilationRemoval.cpp).
     void removeTreeSelection();
     void removeListSelection();
+    void dropFileRows(const QSet<QTreeWidgetItem *> &rows);
 
     // After a load that failed once the image was reset (CompilationListFiles.cpp).
     void showImageAfterFailedLoad();

@@ -128,6 +128,48 @@ TEST_F(RemovalFixture, ListRemovalRefusesPerRowAndRefreshesAtTheEnd)
     EXPECT_EQ(treeShape().size(), 4);
 }
 
+// Rows go from the list without listing the folder again: the list must end as a fresh listing
+// would show it, for a few rows (taken one by one) and for many (taken in one pass).
+TEST_F(RemovalFixture, ListRemovalLeavesTheListAsAFreshListingShowsIt)
+{
+    for (int n = 0; n < 100; ++n)
+        makeFile(QStringLiteral("M/m%1.txt").arg(n, 3, 10, QLatin1Char('0')), 10);
+    m_engine->AddFolder(QStringLiteral("\\M"), src(QStringLiteral("M/*.*")));
+    m_page->RefreshCompilation();
+    struct Case
+    {
+        const char *name;
+        QList<int> rows;
+    };
+    QList<int> many;
+    for (int row = 5; row < 95; ++row)
+        many.append(row);
+    const Case cases[] = {{"one row", {0}}, {"two apart", {3, 40}}, {"many", many}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        clickNode(node(QStringLiteral("\\M")));
+        clickRow(c.rows.front());
+        QStringList gone;
+        for (int row : c.rows) {
+            if (row != c.rows.front())
+                clickRow(row, Qt::ControlModifier);
+            gone.append(m_list->topLevelItem(row)->data(0, CompilationPage::DestPathRole).toString());
+        }
+        pressKey(m_list, Qt::Key_Delete);
+        EXPECT_TRUE(MessageBoxSeam::takeShown().isEmpty());
+        const QStringList shown = rows();
+        m_page->RefreshCompilation();
+        EXPECT_EQ(shown, rows());
+        for (const QString &path : std::as_const(gone)) {
+            EXPECT_FALSE(
+                shown.join(QLatin1Char(' ')).contains(path.mid(path.lastIndexOf(QLatin1Char('\\')) + 1)));
+            EXPECT_FALSE(inImage(path));
+        }
+    }
+    m_page->RefreshCompilation();
+    EXPECT_EQ(m_list->topLevelItemCount(), 100 - 1 - 2 - 90);
+}
+
 TEST_F(RemovalFixture, DeleteActsOnTheLastClickedViewWhateverHasTheFocus)
 {
     // The last click went to the tree; the file chosen with the keyboard only is not what goes.
