@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -16,8 +17,9 @@ using namespace ImageTest;
 
 namespace {
 
-// Starts kestrane-cli, waits for a progress line on standard error, then presses Ctrl+C.
-CliRunner::Result interruptAt(const QStringList &args, const QByteArray &progressLine,
+// Starts kestrane-cli, waits for a progress line on standard error, then presses Ctrl+C. A pattern, since
+// a fast step may pass a tenth without its own line.
+CliRunner::Result interruptAt(const QStringList &args, const QRegularExpression &progressLine,
                               const QString &virtualDrives = {})
 {
     CliRunner::Result result;
@@ -26,12 +28,14 @@ CliRunner::Result interruptAt(const QStringList &args, const QByteArray &progres
     process.start(CliRunner::program(), args);
     QByteArray err;
     QDeadlineTimer deadline(120000);
-    while (!err.contains(progressLine) && process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+    while (!progressLine.match(QString::fromUtf8(err)).hasMatch() &&
+           process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
         process.waitForReadyRead(100);
         err += process.readAllStandardError();
     }
-    if (!err.contains(progressLine)) {
-        ADD_FAILURE() << "no " << progressLine.toStdString() << " before the end: " << err.toStdString();
+    if (!progressLine.match(QString::fromUtf8(err)).hasMatch()) {
+        ADD_FAILURE() << "no " << progressLine.pattern().toStdString()
+                      << " before the end: " << err.toStdString();
         process.kill();
         process.waitForFinished(5000);
         return result;
@@ -52,7 +56,7 @@ struct InterruptRow
 {
     const char *name;
     QStringList options;
-    QByteArray progressLine;
+    const char *progressLine;
     bool oldFileThere; // an earlier image of the same name must stay as it was
 };
 
@@ -77,7 +81,8 @@ TEST_P(CliInterrupt, CtrlCDuringMakeIsoLeavesNoFile)
         TestSupport::writeAll(out, "the image of last week");
 
     const CliRunner::Result result =
-        interruptAt(QStringList {QStringLiteral("make-iso"), out, source} + row.options, row.progressLine);
+        interruptAt(QStringList {QStringLiteral("make-iso"), out, source} + row.options,
+                    QRegularExpression(QLatin1String(row.progressLine)));
     EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
     EXPECT_TRUE(result.err.contains("cancelled")) << result.err.toStdString();
     EXPECT_FALSE(result.out.contains("successfully"));
@@ -95,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(Writes, CliInterrupt,
                          ::testing::Values(InterruptRow {"as_soon_as_it_writes", {}, "make-iso: 0%", false},
                                            InterruptRow {"with_checksums_at_ten_percent",
                                                          {QStringLiteral("--checksums")},
-                                                         "make-iso: 10%",
+                                                         "make-iso: [1-8]0%",
                                                          true}),
                          [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
@@ -109,7 +114,8 @@ TEST(CliInterruptBurn, CtrlCCancelsTheBurnAndLeavesTheDriveUsable)
     big.close();
     const QString drives = work.filePath(QStringLiteral("disc.img")) + QStringLiteral("=2G");
 
-    const CliRunner::Result cancelled = interruptAt({QStringLiteral("burn"), image}, "burn: 10%", drives);
+    const CliRunner::Result cancelled = interruptAt(
+        {QStringLiteral("burn"), image}, QRegularExpression(QStringLiteral("burn: [1-8]0%")), drives);
     EXPECT_EQ(cancelled.exitCode, 1) << cancelled.err.toStdString();
     EXPECT_TRUE(cancelled.errLines().contains(QStringLiteral("kestrane-cli: Writing Cancelled!")))
         << cancelled.err.toStdString();
