@@ -5,6 +5,7 @@
 #include "engine/image/ImagePaths.h"
 #include "engine/image/IsoChildren.h"
 #include "engine/image/LocalSourceAdder.h"
+#include "engine/image/SizeSnapshot.h"
 #include "settings/KestraneError.h"
 
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <QMetaMethod>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -249,20 +251,35 @@ int64_t TDVDWriterPro2::ImageSizeBlocks()
 
 TDVDWriterPro2::ImageSize TDVDWriterPro2::ImageSizeOf(const SizeOptions &options)
 {
-    std::lock_guard lock(EngineLibraries::isoLock());
-    ImageTree &tree = imageTree();
     ImageSize answer;
-    answer.generation = tree.generation();
-    answer.hasItems = iso_dir_get_children_count(tree.root()) > 0;
-    const WriteSettings settings = sizeSettings(options);
+    WriteSettings settings;
+    std::optional<SizeSnapshot> snapshot;
     ImageSide::SizeCache &cache = m_image->sizeCache;
-    if (!(cache.valid && cache.generation == answer.generation && cache.settings.sameLayout(settings))) {
-        cache.blocks = ImageWriter::sizeBlocks(tree.image(), settings);
-        cache.generation = answer.generation;
-        cache.settings = settings;
-        cache.valid = true;
+    {
+        std::lock_guard lock(EngineLibraries::isoLock());
+        ImageTree &tree = imageTree();
+        answer.generation = tree.generation();
+        answer.hasItems = iso_dir_get_children_count(tree.root()) > 0;
+        settings = sizeSettings(options);
+        if (cache.valid && cache.generation == answer.generation && cache.settings.sameLayout(settings)) {
+            answer.blocks = cache.blocks;
+            return answer;
+        }
+        // The lock for a copy of the tree's shape only, not for the layout, so that the window can
+        // change the compilation meanwhile. What the copy cannot hold is laid out here as it is.
+        snapshot = SizeSnapshot::take(tree.root());
+        if (!snapshot->complete()) {
+            answer.blocks = ImageWriter::sizeBlocks(tree.image(), settings);
+            snapshot.reset();
+        }
     }
-    answer.blocks = cache.blocks;
+    if (snapshot)
+        answer.blocks = snapshot->sizeBlocks(settings);
+    std::lock_guard lock(EngineLibraries::isoLock());
+    cache.blocks = answer.blocks;
+    cache.generation = answer.generation;
+    cache.settings = settings;
+    cache.valid = true;
     return answer;
 }
 

@@ -34,6 +34,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -84,7 +85,9 @@ Options makeOptions(const WriteSettings &s, bool sizeOnly)
         iso_write_opts_set_record_md5(raw, 1, 1);
     }
     iso_write_opts_set_fifo_size(raw, FifoBlocks);
-    iso_write_opts_set_will_cancel(raw, sizeOnly ? 1 : 0);
+    // Announcing the cancel spares the writer thread, but with MD5s recorded libisofs then leaves the
+    // checksum indexes out of its layout and answers a size smaller than the image it writes.
+    iso_write_opts_set_will_cancel(raw, sizeOnly && !s.checksums ? 1 : 0);
     return opts;
 }
 
@@ -102,9 +105,11 @@ void setIdentifiers(IsoImage *image, const WriteSettings &s)
 class Generator final
 {
 public:
-    Generator(IsoImage *image, const WriteSettings &settings, bool sizeOnly)
+    // `privateImage`: an image no other thread knows, which needs no lock.
+    Generator(IsoImage *image, const WriteSettings &settings, bool sizeOnly, bool privateImage = false)
+        : m_private(privateImage)
     {
-        std::lock_guard lock(EngineLibraries::isoLock());
+        const auto lock = guard();
         if (!sizeOnly)
             setIdentifiers(image, settings);
         const Options opts = makeOptions(settings, sizeOnly);
@@ -121,7 +126,7 @@ public:
     }
     ~Generator()
     {
-        std::lock_guard lock(EngineLibraries::isoLock());
+        const auto lock = guard();
         if (!m_finished && m_source->cancel)
             m_source->cancel(m_source);
         if (m_source->free_data)
@@ -166,6 +171,11 @@ public:
     }
 
 private:
+    std::unique_lock<std::recursive_mutex> guard() const
+    {
+        return m_private ? std::unique_lock<std::recursive_mutex>()
+                         : std::unique_lock<std::recursive_mutex>(EngineLibraries::isoLock());
+    }
     static IsoNode *relocationFolder(IsoImage *image)
     {
         IsoNode *node = nullptr;
@@ -181,6 +191,7 @@ private:
             iso_node_remove(made);
     }
 
+    bool m_private = false;
     IsoImage *m_image = nullptr;
     bool m_hadRelocationFolder = false;
     BurnSource *m_source = nullptr;
@@ -426,6 +437,12 @@ private:
 int64_t ImageWriter::sizeBlocks(IsoImage *image, const WriteSettings &settings)
 {
     Generator generator(image, settings, true);
+    return generator.size() / 2048;
+}
+
+int64_t ImageWriter::sizeBlocksOfPrivateImage(IsoImage *image, const WriteSettings &settings)
+{
+    Generator generator(image, settings, true, true);
     return generator.size() / 2048;
 }
 

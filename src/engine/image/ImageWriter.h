@@ -36,6 +36,8 @@ namespace ImageWriter {
 // The exact size in 2048-byte blocks of the image the settings would write, without writing it.
 // Takes the libisofs lock; raises KestraneError when libisofs refuses the image.
 int64_t sizeBlocks(Iso_Image *image, const WriteSettings &settings);
+// The same for an image that no other thread can reach, without the lock.
+int64_t sizeBlocksOfPrivateImage(Iso_Image *image, const WriteSettings &settings);
 
 struct Result
 {

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <unistd.h>
 
 using namespace ImageTest;
@@ -191,6 +193,58 @@ TEST_P(ImageSizeExact, SizeBlocksTimesBlockSizeIsTheWrittenSize)
 
 INSTANTIATE_TEST_SUITE_P(Options, ImageSizeExact, ::testing::ValuesIn(OptionRows),
                          [](const auto &testInfo) { return std::string(testInfo.param.name); });
+
+// The size is laid out from a copy of the tree, away from the lock: names that collide at level 1
+// (and only by case), with and without checksums, must still give the written size, and a size
+// computed while another thread adds and removes must be the size of the tree it was asked for.
+TEST(ImageSize, LaidOutFromACopyWhileTheTreeChanges)
+{
+    QTemporaryDir work;
+    const QString clash = work.filePath(QStringLiteral("clash"));
+    for (int n = 0; n < 300; ++n)
+        writeFile(clash + QStringLiteral("/file_%1.txt").arg(n, 5, 10, QLatin1Char('0')),
+                  QByteArray::number(n));
+    writeFile(clash + QStringLiteral("/FILE_00001.TXT"), "upper");
+    writeFile(clash + QStringLiteral("/File_00001.Txt"), "mixed");
+    writeFile(clash + QStringLiteral("/same"), "");
+    const QString other = work.filePath(QStringLiteral("other"));
+    for (int n = 0; n < 200; ++n)
+        writeFile(other + QStringLiteral("/o%1.bin").arg(n), QByteArray(3000, 'o'));
+
+    for (const bool checksums : {false, true}) {
+        SCOPED_TRACE(checksums ? "with checksums" : "without checksums");
+        TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+        engine.setISOComplianceLevel(1);
+        engine.setRecordChecksums(checksums);
+        engine.AddFolder(QStringLiteral("\\clash"), clash + QStringLiteral("/*.*"));
+        engine.AddFile(QStringLiteral("\\again.txt"), clash + QStringLiteral("/file_00007.txt"));
+        const int64_t before = engine.ImageSizeBlocks();
+
+        // Another thread sizes the image over and over while this one changes it.
+        std::atomic<bool> stop {false};
+        std::atomic<int> computed {0};
+        std::thread sizer([&] {
+            while (!stop.load()) {
+                const TDVDWriterPro2::ImageSize size = engine.ImageSizeOf(engine.ImageSizeOptions());
+                if (size.blocks > 0)
+                    ++computed;
+            }
+        });
+        for (int round = 0; round < 3; ++round) {
+            engine.AddFolder(QStringLiteral("\\other"), other + QStringLiteral("/*.*"));
+            ASSERT_TRUE(engine.RemoveItem(QStringLiteral("\\other")));
+        }
+        while (computed.load() < 2)
+            std::this_thread::yield();
+        stop = true;
+        sizer.join();
+        EXPECT_EQ(engine.ImageSizeBlocks(), before);
+
+        const QString iso = work.filePath(QStringLiteral("clash%1.iso").arg(checksums));
+        ASSERT_TRUE(engine.WriteImageFile(iso)) << engine.LastImageError().toStdString();
+        EXPECT_EQ(QFileInfo(iso).size(), before * 2048);
+    }
+}
 
 TEST(ImageSize, FollowsEveryChangeOfImageAndOptions)
 {
