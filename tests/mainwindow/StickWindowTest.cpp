@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 #include "app/MessageBox.h"
+#include "engine/StickInfo.h"
 #include "jobs/DriveLists.h"
 #include "jobs/EraseLauncher.h"
 #include "jobs/TfrmErase.h"
@@ -201,6 +202,38 @@ TEST_F(StickWindow, CancelWhileThePasswordIsAskedForLeavesTheStickAsItWas)
     EXPECT_EQ(texts[1], QStringLiteral("Writing Cancelled!"));
     EXPECT_EQ(TestSupport::readAll(mock().stickFile()), MockUdisks::oldStickContent());
     EXPECT_TRUE(m_form->ActBURNISOExec->isEnabled());
+}
+
+TEST_F(StickWindow, CancelWhileWritingSaysTheStickMustBeWrittenAgain)
+{
+    // Large enough that the copy and its read-back run on well after their first block has landed.
+    QByteArray image(56 * 1024 * 1024, '\0');
+    for (int i = 0; i < image.size(); i += 4096)
+        image[i] = char(i / 4096 % 251 + 1);
+    TestSupport::writeAll(m_iso, image);
+    chooseStick();
+    MessageBoxSeam::setNextAnswer(IDYES);
+    m_form->ActBURNISOExec->trigger();
+    QFile stick(mock().stickFile());
+    ASSERT_TRUE(stick.open(QIODevice::ReadOnly));
+    const QByteArray head = image.left(4096);
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] {
+            stick.seek(0);
+            return stick.read(head.size()) == head;
+        },
+        30000));
+    m_form->ActCancelBURNISOExec->trigger();
+    ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing Cancelled!"), 30000));
+    ASSERT_TRUE(TestSupport::waitForMessage(StickCancelledAdvice(), 10000));
+    QStringList texts;
+    for (const auto &shown : MessageBoxSeam::takeShown())
+        texts.append(shown.text);
+    ASSERT_EQ(texts.size(), 3) << texts.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(texts[1], QStringLiteral("Writing Cancelled!"));
+    EXPECT_FALSE(texts.contains(QStringLiteral("Writing is complete!")));
+    EXPECT_TRUE(m_form->ActBURNISOExec->isEnabled());
+    EXPECT_TRUE(m_form->CboCDRWList->isEnabled());
 }
 
 TEST_F(StickWindow, EraseSaysItCannotEraseThisKindOfDisc)
