@@ -26,6 +26,8 @@ for library in libqt6widgets6 libqt6gui6 libqt6core6 libisofs6 libburn4 libc6 qt
     [[ ", $depends," == *", $library "* || ", $depends," == *", $library,"* ]] || fail "Depends lacks $library"
 done
 [ "$(dpkg-deb --field "$deb" Package)" = kestrane ] || fail "package name"
+# Sticks are found through UDisks2; without it the program still burns discs, so it is recommended.
+[[ ", $(dpkg-deb --field "$deb" Recommends)," == *", udisks2,"* ]] || fail "Recommends lacks udisks2"
 
 echo "== dpkg-deb --contents"
 dpkg-deb --contents "$deb" > "$build/deb-contents.txt"
