@@ -5,29 +5,31 @@
 #include <QObject>
 #include <QString>
 
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <cstdint>
+#include <map>
 #include <thread>
 
-// Computes the exact size of the compilation's image on a thread of its own, so that the window
-// keeps answering while libisofs lays out a big image. Requests coalesce: a burst of changes costs
-// one computation, and a computation that a newer change overtook is thrown away, so that only the
-// size of the image as it is now is ever announced. Qt Core only.
+// Computes the exact size of the compilation's image away from the UI thread, so that the window
+// keeps answering while libisofs lays out a big image. Requests coalesce: a burst of changes in one
+// turn of the event loop costs one computation. A newer change does not wait for a running
+// computation: the engine holds its lock only while it copies the tree, so the newer size starts at
+// once beside the older one, whose answer is thrown away. Only the size of the image as it is now is
+// ever announced. Qt Core only.
 class ImageSizeCalculator final : public QObject
 {
     Q_OBJECT
 public:
     explicit ImageSizeCalculator(TDVDWriterPro2 &engine, QObject *parent = nullptr);
-    // Waits for a running computation: the engine must not be left with a thread inside it.
+    // Waits for the running computations: the engine must not be left with a thread inside it.
     ~ImageSizeCalculator() override;
 
     // Asks for the size of the image as it is now; the answer comes through sizeKnown or failed.
     void request();
     // Between a request and its answer.
-    bool isWorking() const { return m_inFlight || m_wanted; }
-    // The thread is inside the engine now: an engine call of the UI thread would wait for it.
-    bool isComputing() const { return m_computing.load(); }
+    bool isWorking() const { return m_kickPending || m_latestRunning || m_wanted; }
+    // The size awaited is being computed: an engine call of the UI thread may wait for it. A
+    // computation already overtaken does not count: nothing waits for its answer.
+    bool isComputing() const { return m_latestRunning; }
 
 Q_SIGNALS:
     // The size of the image as it is now, in bytes: zero for an image that holds nothing (the engine
@@ -43,20 +45,20 @@ private:
         QString error;
         bool ok = false;
     };
+    void kick();
     void startOne();
-    void delivered(const Answer &answer);
-    void run();
+    void delivered(uint64_t serial, const Answer &answer);
+    Answer compute(const TDVDWriterPro2::SizeOptions &options);
+
+    // A superseded computation cannot be stopped inside libisofs; this many may run to their end
+    // beside the one whose answer is awaited, so that a stream of changes cannot pile up threads.
+    static constexpr size_t MaxRunning = 2;
 
     TDVDWriterPro2 &m_engine;
     // UI thread only.
-    bool m_inFlight = false;
-    bool m_wanted = false;
-    // Handed to the thread.
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_job = false;
-    bool m_stop = false;
-    TDVDWriterPro2::SizeOptions m_options;
-    std::atomic<bool> m_computing {false};
-    std::thread m_thread;
+    bool m_kickPending = false;
+    bool m_wanted = false; // a newer size is owed once a computation slot is free
+    bool m_latestRunning = false;
+    uint64_t m_latestSerial = 0;
+    std::map<uint64_t, std::thread> m_running;
 };

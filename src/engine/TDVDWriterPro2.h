@@ -116,7 +116,7 @@ public:
         bool hasItems = false;
         uint64_t generation = 0; // the state of the image the size belongs to
     };
-    // The exact size of the image as it is at the call; any thread may ask, one caller at a time.
+    // The exact size of the image as it is at the call; any thread may ask, and several at once.
     // Raises KestraneError when libisofs refuses the image.
     ImageSize ImageSizeOf(const SizeOptions &options);
     // Changes with every change of the image (never back to an earlier value); any thread may read

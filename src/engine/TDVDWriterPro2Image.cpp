@@ -276,6 +276,9 @@ TDVDWriterPro2::ImageSize TDVDWriterPro2::ImageSizeOf(const SizeOptions &options
     if (snapshot)
         answer.blocks = snapshot->sizeBlocks(settings);
     std::lock_guard lock(EngineLibraries::isoLock());
+    // Two sizes may be computed at once; the older tree's must not replace the newer one's.
+    if (cache.valid && cache.generation > answer.generation)
+        return answer;
     cache.blocks = answer.blocks;
     cache.generation = answer.generation;
     cache.settings = settings;
