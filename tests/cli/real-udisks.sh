@@ -172,7 +172,8 @@ else
     udevd_pid=$!
     poll 10 timeout 1 udevadm control --ping || skip "systemd-udevd did not come up"
 fi
-udevadm trigger --subsystem-match=block --action=add
+udevadm trigger --subsystem-match=block --action=add 2>"$tmp/trigger.log" ||
+    skip "udevadm trigger failed: $(head -n 1 "$tmp/trigger.log")"
 timeout "$(left)" udevadm settle --timeout=10 || true
 udevadm info --query=property --name="$loop" | grep -qx 'UDISKS_SYSTEM=0' ||
     skip "udev did not apply the test's rule to $loop"
@@ -257,6 +258,11 @@ chown "$uid:$gid" "$tmp/home"
 # A stick's line names its size: "D:Loop kestrane-stick.img (64.00 MB), rewritable in place ...".
 stick_lines() { grep -E '^[A-Z]:.* \([0-9]+\.[0-9]{2} [MG]B\)(,|$)' || true; }
 expected="Loop ${backing##*/} (64.00 MB)"
+
+# Else the write would not show that it went through UDisks2's OpenDevice.
+if setpriv --reuid="$uid" --regid="$gid" --clear-groups test -r "$loop" -o -w "$loop"; then
+    fail "$user may open $loop without UDisks2"
+fi
 
 echo "== kestrane-cli drives, as $user"
 cli_args=(drives)
