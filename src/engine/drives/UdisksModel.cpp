@@ -2,8 +2,10 @@
 
 #include <QDBusArgument>
 #include <QDBusObjectPath>
+#include <QFileInfo>
 
 #include <algorithm>
+#include <optional>
 
 namespace Drives::Udisks {
 
@@ -14,6 +16,7 @@ const QString DriveIface = QStringLiteral("org.freedesktop.UDisks2.Drive");
 const QString PartitionIface = QStringLiteral("org.freedesktop.UDisks2.Partition");
 const QString FilesystemIface = QStringLiteral("org.freedesktop.UDisks2.Filesystem");
 const QString SwapIface = QStringLiteral("org.freedesktop.UDisks2.Swapspace");
+const QString LoopIface = QStringLiteral("org.freedesktop.UDisks2.Loop");
 
 const QVariantMap *iface(const ManagedObjects &objects, const QString &path, const QString &name)
 {
@@ -29,18 +32,44 @@ QVariant property(const QVariantMap *props, const char *name)
     return props ? props->value(QLatin1String(name)) : QVariant();
 }
 
-const QVariantMap *driveOf(const ManagedObjects &objects, const QString &path)
-{
-    const QString drive = pathText(property(iface(objects, path, BlockIface), "Drive"));
-    if (drive.isEmpty() || drive == QLatin1String("/"))
-        return nullptr;
-    return iface(objects, drive, DriveIface);
-}
-
 QString deviceOf(const QVariantMap *block)
 {
     const QString preferred = bytesText(property(block, "PreferredDevice"));
     return preferred.isEmpty() ? bytesText(property(block, "Device")) : preferred;
+}
+
+// A machine without removable drives (a VM, CI) cannot make one, so the end-to-end test against the
+// real UDisks2 writes a loop device instead. KESTRANE_TEST_LOOP_STICK names exactly one loop device
+// node; that loop alone is given the drive below, and every other rule still applies to it.
+std::optional<QVariantMap> testLoopDrive(const ManagedObjects &objects, const QString &path)
+{
+    const QString named = qEnvironmentVariable("KESTRANE_TEST_LOOP_STICK");
+    const QVariantMap *loop = iface(objects, path, LoopIface);
+    if (named.isEmpty() || !loop || bytesText(property(iface(objects, path, BlockIface), "Device")) != named)
+        return std::nullopt;
+    return QVariantMap {
+        {QStringLiteral("Vendor"), QStringLiteral("Loop")},
+        {QStringLiteral("Model"), QFileInfo(bytesText(property(loop, "BackingFile"))).fileName()},
+        {QStringLiteral("Removable"), true},
+        {QStringLiteral("MediaRemovable"), true},
+        {QStringLiteral("MediaAvailable"), true},
+    };
+}
+
+// The properties of the drive the block lies on; none for a loop or virtual device.
+std::optional<QVariantMap> driveOf(const ManagedObjects &objects, const QString &path)
+{
+    const QString drive = pathText(property(iface(objects, path, BlockIface), "Drive"));
+    if (drive.isEmpty() || drive == QLatin1String("/"))
+        return testLoopDrive(objects, path);
+    if (const QVariantMap *found = iface(objects, drive, DriveIface))
+        return *found;
+    return std::nullopt;
+}
+
+QVariant property(const std::optional<QVariantMap> &props, const char *name)
+{
+    return property(props ? &*props : nullptr, name);
 }
 
 // The disk's own object and its partitions': what writing the disk destroys.
@@ -67,12 +96,12 @@ bool isWholeDisk(const ManagedObjects &o, const QString &p)
 
 bool hasDrive(const ManagedObjects &o, const QString &p)
 {
-    return driveOf(o, p) != nullptr;
+    return driveOf(o, p).has_value();
 }
 
 bool notOptical(const ManagedObjects &o, const QString &p)
 {
-    const QVariantMap *drive = driveOf(o, p);
+    const std::optional<QVariantMap> drive = driveOf(o, p);
     if (property(drive, "Optical").toBool())
         return false;
     const QStringList media = property(drive, "MediaCompatibility").toStringList();
@@ -87,7 +116,7 @@ bool hasMedium(const ManagedObjects &o, const QString &p)
 
 bool removableKind(const ManagedObjects &o, const QString &p)
 {
-    const QVariantMap *drive = driveOf(o, p);
+    const std::optional<QVariantMap> drive = driveOf(o, p);
     const QString bus = property(drive, "ConnectionBus").toString();
     return property(drive, "Removable").toBool() || property(drive, "MediaRemovable").toBool() ||
         bus == QLatin1String("usb") || bus == QLatin1String("sdio") ||
@@ -166,7 +195,7 @@ bool describeStick(const ManagedObjects &objects, const QString &path, Stick &st
     const QVariantMap *block = iface(objects, path, BlockIface);
     if (!block)
         return false;
-    const QVariantMap *drive = driveOf(objects, path);
+    const std::optional<QVariantMap> drive = driveOf(objects, path);
     stick = Stick();
     stick.objectPath = path;
     stick.device = deviceOf(block);

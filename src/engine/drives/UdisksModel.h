@@ -48,7 +48,8 @@ struct Rule
     bool (*passes)(const ManagedObjects &objects, const QString &path);
 };
 
-// Every rule a disk must pass, cheapest first.
+// Every rule a disk must pass, cheapest first. The one loop device KESTRANE_TEST_LOOP_STICK names (by its
+// device node) is taken as a removable drive's disk, so that a test can write it through the real UDisks2.
 const std::vector<Rule> &stickRules();
 // Empty when the object is a stick that may be written, else the reason of the first rule it fails.
 QString rejection(const ManagedObjects &objects, const QString &path);

@@ -21,6 +21,7 @@ const QString Drive = QStringLiteral("org.freedesktop.UDisks2.Drive");
 const QString Partition = QStringLiteral("org.freedesktop.UDisks2.Partition");
 const QString Filesystem = QStringLiteral("org.freedesktop.UDisks2.Filesystem");
 const QString Swap = QStringLiteral("org.freedesktop.UDisks2.Swapspace");
+const QString Loop = QStringLiteral("org.freedesktop.UDisks2.Loop");
 
 QString blockPath(const QString &name)
 {
@@ -54,6 +55,7 @@ struct DiskSpec
     bool hintSystem = false;
     bool readOnly = false;
     bool hasDrive = true;
+    QString backingFile; // set: a loop device over this file
     qint64 size = 8'321'499'136; // 7.75 GiB
     std::vector<PartitionSpec> partitions;
 };
@@ -88,6 +90,10 @@ void addDisk(ManagedObjects &objects, const DiskSpec &disk)
         {QStringLiteral("HintSystem"), disk.hintSystem},
         {QStringLiteral("DeviceNumber"), quint64(0x800 + objects.size())},
     };
+    if (!disk.backingFile.isEmpty())
+        objects[blockPath(disk.name)][Loop] = {
+            {QStringLiteral("BackingFile"), nulTerminated(disk.backingFile)},
+            {QStringLiteral("SetupByUID"), 0u}};
     for (size_t i = 0; i < disk.partitions.size(); ++i) {
         const PartitionSpec &spec = disk.partitions[i];
         // mmcblk0 and nvme0n1 name their partitions with a "p".
@@ -123,6 +129,26 @@ struct EligibilityRow
     const char *name;
     DiskSpec disk;
     const char *reason; // nullptr: offered
+    const char *testLoopStick = nullptr; // KESTRANE_TEST_LOOP_STICK while the rules run
+};
+
+// Sets the loop device the rules take as a stick, or unsets it, for one test.
+class TestLoopStick
+{
+public:
+    explicit TestLoopStick(const char *device)
+    {
+        if (device)
+            qputenv(Name, device);
+        else
+            qunsetenv(Name);
+    }
+    ~TestLoopStick() { qunsetenv(Name); }
+    TestLoopStick(const TestLoopStick &) = delete;
+    TestLoopStick &operator=(const TestLoopStick &) = delete;
+
+private:
+    static constexpr const char *Name = "KESTRANE_TEST_LOOP_STICK";
 };
 
 DiskSpec withName(DiskSpec disk, const char *name)
@@ -184,6 +210,14 @@ std::vector<EligibilityRow> rows()
     DiskSpec loop;
     loop.hasDrive = false;
     loop.size = 104'857'600;
+    loop.backingFile = QStringLiteral("/var/tmp/stick.img");
+
+    DiskSpec systemLoop = loop;
+    systemLoop.hintSystem = true;
+
+    // A device mapper disk has no drive either, and no Loop interface: the variable cannot admit it.
+    DiskSpec mapped = loop;
+    mapped.backingFile = QString();
 
     DiskSpec cardReaderEmpty;
     cardReaderEmpty.vendor = QStringLiteral("Generic");
@@ -205,6 +239,12 @@ std::vector<EligibilityRow> rows()
         {"StickWithSwapInUse", withName(swapStick, "sdh"), "it holds swap in use"},
         {"OpticalDrive", withName(optical, "sr0"), "an optical drive"},
         {"LoopDevice", withName(loop, "loop0"), "no drive behind it (a loop or virtual device)"},
+        {"LoopNamedAsTestStick", withName(loop, "loop1"), nullptr, "/dev/loop1"},
+        {"LoopWhileAnotherIsNamed", withName(loop, "loop2"), "no drive behind it (a loop or virtual device)",
+         "/dev/loop7"},
+        {"NamedLoopHintSystem", withName(systemLoop, "loop3"), "a system disk", "/dev/loop3"},
+        {"NamedDeviceThatIsNoLoop", withName(mapped, "dm-0"), "no drive behind it (a loop or virtual device)",
+         "/dev/dm-0"},
         {"ZeroSizeCardReader", withName(cardReaderEmpty, "sdi"), "size zero"},
         {"ReaderWithoutMedium", withName(readerNoMedium, "sdj"), "no medium"},
     };
@@ -217,6 +257,7 @@ class StickEligibility : public ::testing::TestWithParam<EligibilityRow>
 TEST_P(StickEligibility, FirstFailingRuleNamesTheReason)
 {
     const EligibilityRow &row = GetParam();
+    const TestLoopStick testLoop(row.testLoopStick);
     ManagedObjects objects;
     addDisk(objects, row.disk);
     EXPECT_EQ(rejection(objects, blockPath(row.disk.name)),
@@ -231,6 +272,7 @@ INSTANTIATE_TEST_SUITE_P(Disks, StickEligibility, ::testing::ValuesIn(rows()),
 
 TEST(StickEligibilityMachine, OneAnswerWithEveryKindListsOnlyTheEligibleWholeDisks)
 {
+    const TestLoopStick noTestLoop(nullptr);
     ManagedObjects objects;
     for (const EligibilityRow &row : rows())
         addDisk(objects, row.disk);
@@ -247,6 +289,27 @@ TEST(StickEligibilityMachine, OneAnswerWithEveryKindListsOnlyTheEligibleWholeDis
     // Partitions of an eligible disk are never offered on their own.
     EXPECT_EQ(rejection(objects, blockPath(QStringLiteral("sdb1"))),
               QStringLiteral("a partition, not a whole disk"));
+}
+
+// In the same answer the variable admits its own loop alone, shown as the loop of its backing file.
+TEST(StickEligibilityMachine, TheNamedLoopJoinsTheListAsALoopNamedAfterItsFile)
+{
+    const TestLoopStick named("/dev/loop1");
+    ManagedObjects objects;
+    for (const EligibilityRow &row : rows())
+        addDisk(objects, row.disk);
+
+    const std::vector<Stick> sticks = eligibleSticks(objects);
+    QStringList listed;
+    for (const Stick &stick : sticks)
+        listed.append(stick.device);
+    EXPECT_EQ(listed,
+              (QStringList {QStringLiteral("/dev/loop1"), QStringLiteral("/dev/mmcblk0"),
+                            QStringLiteral("/dev/sdb"), QStringLiteral("/dev/sdc")}));
+    ASSERT_FALSE(sticks.empty());
+    EXPECT_EQ(sticks[0].vendor, QStringLiteral("Loop"));
+    EXPECT_EQ(sticks[0].model, QStringLiteral("stick.img"));
+    EXPECT_EQ(sticks[0].size, 104'857'600);
 }
 
 TEST(StickDescription, NamesThePartitionsThatWritingDestroys)
