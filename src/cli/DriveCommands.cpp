@@ -134,7 +134,9 @@ int runDrives(const Invocation &)
             continue;
         }
         const int type = engine.DiscType();
-        line += QStringLiteral(", ") + discTypeWords(type);
+        // A stick stands in for a rewritable disc inside the engine; the user knows it as a stick.
+        line += QStringLiteral(", ") +
+            (engine.StickDetails(i) ? QStringLiteral("USB stick or SD card") : discTypeWords(type));
         if (engine.IsWriter(i) && type != EngineCodes::NoWritableMedium)
             line += QStringLiteral(", %1 bytes free").arg(locale.toString(engine.FreeBlocks() * BlockBytes));
         say(line);

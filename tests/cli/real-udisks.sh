@@ -153,6 +153,15 @@ trap 'exit 130' INT TERM HUP
 tmp="$(mktemp -d /tmp/kestrane-real-udisks.XXXXXX)"
 chmod 755 "$tmp" # the test user reads the image and the bus socket here
 
+# The build may lie where the test user cannot go (a clone under /root): it runs a copy of the program
+# folder, without the window's executable.
+mkdir "$tmp/program"
+for entry in "$(dirname "$cli")"/*; do
+    [ "$entry" = "$(dirname "$cli")/kestrane" ] || cp -a "$entry" "$tmp/program/"
+done
+chmod -R a+rX "$tmp/program"
+cli="$tmp/program/$(basename "$cli")"
+
 echo "== a loop device with a mounted file system"
 backing="$tmp/kestrane-stick.img"
 truncate -s 64M "$backing"
@@ -255,8 +264,8 @@ fail() {
 }
 mkdir "$tmp/home"
 chown "$uid:$gid" "$tmp/home"
-# A stick's line names its size: "D:Loop kestrane-stick.img (64.00 MB), rewritable in place ...".
-stick_lines() { grep -E '^[A-Z]:.* \([0-9]+\.[0-9]{2} [MG]B\)(,|$)' || true; }
+# A stick's line: "D:Loop kestrane-stick.img (64.00 MB), USB stick or SD card, 67,108,864 bytes free".
+stick_lines() { grep -E '^[A-Z]:.*, USB stick or SD card(,|$)' || true; }
 expected="Loop ${backing##*/} (64.00 MB)"
 
 # Else the write would not show that it went through UDisks2's OpenDevice.

@@ -254,7 +254,8 @@ TEST_F(StickWrite, CommandLineListsTheStickAndWritesItOnlyWithYes)
 
     const CliRun drives = runCli({QStringLiteral("drives")});
     EXPECT_EQ(drives.status, 0) << drives.err.toStdString();
-    EXPECT_TRUE(drives.out.contains(letter + QStringLiteral(":Kingston DataTraveler 3.0 (64.00 MB)")))
+    EXPECT_TRUE(drives.out.contains(
+        letter + QStringLiteral(":Kingston DataTraveler 3.0 (64.00 MB), USB stick or SD card, ")))
         << drives.out.toStdString();
     EXPECT_FALSE(drives.out.contains(QStringLiteral("nvme"), Qt::CaseInsensitive));
 
