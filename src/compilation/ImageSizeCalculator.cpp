@@ -41,7 +41,6 @@ void ImageSizeCalculator::kick()
 void ImageSizeCalculator::startOne()
 {
     m_wanted = false;
-    m_latestRunning = true;
     const uint64_t serial = ++m_latestSerial;
     // The properties belong to the UI thread: read here, handed over by value.
     const TDVDWriterPro2::SizeOptions options = m_engine.ImageSizeOptions();
@@ -82,7 +81,6 @@ void ImageSizeCalculator::delivered(uint64_t serial, const Answer &answer)
             request();
         return;
     }
-    m_latestRunning = false;
     // Only an answer for the image as it is now is shown; one that a change overtook is dropped
     // and the image sized again, whether or not that change asked for it.
     if (m_wanted || answer.size.generation != m_engine.ImageGeneration()) {

@@ -26,10 +26,10 @@ public:
     // Asks for the size of the image as it is now; the answer comes through sizeKnown or failed.
     void request();
     // Between a request and its answer.
-    bool isWorking() const { return m_kickPending || m_latestRunning || m_wanted; }
+    bool isWorking() const { return m_kickPending || latestRunning() || m_wanted; }
     // The size awaited is being computed: an engine call of the UI thread may wait for it. A
     // computation already overtaken does not count: nothing waits for its answer.
-    bool isComputing() const { return m_latestRunning; }
+    bool isComputing() const { return latestRunning(); }
 
 Q_SIGNALS:
     // The size of the image as it is now, in bytes: zero for an image that holds nothing (the engine
@@ -45,6 +45,7 @@ private:
         QString error;
         bool ok = false;
     };
+    bool latestRunning() const { return m_running.count(m_latestSerial) != 0; }
     void kick();
     void startOne();
     void delivered(uint64_t serial, const Answer &answer);
@@ -58,7 +59,6 @@ private:
     // UI thread only.
     bool m_kickPending = false;
     bool m_wanted = false; // a newer size is owed once a computation slot is free
-    bool m_latestRunning = false;
     uint64_t m_latestSerial = 0;
-    std::map<uint64_t, std::thread> m_running;
+    std::map<uint64_t, std::thread> m_running; // until their answers are delivered
 };
