@@ -174,7 +174,7 @@ int DiscDataSource::importImage(const QByteArray &nativePath, IsoImage **image, 
         s->guard = nullptr;
         // After a reading the guard stopped, libisofs 1.5.4 keeps its file system, and with it this
         // source, for ever: give back at least the buffer. Nothing reads from it again.
-        if (ret < 0 && guard && (guard->cancelled() || guard->loopFound())) {
+        if (ret < 0 && guard && (guard->cancelled() || guard->refused())) {
             std::free(s->buffer);
             s->buffer = nullptr;
             s->count = 0;
