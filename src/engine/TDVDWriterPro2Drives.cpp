@@ -127,6 +127,8 @@ void TDVDWriterPro2::startVerify(int drive, int generation, const QString &image
                 if (Entry *done = generation == r.generation() ? r.entry(drive) : nullptr)
                     done->busy = false;
                 m_drives->lastVerifyError = result.error;
+                if (!result.error.isEmpty())
+                    Drives::logLine(result.error); // the window has no other place to say it
                 Q_EMIT OnFileVerifyComplete(result.filesCompared, result.filesMatched);
                 Q_EMIT OnWriteComplete();
             },

@@ -252,6 +252,34 @@ const VerifyRow VerifyRows[] = {
 INSTANTIATE_TEST_SUITE_P(Images, CliVerifyImage, ::testing::ValuesIn(VerifyRows),
                          [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
+// An image cut short behind an intact volume descriptor is damaged, not unreadable: the check says
+// where it ends and fails with the damage status.
+TEST(CliVerifyCutImage, AnImageCutToTwoThirdsIsDamage)
+{
+    QTemporaryDir work;
+    const QString source = work.filePath(QStringLiteral("Docs"));
+    writeFile(source + QStringLiteral("/letters/a.bin"), patterned(50000, 1));
+    writeFile(source + QStringLiteral("/letters/b.bin"), patterned(50000, 2));
+    writeFile(source + QStringLiteral("/small.txt"), "small");
+    const QString iso = work.filePath(QStringLiteral("docs.iso"));
+    ASSERT_EQ(CliRunner::run({QStringLiteral("make-iso"), iso, source, QStringLiteral("--checksums"),
+                              QStringLiteral("--quiet")})
+                  .exitCode,
+              0);
+    const QByteArray bytes = TestSupport::readAll(iso);
+    const QString cut = work.filePath(QStringLiteral("cut.iso"));
+    TestSupport::writeAll(cut, bytes.left(bytes.size() * 2 / 3));
+
+    const CliRunner::Result verified =
+        CliRunner::run({QStringLiteral("verify"), cut, QStringLiteral("--quiet")});
+    EXPECT_EQ(verified.exitCode, 3) << verified.err.toStdString();
+    const QStringList lines = verified.outLines();
+    ASSERT_EQ(lines.size(), 2) << verified.out.toStdString();
+    EXPECT_TRUE(lines.first().startsWith(QStringLiteral("damaged: (the folders: it ends after ")))
+        << lines.first().toStdString();
+    EXPECT_EQ(lines.last(), QStringLiteral("0 files checked, none damaged, and damage outside the files."));
+}
+
 // libisofs's own tools read what make-iso --checksums records.
 TEST(CliChecksums, XorrisoFindsTheSessionAndEveryFileIntact)
 {

@@ -216,4 +216,38 @@ INSTANTIATE_TEST_SUITE_P(Discs, HostileDisc,
                                  nameOf(std::get<1>(testInfo.param));
                          });
 
+// A cancel asked while a check loads a large disc's folders ends the loading: the disc records no
+// checksums, so a check that got past the loading would answer that instead.
+TEST(ReadPathCancel, CancelStopsTheLoadingOfTheFolders)
+{
+    QTemporaryDir work;
+    const QString tree = work.filePath(QStringLiteral("tree"));
+    for (int folder = 0; folder < 400; ++folder) {
+        for (int file = 0; file < 50; ++file)
+            ImageTest::writeFile(tree + QStringLiteral("/d%1/f%2.txt").arg(folder).arg(file), "x");
+    }
+    const QString disc = work.filePath(QStringLiteral("disc.iso"));
+    const ImageTest::ProcessResult made =
+        ImageTest::run(QStringLiteral("genisoimage"),
+                       {QStringLiteral("-quiet"), QStringLiteral("-R"), QStringLiteral("-o"), disc, tree});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    DriveLetters::bind(QLatin1Char('X'), disc);
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro);
+
+    // Asked again and again from the start: the first request that lands while the folders load ends it.
+    std::atomic<bool> checking {true};
+    std::thread canceller([&] {
+        while (checking.load())
+            engine.CancelImageCheck();
+    });
+    const ImageCheck check = engine.VerifyImageChecksums(QStringLiteral("X:"));
+    checking = false;
+    canceller.join();
+    EXPECT_EQ(check.outcome, ImageCheck::Outcome::Cancelled) << check.error.toStdString();
+
+    // The engine checks the disc as usual afterwards.
+    EXPECT_EQ(engine.VerifyImageChecksums(QStringLiteral("X:")).outcome, ImageCheck::Outcome::NoChecksums);
+    DriveLetters::clear();
+}
+
 } // namespace
