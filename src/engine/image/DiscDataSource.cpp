@@ -42,7 +42,8 @@ int sourceOpen(IsoDataSource *src)
     std::lock_guard lock(s->mutex);
     if (s->opened++ > 0)
         return 1;
-    s->fd = ::open(s->path.constData(), O_RDONLY | O_CLOEXEC);
+    // Never blocking: what DiscLoader looked at may have been swapped for a FIFO since.
+    s->fd = ::open(s->path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (s->fd < 0) {
         s->opened = 0;
         return errno == EACCES ? static_cast<int>(ISO_FILE_ACCESS_DENIED) : static_cast<int>(ISO_FILE_ERROR);

@@ -92,7 +92,7 @@ int openMedium(const QByteArray &nativePath)
         errno = ENXIO;
         return -1;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // O_NONBLOCK stays: it changes nothing for reads from a file or a block device.
     return fd;
 }
 
