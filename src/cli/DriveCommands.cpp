@@ -191,6 +191,9 @@ int runBurn(const Invocation &invocation)
         say(QStringLiteral("Writing is complete!"));
         if (!verify) {
             loop.exit(Success);
+        } else if (!engine.LastVerifyError().isEmpty()) {
+            // Nothing unchecked passes for good: a read-back that could not compare is a failure.
+            loop.exit(fail(QStringLiteral("Read back: %1").arg(engine.LastVerifyError())));
         } else if (compared >= 0 && compared == matched) {
             say(QStringLiteral("Read back: %1 files checked, none damaged.").arg(compared));
             loop.exit(Success);

@@ -62,7 +62,20 @@ int runVerify(const Invocation &invocation)
     }
     for (const QString &path : check.damaged)
         say(QStringLiteral("damaged: %1").arg(path));
-    say(QStringLiteral("%1 files checked, %2 damaged.").arg(check.filesChecked).arg(check.damaged.size()));
+    for (const QString &area : check.damagedAreas)
+        say(QStringLiteral("damaged: %1").arg(area));
+    for (const ImageCheck::Unchecked &file : check.unchecked)
+        say(QStringLiteral("not checked: %1 (%2)").arg(file.path, file.why));
+    // Only files count as files: an area outside them is said apart, and so are the files not compared.
+    QString summary =
+        QStringLiteral("%1 files checked, %2 damaged")
+            .arg(check.filesChecked)
+            .arg(check.damaged.isEmpty() ? QStringLiteral("none") : QString::number(check.damaged.size()));
+    if (!check.unchecked.empty())
+        summary += QStringLiteral(", %1 not checked").arg(check.unchecked.size());
+    if (!check.damagedAreas.isEmpty())
+        summary += QStringLiteral(", and damage outside the files");
+    say(summary + QLatin1Char('.'));
     return Damaged;
 }
 

@@ -48,5 +48,6 @@ struct TDVDWriterPro2::DriveSide
     QTimer *poll = nullptr;
     std::thread verifier; // the read-back of the last burn, while AutoVerify runs it
     std::atomic<bool> stopVerifying {false};
+    QString lastVerifyError; // why the last read-back could not compare the burn with its image
     QString lastRefusal; // why the last BurnImageFile returned false
 };

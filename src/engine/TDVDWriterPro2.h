@@ -159,6 +159,9 @@ public:
     bool BurnImageFile(const QString &isoPath);
     // Why the last BurnImageFile returned false (empty after a start).
     QString LastBurnRefusal() const;
+    // Why the read-back of the last burn (AutoVerify) could not compare it with its image, cancelled
+    // included; empty when it compared every file. Set before OnFileVerifyComplete.
+    QString LastVerifyError() const;
     void CancelWrite();
     void EjectTray(int flags);
     bool EraseDisc(bool quick);

@@ -41,7 +41,9 @@ ImageCheck TDVDWriterPro2::VerifyImageChecksums(const QString &source)
     }
     QElapsedTimer since;
     since.start();
-    return ChecksumVerifier::verify(QFile::encodeName(path), m_image->checkCancel,
+    const DiscLoader::Medium medium =
+        namesDrive(source) ? DiscLoader::Medium::Drive : DiscLoader::Medium::ImageFile;
+    return ChecksumVerifier::verify(QFile::encodeName(path), medium, m_image->checkCancel,
                                     [&](int64_t done, int64_t total) {
                                         if (since.elapsed() >= ProgressEveryMs || done == total) {
                                             Q_EMIT OnImageCheckProgress(done, total);

@@ -112,6 +112,7 @@ void TDVDWriterPro2::startVerify(int drive, int generation, const QString &image
     if (m_drives->verifier.joinable())
         m_drives->verifier.join();
     m_drives->stopVerifying = false;
+    m_drives->lastVerifyError.clear();
     // The end of the comparison is handled on the thread that runs the drive side, where the poll lives.
     QTimer *home = m_drives->poll;
     m_drives->verifier = std::thread([this, home, drive, generation, imagePath, medium, trackStartSector] {
@@ -125,8 +126,9 @@ void TDVDWriterPro2::startVerify(int drive, int generation, const QString &image
                 DriveRegistry &r = registry();
                 if (Entry *done = generation == r.generation() ? r.entry(drive) : nullptr)
                     done->busy = false;
+                m_drives->lastVerifyError = result.error;
                 if (!result.error.isEmpty())
-                    Drives::logLine(result.error);
+                    Drives::logLine(result.error); // the window has no other place to say it
                 Q_EMIT OnFileVerifyComplete(result.filesCompared, result.filesMatched);
                 Q_EMIT OnWriteComplete();
             },
@@ -246,6 +248,11 @@ int64_t TDVDWriterPro2::FreeBlocks()
     return entry->lastMedium.freeBytes / BlockBytes;
 }
 
+QString TDVDWriterPro2::LastVerifyError() const
+{
+    return m_drives->lastVerifyError;
+}
+
 QString TDVDWriterPro2::LastBurnRefusal() const
 {
     return m_drives->lastRefusal;
@@ -336,6 +343,8 @@ bool TDVDWriterPro2::BurnImageFile(const QString &isoPath)
 
 void TDVDWriterPro2::CancelWrite()
 {
+    // A read-back after the burn stops too, its loading of the image's folders included.
+    m_drives->stopVerifying = true;
     DriveSide::Job *job = m_drives->job.get();
     if (!job || job->kind != DriveSide::Job::Kind::Burn || job->cancelRequested)
         return;

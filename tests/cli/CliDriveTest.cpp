@@ -1,4 +1,5 @@
 #include "CliRunner.h"
+#include "DamagedDiscs.h"
 #include "ImageTestSupport.h"
 #include "TestSupport.h"
 
@@ -88,8 +89,34 @@ TEST_F(CliVirtualDrive, VerifyAgainstComparesExactlyTheImagesLength)
     const CliRunner::Result cut =
         cli({QStringLiteral("verify"), QStringLiteral("D"), QStringLiteral("--against"), iso});
     EXPECT_EQ(cut.exitCode, 3);
-    EXPECT_TRUE(cut.outLines().contains(QStringLiteral("damaged: /Backup/photos/two.jpg")))
+    EXPECT_TRUE(cut.outLines().contains(
+        QStringLiteral("not checked: /Backup/photos/two.jpg (beyond the end of the disc)")))
         << cut.out.toStdString();
+    EXPECT_TRUE(cut.outLines().filter(QStringLiteral("damaged: (the disc ends after ")).size() == 1)
+        << cut.out.toStdString();
+}
+
+// An image cut short still names its files: those it no longer holds are not compared, not counted
+// as checked, named one by one, and the check ends in damage.
+TEST_F(CliVirtualDrive, VerifyAgainstAnImageCutShortNamesTheFilesItCouldNotCompare)
+{
+    ASSERT_EQ(cli({QStringLiteral("burn"), iso, QStringLiteral("--quiet")}).exitCode, 0);
+    const QByteArray image = TestSupport::readAll(iso);
+    const QString cutIso = work.filePath(QStringLiteral("cut.iso"));
+    TestSupport::writeAll(cutIso, image.left(image.indexOf(marked) + 1000));
+
+    const CliRunner::Result cut =
+        cli({QStringLiteral("verify"), QStringLiteral("D"), QStringLiteral("--against"), cutIso});
+    EXPECT_EQ(cut.exitCode, 3) << cut.err.toStdString();
+    const QStringList notChecked = cut.outLines().filter(QStringLiteral("not checked: "));
+    EXPECT_TRUE(notChecked.contains(
+        QStringLiteral("not checked: /Backup/photos/two.jpg (beyond the end of the image)")))
+        << cut.out.toStdString();
+    EXPECT_TRUE(cut.outLines().filter(QStringLiteral("damaged: ")).isEmpty()) << cut.out.toStdString();
+    EXPECT_EQ(cut.outLines().last(),
+              QStringLiteral("%1 files checked, none damaged, %2 not checked.")
+                  .arg(3 - notChecked.size())
+                  .arg(notChecked.size()));
 }
 
 TEST_F(CliVirtualDrive, ChecksumsOfABurntDiscAreCheckedWithoutTheImage)
@@ -159,6 +186,72 @@ TEST_F(CliVirtualDrive, BurnRefusesAnImageLargerThanTheDisc)
         QStringLiteral("kestrane-cli: Free Space on the loaded disc is 0.10 MB! This data image requires")))
         << refused.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(disc) && QFileInfo(disc).size() > 0);
+}
+
+// A hostile disc in drive D ends each check by itself, within the runner's bound, with a reason and
+// a status that never says all is well.
+struct HostileRow
+{
+    const char *name;
+    DamagedDiscs::Damage damage;
+    int verifyStatus; // verify D
+    int againstStatus; // verify D --against the same file as the image
+    const char *said; // a part of what verify D says
+};
+
+class CliHostileDisc : public ::testing::TestWithParam<HostileRow>
+{
+};
+
+TEST_P(CliHostileDisc, VerifyEndsWithTheReason)
+{
+    const HostileRow &row = GetParam();
+    QTemporaryDir work;
+    const QString disc = DamagedDiscs::make(row.damage, work.path());
+    ASSERT_FALSE(disc.isEmpty());
+    const QString drives = disc + QStringLiteral("=64M");
+    const CliRunner::Result verified =
+        CliRunner::run({QStringLiteral("verify"), QStringLiteral("D")}, drives, 30000);
+    EXPECT_EQ(verified.exitCode, row.verifyStatus)
+        << verified.out.toStdString() << verified.err.toStdString();
+    EXPECT_TRUE((verified.out + verified.err).contains(row.said))
+        << verified.out.toStdString() << verified.err.toStdString();
+    EXPECT_FALSE(verified.err.contains("NOTE")) << verified.err.toStdString();
+    if (row.againstStatus < 0)
+        return;
+    const CliRunner::Result against = CliRunner::run(
+        {QStringLiteral("verify"), QStringLiteral("D"), QStringLiteral("--against"), disc}, drives, 30000);
+    EXPECT_EQ(against.exitCode, row.againstStatus) << against.out.toStdString() << against.err.toStdString();
+}
+
+const HostileRow HostileRows[] = {
+    {"FolderLoopsToRoot", DamagedDiscs::Damage::FolderLoopsToRoot, 3, 1,
+     "leads back into a folder that holds it"},
+    {"FanOut", DamagedDiscs::Damage::FanOut, 3, 1, "share their records"},
+    {"OverlapIntoParent", DamagedDiscs::Damage::OverlapIntoParent, 3, 1,
+     "leads back into a folder that holds it"},
+    {"CutInDirectoryArea", DamagedDiscs::Damage::CutInDirectoryArea, 3, 1,
+     "damaged: (the folders: it ends after"},
+    {"FifoAsDrive", DamagedDiscs::Damage::FifoAsDrive, 1, 1, "it is not a disc or an image file"},
+    // An --against image must be a file: the drive alone is what this row is about.
+    {"EmptyDrive", DamagedDiscs::Damage::EmptyDrive, 1, -1, "There is no disc in "},
+};
+
+INSTANTIATE_TEST_SUITE_P(Discs, CliHostileDisc, ::testing::ValuesIn(HostileRows),
+                         [](const auto &testInfo) { return std::string(testInfo.param.name); });
+
+// The read-back of a burn whose image's folders cannot be read compares nothing: never a success.
+TEST(CliHostileBurn, ReadBackOfALoopingImageFails)
+{
+    QTemporaryDir work;
+    const QString image = DamagedDiscs::make(DamagedDiscs::Damage::FolderLoopsToRoot, work.path());
+    ASSERT_FALSE(image.isEmpty());
+    const CliRunner::Result burnt =
+        CliRunner::run({QStringLiteral("burn"), image, QStringLiteral("--verify"), QStringLiteral("--quiet")},
+                       work.filePath(QStringLiteral("disc.img=64M")), 60000);
+    EXPECT_EQ(burnt.exitCode, 1) << burnt.out.toStdString() << burnt.err.toStdString();
+    EXPECT_TRUE(burnt.err.contains("Read back: The image ")) << burnt.err.toStdString();
+    EXPECT_TRUE(burnt.err.contains("leads back into a folder that holds it")) << burnt.err.toStdString();
 }
 
 } // namespace

@@ -181,6 +181,7 @@ struct VerifyRow
     Damage damage;
     int exitCode;
     QStringList damaged; // the "damaged:" lines expected, in order
+    QString summary; // the last line
 };
 
 class CliVerifyImage : public ::testing::TestWithParam<VerifyRow>
@@ -226,30 +227,58 @@ TEST_P(CliVerifyImage, ChecksAgainstTheRecordedChecksums)
         EXPECT_EQ(verified.errLines().size(), 1);
         EXPECT_TRUE(verified.out.isEmpty());
     } else {
-        EXPECT_EQ(verified.outLines().last(),
-                  row.damaged.isEmpty()
-                      ? QStringLiteral("4 files checked, none damaged.")
-                      : QStringLiteral("4 files checked, %1 damaged.").arg(row.damaged.size()));
+        EXPECT_EQ(verified.outLines().last(), row.summary);
     }
 }
 
 const VerifyRow VerifyRows[] = {
-    {"fresh_image", true, Damage::None, 0, {}},
+    {"fresh_image", true, Damage::None, 0, {}, QStringLiteral("4 files checked, none damaged.")},
     {"one_byte_of_one_file",
      true,
      Damage::OneFileByte,
      3,
-     {QStringLiteral("damaged: /Docs/letters/to be changed.bin")}},
+     {QStringLiteral("damaged: /Docs/letters/to be changed.bin")},
+     QStringLiteral("4 files checked, 1 damaged.")},
+    // The area outside the files is named, but not counted as a file.
     {"a_folder_byte",
      true,
      Damage::FolderByte,
      3,
-     {QStringLiteral("damaged: (outside the files: the folders, descriptors or padding)")}},
-    {"no_checksums_recorded", false, Damage::None, 4, {}},
+     {QStringLiteral("damaged: (outside the files: the folders, descriptors or padding)")},
+     QStringLiteral("4 files checked, none damaged, and damage outside the files.")},
+    {"no_checksums_recorded", false, Damage::None, 4, {}, QString()},
 };
 
 INSTANTIATE_TEST_SUITE_P(Images, CliVerifyImage, ::testing::ValuesIn(VerifyRows),
                          [](const auto &testInfo) { return std::string(testInfo.param.name); });
+
+// An image cut short behind an intact volume descriptor is damaged, not unreadable: the check says
+// where it ends and fails with the damage status.
+TEST(CliVerifyCutImage, AnImageCutToTwoThirdsIsDamage)
+{
+    QTemporaryDir work;
+    const QString source = work.filePath(QStringLiteral("Docs"));
+    writeFile(source + QStringLiteral("/letters/a.bin"), patterned(50000, 1));
+    writeFile(source + QStringLiteral("/letters/b.bin"), patterned(50000, 2));
+    writeFile(source + QStringLiteral("/small.txt"), "small");
+    const QString iso = work.filePath(QStringLiteral("docs.iso"));
+    ASSERT_EQ(CliRunner::run({QStringLiteral("make-iso"), iso, source, QStringLiteral("--checksums"),
+                              QStringLiteral("--quiet")})
+                  .exitCode,
+              0);
+    const QByteArray bytes = TestSupport::readAll(iso);
+    const QString cut = work.filePath(QStringLiteral("cut.iso"));
+    TestSupport::writeAll(cut, bytes.left(bytes.size() * 2 / 3));
+
+    const CliRunner::Result verified =
+        CliRunner::run({QStringLiteral("verify"), cut, QStringLiteral("--quiet")});
+    EXPECT_EQ(verified.exitCode, 3) << verified.err.toStdString();
+    const QStringList lines = verified.outLines();
+    ASSERT_EQ(lines.size(), 2) << verified.out.toStdString();
+    EXPECT_TRUE(lines.first().startsWith(QStringLiteral("damaged: (the folders: it ends after ")))
+        << lines.first().toStdString();
+    EXPECT_EQ(lines.last(), QStringLiteral("0 files checked, none damaged, and damage outside the files."));
+}
 
 // libisofs's own tools read what make-iso --checksums records.
 TEST(CliChecksums, XorrisoFindsTheSessionAndEveryFileIntact)

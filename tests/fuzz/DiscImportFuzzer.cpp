@@ -1,8 +1,12 @@
-// libFuzzer target for reading a disc into an image: a small valid image whose first 100 blocks
-// (descriptors, path tables, folders) the input overwrites byte by byte. Any disc must be refused or
-// copied; a copy reported as good must not have lost data on the way (libisofs says so when it does).
+// libFuzzer target for reading a disc: a small valid image with checksums whose first 100 blocks
+// (descriptors, path tables, folders, checksum attributes) the input overwrites byte by byte, read by
+// every path that loads a disc's folders: the copy into an image, the check against the recorded
+// checksums, the comparison with an image and the read-back of a burn. Any disc must be refused or
+// read within the run's time-out; a copy reported as good must not have lost data on the way
+// (libisofs says so when it does), and a disc compared with itself has no differing byte.
 #include "engine/Libraries.h"
 #include "engine/TDVDWriterPro2.h"
+#include "engine/drives/BurnVerifier.h"
 #include "settings/KestraneError.h"
 
 #include <cstdint>
@@ -14,6 +18,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <sys/mman.h>
@@ -29,6 +34,7 @@ struct Fixture
     QTemporaryDir work;
     QByteArray image;
     int disc = -1; // a file in memory that drive X reads
+    QString discPath;
     QString copy;
 };
 
@@ -75,6 +81,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     writeFile(tree + QStringLiteral("/data/big.bin"), QByteArray(300000, 'b'));
     QFile::link(QStringLiteral("readme.txt"), tree + QStringLiteral("/link"));
     TDVDWriterPro2 maker(TDVDWriterPro2::Instance::DVDWriterPro21);
+    maker.setRecordChecksums(true);
     maker.AddFolder(QStringLiteral("\\"), tree + QStringLiteral("/*.*"));
     const QString base = fixture->work.filePath(QStringLiteral("base.iso"));
     if (!maker.WriteImageFile(base))
@@ -86,7 +93,8 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     fixture->disc = ::memfd_create("disc", MFD_CLOEXEC);
     if (fixture->disc < 0)
         std::abort();
-    DriveLetters::bind(QLatin1Char('X'), QStringLiteral("/proc/self/fd/%1").arg(fixture->disc));
+    fixture->discPath = QStringLiteral("/proc/self/fd/%1").arg(fixture->disc);
+    DriveLetters::bind(QLatin1Char('X'), fixture->discPath);
     fixture->copy = fixture->work.filePath(QStringLiteral("copy.iso"));
     return 0;
 }
@@ -114,5 +122,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (written && libraryLostData())
         std::abort(); // reported as good although libisofs replaced data
     QFile::remove(fixture->copy);
+
+    engine.VerifyImageChecksums(QStringLiteral("X:"));
+    const ImageCheck self = engine.CompareDiscWithImage(QStringLiteral("X"), fixture->discPath);
+    if (!self.damaged.isEmpty() || !self.damagedAreas.isEmpty())
+        std::abort(); // the same bytes on both sides cannot differ
+    const std::atomic<bool> keepGoing {false};
+    Drives::verifyBurn(fixture->discPath, fixture->discPath, 0, keepGoing);
+    libraryLostData();
     return 0;
 }

@@ -1,7 +1,7 @@
 #include "engine/drives/BurnVerifier.h"
 
 #include "engine/Libraries.h"
-#include "engine/image/DiscDataSource.h"
+#include "engine/image/DiscLoader.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>
@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <mutex>
 #include <unistd.h>
 #include <vector>
@@ -87,21 +86,23 @@ VerifyResult verifyBurn(const QString &imagePath, const QString &mediumPath, int
     std::vector<FileExtents> files;
     {
         std::lock_guard lock(EngineLibraries::isoLock());
-        IsoImage *image = nullptr;
-        const int ret = DiscDataSource::importImage(QFile::encodeName(imagePath), &image);
-        if (image) {
-            collectFiles(iso_image_get_root(image), files);
-            iso_image_unref(image);
-        }
-        if (ret < 0) {
-            result.error =
-                QStringLiteral("The image %1 could not be read back for the comparison").arg(imagePath);
+        const DiscLoader::Loaded read =
+            DiscLoader::load(QFile::encodeName(imagePath), DiscLoader::Medium::ImageFile, stop);
+        if (read.outcome == DiscLoader::Outcome::Cancelled) {
+            result.error = QStringLiteral("The comparison was cancelled.");
             return result;
         }
+        if (!read.loaded()) {
+            result.error = QStringLiteral("The image %1 could not be read back for the comparison: %2")
+                               .arg(imagePath, read.reason);
+            return result;
+        }
+        collectFiles(iso_image_get_root(read.image), files);
+        iso_image_unref(read.image);
     }
 
-    const int imageFd = ::open(QFile::encodeName(imagePath).constData(), O_RDONLY | O_CLOEXEC);
-    const int mediumFd = ::open(QFile::encodeName(mediumPath).constData(), O_RDONLY | O_CLOEXEC);
+    const int imageFd = DiscLoader::openMedium(QFile::encodeName(imagePath));
+    const int mediumFd = DiscLoader::openMedium(QFile::encodeName(mediumPath));
     std::vector<char> expected(ChunkBytes);
     std::vector<char> found(ChunkBytes);
     const int64_t trackOffset = trackStartSector * BlockBytes;
@@ -122,6 +123,8 @@ VerifyResult verifyBurn(const QString &imagePath, const QString &mediumPath, int
         if (same)
             ++result.filesMatched;
     }
+    if (stop.load())
+        result.error = QStringLiteral("The comparison was cancelled.");
     if (imageFd >= 0)
         ::close(imageFd);
     if (mediumFd >= 0)

@@ -1,7 +1,7 @@
 #include "engine/image/ChecksumVerifier.h"
 
 #include "engine/Libraries.h"
-#include "engine/image/DiscDataSource.h"
+#include "engine/image/DiscLoader.h"
 #include "engine/image/ImageFiles.h"
 #include "engine/image/ImageTree.h"
 #include "settings/SystemError.h"
@@ -69,8 +69,38 @@ struct Recorded
 
 } // namespace
 
-ImageCheck ChecksumVerifier::verify(const QByteArray &nativePath, const std::atomic<bool> &stop,
-                                    const Progress &progress)
+ImageCheck ChecksumVerifier::refusal(const DiscLoader::Loaded &read, const QString &name)
+{
+    ImageCheck check;
+    switch (read.outcome) {
+    case DiscLoader::Outcome::Loaded:
+        break;
+    case DiscLoader::Outcome::Cancelled:
+        check.outcome = ImageCheck::Outcome::Cancelled;
+        break;
+    case DiscLoader::Outcome::NoDisc:
+        check.error = QStringLiteral("There is no disc in %1, or a blank one.").arg(name);
+        break;
+    case DiscLoader::Outcome::NotADisc:
+        check.error = QStringLiteral("%1 cannot be read: %2").arg(name, read.reason);
+        break;
+    case DiscLoader::Outcome::Unreadable:
+        check.error = QStringLiteral("Cannot read %1: %2").arg(name, read.reason);
+        break;
+    case DiscLoader::Outcome::NoFileSystem:
+        check.error = QStringLiteral("%1 holds no readable ISO-9660 file system: %2").arg(name, read.reason);
+        break;
+    case DiscLoader::Outcome::Damaged:
+        // Its volume descriptor is there: what follows it is damaged, not missing.
+        check.outcome = ImageCheck::Outcome::Damaged;
+        check.damagedAreas << QStringLiteral("(the folders: %1)").arg(read.reason);
+        break;
+    }
+    return check;
+}
+
+ImageCheck ChecksumVerifier::verify(const QByteArray &nativePath, DiscLoader::Medium medium,
+                                    const std::atomic<bool> &stop, const Progress &progress)
 {
     ImageCheck check;
     if (!EngineLibraries::ensureIsoInit()) {
@@ -80,13 +110,10 @@ ImageCheck ChecksumVerifier::verify(const QByteArray &nativePath, const std::ato
     Recorded recorded;
     {
         std::lock_guard lock(EngineLibraries::isoLock());
-        IsoImage *image = nullptr;
-        const int ret = DiscDataSource::importImage(nativePath, &image, nullptr, true);
-        if (ret < 0) {
-            check.error = QStringLiteral("%1 holds no readable ISO-9660 file system: %2")
-                              .arg(QFile::decodeName(nativePath), isoErrorText(ret));
-            return check;
-        }
+        const DiscLoader::Loaded read = DiscLoader::load(nativePath, medium, stop, true);
+        if (!read.loaded())
+            return refusal(read, QFile::decodeName(nativePath));
+        IsoImage *image = read.image;
         recorded.layout = ImageFiles::collect(image);
         for (const ImageFiles::File &file : recorded.layout.files) {
             Md5 sum {};
@@ -106,7 +133,7 @@ ImageCheck ChecksumVerifier::verify(const QByteArray &nativePath, const std::ato
         return check;
     }
 
-    const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = DiscLoader::openMedium(nativePath);
     if (fd < 0) {
         check.error =
             QStringLiteral("Cannot read %1: %2").arg(QFile::decodeName(nativePath), SystemErrorText(errno));
@@ -183,7 +210,8 @@ ImageCheck ChecksumVerifier::verify(const QByteArray &nativePath, const std::ato
     const bool sessionIntact =
         !recorded.haveSession || (readable >= sessionEnd && session.end() == recorded.session);
     if (!sessionIntact && check.damaged.isEmpty())
-        check.damaged << QStringLiteral("(outside the files: the folders, descriptors or padding)");
-    check.outcome = check.damaged.isEmpty() ? ImageCheck::Outcome::Intact : ImageCheck::Outcome::Damaged;
+        check.damagedAreas << QStringLiteral("(outside the files: the folders, descriptors or padding)");
+    check.outcome = check.damaged.isEmpty() && check.damagedAreas.isEmpty() ? ImageCheck::Outcome::Intact
+                                                                            : ImageCheck::Outcome::Damaged;
     return check;
 }

@@ -42,7 +42,8 @@ int sourceOpen(IsoDataSource *src)
     std::lock_guard lock(s->mutex);
     if (s->opened++ > 0)
         return 1;
-    s->fd = ::open(s->path.constData(), O_RDONLY | O_CLOEXEC);
+    // Never blocking: what DiscLoader looked at may have been swapped for a FIFO since.
+    s->fd = ::open(s->path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (s->fd < 0) {
         s->opened = 0;
         return errno == EACCES ? static_cast<int>(ISO_FILE_ACCESS_DENIED) : static_cast<int>(ISO_FILE_ERROR);
@@ -174,7 +175,7 @@ int DiscDataSource::importImage(const QByteArray &nativePath, IsoImage **image, 
         s->guard = nullptr;
         // After a reading the guard stopped, libisofs 1.5.4 keeps its file system, and with it this
         // source, for ever: give back at least the buffer. Nothing reads from it again.
-        if (ret < 0 && guard && (guard->cancelled() || guard->loopFound())) {
+        if (ret < 0 && guard && (guard->cancelled() || guard->refused())) {
             std::free(s->buffer);
             s->buffer = nullptr;
             s->count = 0;

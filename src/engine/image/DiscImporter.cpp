@@ -1,10 +1,8 @@
 #include "engine/image/DiscImporter.h"
-#include "settings/SystemError.h"
 
 #include "engine/Libraries.h"
-#include "engine/image/DiscDataSource.h"
+#include "engine/image/DiscLoader.h"
 #include "engine/image/ImagePaths.h"
-#include "engine/image/ImportGuard.h"
 #include "engine/image/ImportedFileStream.h"
 #include "engine/image/IsoChildren.h"
 #include "engine/image/SourceFileStream.h"
@@ -15,11 +13,6 @@
 
 #include <QFile>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -240,40 +233,26 @@ void DiscImporter::importDisc(ImageTree &tree, const QStringList &dest, QChar dr
     const QString device = DriveLetters::devicePath(driveLetter);
     if (device.isEmpty())
         throw KestraneError(QStringLiteral("Drive %1 is not available.").arg(drive));
-    // libisofs does not say when it cannot open the disc: it only fails to read it later. Anything
-    // but a device or a plain file (a FIFO put in an image's place) could block the reading for ever.
-    const QByteArray nativeDevice = QFile::encodeName(device);
-    const int probe = ::open(nativeDevice.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (probe < 0) {
-        throw KestraneError(QStringLiteral("The disc in drive %1 (%2) cannot be read: %3")
-                                .arg(drive, device, SystemErrorText(errno)));
-    }
-    struct stat st
-    {
-    };
-    const bool readable = ::fstat(probe, &st) == 0 && (S_ISREG(st.st_mode) || S_ISBLK(st.st_mode));
-    ::close(probe);
-    if (!readable) {
+    const DiscLoader::Loaded read =
+        DiscLoader::load(QFile::encodeName(device), DiscLoader::Medium::Drive, control->cancel);
+    IsoImage *disc = read.image;
+    switch (read.outcome) {
+    case DiscLoader::Outcome::Loaded:
+        break;
+    case DiscLoader::Outcome::Cancelled:
+        throw KestraneError(QStringLiteral("Reading the disc in drive %1 was cancelled.").arg(drive));
+    case DiscLoader::Outcome::NoDisc:
         throw KestraneError(
-            QStringLiteral("The disc in drive %1 (%2) cannot be read: it is not a disc or an image file.")
-                .arg(drive, device));
-    }
-
-    IsoImage *disc = nullptr;
-    ImportGuard guard(control->cancel);
-    const int ret = DiscDataSource::importImage(nativeDevice, &disc, &guard);
-    QString refusal;
-    if (guard.cancelled())
-        refusal = QStringLiteral("Reading the disc in drive %1 was cancelled.").arg(drive);
-    else if (ret < 0 && !guard.loopFound())
-        refusal = QStringLiteral("The disc in drive %1 holds no readable file system: %2")
-                      .arg(drive, isoErrorText(ret));
-    else if (!guard.problem().isEmpty())
-        refusal = QStringLiteral("The disc in drive %1 is damaged: %2").arg(drive, guard.problem());
-    if (!refusal.isEmpty()) {
-        if (disc)
-            iso_image_unref(disc);
-        throw KestraneError(refusal);
+            QStringLiteral("There is no disc in drive %1, or the disc in it is blank.").arg(drive));
+    case DiscLoader::Outcome::NotADisc:
+    case DiscLoader::Outcome::Unreadable:
+        throw KestraneError(
+            QStringLiteral("The disc in drive %1 (%2) cannot be read: %3").arg(drive, device, read.reason));
+    case DiscLoader::Outcome::NoFileSystem:
+        throw KestraneError(
+            QStringLiteral("The disc in drive %1 holds no readable file system: %2").arg(drive, read.reason));
+    case DiscLoader::Outcome::Damaged:
+        throw KestraneError(QStringLiteral("The disc in drive %1 is damaged: %2").arg(drive, read.reason));
     }
 
     Merger merger(tree, sink, drive);

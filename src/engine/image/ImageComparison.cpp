@@ -1,7 +1,7 @@
 #include "engine/image/ImageComparison.h"
 
 #include "engine/Libraries.h"
-#include "engine/image/DiscDataSource.h"
+#include "engine/image/DiscLoader.h"
 #include "engine/image/ImageFiles.h"
 #include "engine/image/ImageTree.h"
 #include "settings/SystemError.h"
@@ -29,7 +29,7 @@ class Fd final
 {
 public:
     explicit Fd(const QByteArray &path)
-        : m_fd(::open(path.constData(), O_RDONLY | O_CLOEXEC))
+        : m_fd(DiscLoader::openMedium(path))
     { }
     ~Fd()
     {
@@ -69,18 +69,40 @@ ImageCheck ImageComparison::compare(const QByteArray &mediumPath, const QByteArr
         check.error = QStringLiteral("The image library could not be started.");
         return check;
     }
+    const QString imageName = QFile::decodeName(imagePath);
+    const DiscLoader::Loaded disc = DiscLoader::probe(mediumPath, DiscLoader::Medium::Drive);
+    if (!disc.loaded()) {
+        // The image is the measure: anything wrong with the disc is for the comparison to find.
+        check.error = disc.outcome == DiscLoader::Outcome::NoDisc
+            ? QStringLiteral("There is no disc in %1, or a blank one.").arg(QFile::decodeName(mediumPath))
+            : QStringLiteral("Cannot read %1: %2").arg(QFile::decodeName(mediumPath), disc.reason);
+        return check;
+    }
     ImageFiles::Layout layout;
     {
         std::lock_guard lock(EngineLibraries::isoLock());
-        IsoImage *image = nullptr;
-        const int ret = DiscDataSource::importImage(imagePath, &image);
-        if (ret < 0) {
-            check.error = QStringLiteral("%1 holds no readable ISO-9660 file system: %2")
-                              .arg(QFile::decodeName(imagePath), isoErrorText(ret));
+        const DiscLoader::Loaded read = DiscLoader::load(imagePath, DiscLoader::Medium::ImageFile, stop);
+        switch (read.outcome) {
+        case DiscLoader::Outcome::Loaded:
+            break;
+        case DiscLoader::Outcome::Cancelled:
+            check.outcome = ImageCheck::Outcome::Cancelled;
+            return check;
+        case DiscLoader::Outcome::NoFileSystem:
+            check.error =
+                QStringLiteral("%1 holds no readable ISO-9660 file system: %2").arg(imageName, read.reason);
+            return check;
+        case DiscLoader::Outcome::Damaged:
+            check.error = QStringLiteral("The image %1 is damaged: %2").arg(imageName, read.reason);
+            return check;
+        case DiscLoader::Outcome::NoDisc:
+        case DiscLoader::Outcome::NotADisc:
+        case DiscLoader::Outcome::Unreadable:
+            check.error = QStringLiteral("Cannot read %1: %2").arg(imageName, read.reason);
             return check;
         }
-        layout = ImageFiles::collect(image);
-        iso_image_unref(image);
+        layout = ImageFiles::collect(read.image);
+        iso_image_unref(read.image);
     }
     const Fd image(imagePath);
     const Fd medium(mediumPath);
@@ -102,6 +124,7 @@ ImageCheck ImageComparison::compare(const QByteArray &mediumPath, const QByteArr
     std::unique_ptr<char[]> found(new char[ChunkBytes]);
     std::vector<bool> damaged(layout.files.size(), false);
     bool outside = false;
+    int64_t mediumEnd = -1; // where the disc stopped giving bytes, if it did
     ImageFiles::Sweep sweep(layout.sections);
     // Each run of differing bytes (at most a block) is laid against the files; what no file covers is
     // outside them. Only the places count: the bytes handed on are the expected ones, and unused.
@@ -125,17 +148,20 @@ ImageCheck ImageComparison::compare(const QByteArray &mediumPath, const QByteArr
                               .arg(QFile::decodeName(imagePath), SystemErrorText(errno ? errno : EIO));
             return check;
         }
-        const int64_t got = readUpTo(medium.get(), found.get(), want, at);
-        for (int64_t block = 0; block < want; block += BlockBytes) {
-            const int64_t size = std::min(BlockBytes, want - block);
+        const int64_t got = mediumEnd < 0 ? readUpTo(medium.get(), found.get(), want, at) : 0;
+        if (got < want && mediumEnd < 0)
+            mediumEnd = at + got;
+        // What lies beyond the disc's end is not compared: its files are named apart below.
+        for (int64_t block = 0; block < got; block += BlockBytes) {
+            const int64_t size = std::min(BlockBytes, got - block);
             if (block + size <= got &&
                 std::memcmp(expected.get() + block, found.get() + block, size_t(size)) == 0)
                 continue;
             // Byte-exact runs, so that a changed padding byte after a file's end blames no file.
             for (int64_t i = block; i < block + size;) {
-                const bool differs = i >= got || expected[size_t(i)] != found[size_t(i)];
+                const bool differs = expected[size_t(i)] != found[size_t(i)];
                 int64_t j = i + 1;
-                while (j < block + size && (j >= got || expected[size_t(j)] != found[size_t(j)]) == differs)
+                while (j < block + size && (expected[size_t(j)] != found[size_t(j)]) == differs)
                     ++j;
                 if (differs)
                     blame(at + i, j - i);
@@ -146,13 +172,31 @@ ImageCheck ImageComparison::compare(const QByteArray &mediumPath, const QByteArr
         if (progress)
             progress(at, total);
     }
-    check.filesChecked = int(layout.files.size());
-    for (size_t i = 0; i < damaged.size(); ++i) {
-        if (damaged[i])
+    // A file that reaches past either side's end cannot be compared in full: unless a differing byte
+    // already shows it damaged, it is named apart and not counted as checked.
+    std::vector<int64_t> fileEnds(layout.files.size(), 0);
+    for (const ImageFiles::Section &section : layout.sections)
+        fileEnds[size_t(section.file)] =
+            std::max(fileEnds[size_t(section.file)], section.offset + section.bytes);
+    for (size_t i = 0; i < layout.files.size(); ++i) {
+        if (damaged[i]) {
             check.damaged << layout.files[i].path;
+            ++check.filesChecked;
+        } else if (fileEnds[i] > total) {
+            check.unchecked.push_back({layout.files[i].path, QStringLiteral("beyond the end of the image")});
+        } else if (mediumEnd >= 0 && fileEnds[i] > mediumEnd) {
+            check.unchecked.push_back({layout.files[i].path, QStringLiteral("beyond the end of the disc")});
+        } else {
+            ++check.filesChecked;
+        }
     }
     if (outside)
-        check.damaged << QStringLiteral("(outside the files: the folders, descriptors or padding)");
-    check.outcome = check.damaged.isEmpty() ? ImageCheck::Outcome::Intact : ImageCheck::Outcome::Damaged;
+        check.damagedAreas << QStringLiteral("(outside the files: the folders, descriptors or padding)");
+    if (mediumEnd >= 0)
+        check.damagedAreas
+            << QStringLiteral("(the disc ends after %1 of the image's %2 bytes)").arg(mediumEnd).arg(total);
+    check.outcome = check.damaged.isEmpty() && check.damagedAreas.isEmpty() && check.unchecked.empty()
+        ? ImageCheck::Outcome::Intact
+        : ImageCheck::Outcome::Damaged;
     return check;
 }
