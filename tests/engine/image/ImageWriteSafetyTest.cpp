@@ -355,3 +355,106 @@ INSTANTIATE_TEST_SUITE_P(Rows, NativePathCodec,
                          [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 } // namespace
+
+namespace {
+
+struct NoticeRow
+{
+    const char *name;
+    // Builds sources under `root` and adds them; the engine's notices of the last add are compared.
+    std::function<void(TDVDWriterPro2 &engine, const QString &root)> add;
+    std::function<QStringList(const QString &root)> expected;
+};
+
+void PrintTo(const NoticeRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class AddNotices : public ::testing::TestWithParam<NoticeRow>
+{
+};
+
+TEST_P(AddNotices, SayWhatTheAddDidBesideAdding)
+{
+    QTemporaryDir work;
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+    GetParam().add(engine, work.path());
+    EXPECT_EQ(engine.LastAddNotices(), GetParam().expected(work.path()));
+}
+
+void addContent(TDVDWriterPro2 &engine, const QString &dest, const QString &folder)
+{
+    engine.AddFolder(dest, folder + QStringLiteral("/*.*"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, AddNotices,
+    ::testing::Values(
+        NoticeRow {"nothing_to_tell",
+                   [](TDVDWriterPro2 &engine, const QString &root) {
+                       writeFile(root + QStringLiteral("/a/x.txt"), "x");
+                       addContent(engine, QStringLiteral("\\a"), root + QStringLiteral("/a"));
+                   },
+                   [](const QString &) {
+                       return QStringList();
+                   }},
+        NoticeRow {"one_fifo_inside_a_folder",
+                   [](TDVDWriterPro2 &engine, const QString &root) {
+                       writeFile(root + QStringLiteral("/a/x.txt"), "x");
+                       makeFifo(root + QStringLiteral("/a/pipe"));
+                       addContent(engine, QStringLiteral("\\a"), root + QStringLiteral("/a"));
+                   },
+                   [](const QString &root) {
+                       return QStringList {
+                           root +
+                           QStringLiteral("/a/pipe is a FIFO, a socket or a device; it was left out.")};
+                   }},
+        NoticeRow {"fifos_in_two_levels_named_first_by_path",
+                   [](TDVDWriterPro2 &engine, const QString &root) {
+                       makeDirs(root + QStringLiteral("/a/deeper"));
+                       makeFifo(root + QStringLiteral("/a/z-pipe"));
+                       makeFifo(root + QStringLiteral("/a/deeper/pipe"));
+                       makeFifo(root + QStringLiteral("/a/b-pipe"));
+                       addContent(engine, QStringLiteral("\\a"), root + QStringLiteral("/a"));
+                   },
+                   [](const QString &root) {
+                       return QStringList {root +
+                                           QStringLiteral("/a/b-pipe and 2 more FIFOs, sockets or devices "
+                                                          "were left out.")};
+                   }},
+        NoticeRow {"two_sources_of_one_name_merge",
+                   [](TDVDWriterPro2 &engine, const QString &root) {
+                       writeFile(root + QStringLiteral("/one/Docs/a.txt"), "a");
+                       writeFile(root + QStringLiteral("/two/Docs/b.txt"), "b");
+                       addContent(engine, QStringLiteral("\\Docs"), root + QStringLiteral("/one/Docs"));
+                       addContent(engine, QStringLiteral("\\Docs"), root + QStringLiteral("/two/Docs"));
+                   },
+                   [](const QString &root) {
+                       return QStringList {root + QStringLiteral("/one/Docs and ") + root +
+                                           QStringLiteral("/two/Docs have the same name; their contents were "
+                                                          "merged into \\Docs.")};
+                   }},
+        NoticeRow {"the_same_source_again_is_no_merge",
+                   [](TDVDWriterPro2 &engine, const QString &root) {
+                       writeFile(root + QStringLiteral("/one/Docs/a.txt"), "a");
+                       addContent(engine, QStringLiteral("\\Docs"), root + QStringLiteral("/one/Docs"));
+                       addContent(engine, QStringLiteral("\\Docs"), root + QStringLiteral("/one/Docs/"));
+                   },
+                   [](const QString &) {
+                       return QStringList();
+                   }},
+        NoticeRow {"each_add_tells_only_its_own",
+                   [](TDVDWriterPro2 &engine, const QString &root) {
+                       makeDirs(root + QStringLiteral("/a"));
+                       makeFifo(root + QStringLiteral("/a/pipe"));
+                       writeFile(root + QStringLiteral("/b/x.txt"), "x");
+                       addContent(engine, QStringLiteral("\\a"), root + QStringLiteral("/a"));
+                       addContent(engine, QStringLiteral("\\b"), root + QStringLiteral("/b"));
+                   },
+                   [](const QString &) {
+                       return QStringList();
+                   }}),
+    [](const auto &testInfo) { return std::string(testInfo.param.name); });
+
+} // namespace
