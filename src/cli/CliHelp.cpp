@@ -17,7 +17,8 @@ QString toolHelp()
                            "  --version  the version\n"
                            "  --quiet    no progress on standard error\n\n"
                            "Exit status: 0 success, 1 failure, 2 bad usage, 3 verification found damage,\n"
-                           "4 nothing to verify (no checksums recorded).\n"
+                           "4 nothing to verify (no checksums recorded), 130 cancelled by Ctrl+C (SIGINT),\n"
+                           "143 cancelled by SIGTERM.\n"
                            "Virtual drives: KESTRANE_VIRTUAL_DRIVES=PATH[=SIZE]:... as for the window.\n");
     return text;
 }

@@ -11,6 +11,7 @@ namespace {
 std::mutex handlerMutex;
 std::function<void()> currentHandler;
 std::atomic<bool> wasInterrupted {false};
+std::atomic<int> firstSignal {0};
 
 sigset_t watchedSignals()
 {
@@ -42,6 +43,8 @@ void CliInterrupt::install()
             int signal = 0;
             if (sigwait(&set, &signal) != 0)
                 continue;
+            int none = 0;
+            firstSignal.compare_exchange_strong(none, signal);
             wasInterrupted = true;
             std::lock_guard lock(handlerMutex);
             if (!currentHandler)
@@ -66,4 +69,10 @@ void CliInterrupt::clearHandler()
 bool CliInterrupt::interrupted()
 {
     return wasInterrupted.load();
+}
+
+int CliInterrupt::cancelledStatus()
+{
+    const int signal = firstSignal.load();
+    return signal ? 128 + signal : 1;
 }

@@ -11,4 +11,7 @@ void install();
 void setHandler(std::function<void()> handler);
 void clearHandler();
 bool interrupted();
+// The status a command that the signal cancelled exits with: 128 + the signal's number, as the shell
+// reports a process the signal ended (130 for SIGINT, 143 for SIGTERM); 1 when no signal came.
+int cancelledStatus();
 } // namespace CliInterrupt

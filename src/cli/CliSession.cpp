@@ -23,6 +23,11 @@ int usageError(const QString &command, const QString &message)
     return fail(QStringLiteral("%1 (see %2)").arg(message, help), BadUsage);
 }
 
+void warn(const QString &message)
+{
+    fail(message);
+}
+
 void say(const QString &text)
 {
     std::fprintf(stdout, "%s\n", qPrintable(text));

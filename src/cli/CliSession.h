@@ -29,6 +29,8 @@ struct Invocation
 // One line on standard error; the result is the status to exit with.
 int fail(const QString &message, int status = Failure);
 int usageError(const QString &command, const QString &message);
+// One line on standard error that tells of something done differently; the command goes on.
+void warn(const QString &message);
 // One line on standard output.
 void say(const QString &text);
 

@@ -209,7 +209,8 @@ int runBurn(const Invocation &invocation)
         QString text = QStringLiteral("Writing Cancelled!");
         if (engine.StickLeftPartlyWritten(engine.CurrentDrive()))
             text += QLatin1Char(' ') + StickCancelledAdvice();
-        loop.exit(fail(text));
+        // Cancelled by Ctrl+C or SIGTERM: the status says which, as for a process the signal ended.
+        loop.exit(fail(text, CliInterrupt::cancelledStatus()));
     });
     QObject::connect(&engine, &TDVDWriterPro2::OnWriteError, &loop,
                      [&](int writeError, int driveError, const QString &errorInfo, const QString &senseInfo) {

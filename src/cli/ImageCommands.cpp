@@ -4,6 +4,7 @@
 
 #include "compilation/CompilationModel.h"
 #include "compilation/ListFile.h"
+#include "engine/NativePath.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/ImageJobParams.h"
 #include "settings/KestraneError.h"
@@ -11,15 +12,66 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStorageInfo>
 
+#include <functional>
 #include <optional>
+#include <sys/stat.h>
 
 namespace Cli {
 
 namespace {
 
 const QString DefaultLabel = QStringLiteral("New Disc"); // the label a new compilation of the window has
+
+// What a command-line path names, asked with the path's own bytes; none when nothing is there.
+std::optional<mode_t> modeOf(const QString &path, bool follow)
+{
+    struct stat st
+    {
+    };
+    const QByteArray native = NativePath::encode(path);
+    if ((follow ? ::stat(native.constData(), &st) : ::lstat(native.constData(), &st)) != 0)
+        return std::nullopt;
+    return st.st_mode;
+}
+
+bool isFolder(const QString &path)
+{
+    const std::optional<mode_t> mode = modeOf(path, true);
+    return mode && S_ISDIR(*mode);
+}
+
+// A text with its control characters shown as escapes, so that a message stays one readable line.
+QString visibleControls(const QString &text)
+{
+    QString shown;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n'))
+            shown += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\t'))
+            shown += QStringLiteral("\\t");
+        else if (c == QLatin1Char('\r'))
+            shown += QStringLiteral("\\r");
+        else if (c.category() == QChar::Other_Control)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+// Runs one add; what it did beside adding (folders merged, entries left out) goes to standard error,
+// also when the add fails.
+void addTelling(TDVDWriterPro2 &engine, const std::function<void()> &add)
+{
+    const auto tell = qScopeGuard([&engine] {
+        for (const QString &notice : engine.LastAddNotices())
+            warn(notice);
+    });
+    add();
+}
 
 // Load List's way into the engine: the image is emptied, then every line is added.
 class EngineListSink final : public ListFile::Sink
@@ -31,7 +83,7 @@ public:
     void reset() override { m_engine.ResetImage(); }
     void addFolder(const QString &destFolder, const QString &source) override
     {
-        m_engine.AddFolder(destFolder, source);
+        addTelling(m_engine, [&] { m_engine.AddFolder(destFolder, source); });
     }
 
 private:
@@ -44,18 +96,23 @@ std::optional<int> buildCompilation(const Invocation &invocation, TDVDWriterPro2
                                     const QStringList &sources)
 {
     CompilationModel model(engine);
-    model.setLabel(invocation.has("label") ? invocation.value("label") : DefaultLabel);
+    QString label = invocation.has("label") ? invocation.value("label") : DefaultLabel;
+    if (const QString kept = TDVDWriterPro2::IdentifierText(label); kept != label) {
+        warn(QStringLiteral("the label \"%1\" holds control characters; they were left out: \"%2\"")
+                 .arg(visibleControls(label), kept));
+        label = kept;
+    }
+    model.setLabel(label);
     model.setLabel(model.imageLabel());
     engine.setRecordChecksums(invocation.flag("checksums"));
     try {
         if (invocation.has("list")) {
             const QString path = invocation.value("list");
             QFile file(path);
-            if (!file.open(QIODevice::ReadOnly))
-                return fail(
-                    QStringLiteral("File load error, please redo it. %1: %2").arg(path, file.errorString()));
-            EngineListSink sink(engine);
             QString problem;
+            if (!ListFile::open(file, &problem))
+                return fail(QStringLiteral("File load error, please redo it. %1").arg(problem));
+            EngineListSink sink(engine);
             switch (ListFile::load(file, sink, &problem)) {
             case ListFile::LoadResult::Loaded:
                 break;
@@ -68,7 +125,8 @@ std::optional<int> buildCompilation(const Invocation &invocation, TDVDWriterPro2
         }
         for (const QString &source : sources) {
             const QFileInfo info(source);
-            if (!info.exists() && !info.isSymLink())
+            const std::optional<mode_t> mode = modeOf(source, false);
+            if (!mode)
                 return fail(QStringLiteral("%1: no such file or folder").arg(source));
             const QString absolute = QDir::cleanPath(info.absoluteFilePath());
             const QString name = QFileInfo(absolute).fileName();
@@ -77,10 +135,12 @@ std::optional<int> buildCompilation(const Invocation &invocation, TDVDWriterPro2
                                 "%1: the root folder has no name to give its entry; name its folders instead")
                                 .arg(source));
             const QString dest = QStringLiteral("\\") + TDVDWriterPro2::ImageName(name);
-            if (info.isDir())
-                engine.AddFolder(dest, absolute + QStringLiteral("/*.*"));
-            else
-                engine.AddFile(dest, absolute);
+            addTelling(engine, [&] {
+                if (isFolder(source))
+                    engine.AddFolder(dest, absolute + QStringLiteral("/*.*"));
+                else
+                    engine.AddFile(dest, absolute);
+            });
         }
     } catch (const KestraneError &error) {
         return fail(error.message());
@@ -98,7 +158,8 @@ int runImageJob(const Invocation &invocation, const ImageJobParams &params, cons
     CliInterrupt::setHandler([&engine] { engine.CancelImageWrite(); });
     const auto cancelled = [&] {
         CliInterrupt::clearHandler();
-        return fail(QStringLiteral("%1 was cancelled; %2 was not written.").arg(what, params.isoPath));
+        return fail(QStringLiteral("%1 was cancelled; %2 was not written.").arg(what, params.isoPath),
+                    CliInterrupt::cancelledStatus());
     };
     if (params.kind == ImageJobParams::Kind::DiscToImage) {
         try {
@@ -135,7 +196,7 @@ int runMakeIso(const Invocation &invocation)
     const QStringList sources = invocation.args.arguments.mid(1);
     if (sources.isEmpty() && !invocation.has("list"))
         return usageError(QStringLiteral("make-iso"), QStringLiteral("make-iso: no SOURCE and no --list"));
-    if (QFileInfo(isoPath).isDir())
+    if (isFolder(isoPath))
         return fail(QStringLiteral("%1 is a folder.").arg(isoPath));
     TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
     if (const std::optional<int> failed = buildCompilation(invocation, engine, sources))

@@ -48,7 +48,7 @@ int runVerify(const Invocation &invocation)
         // The engine names the device or the virtual drive's file; the user named the drive.
         return fail(letter.isEmpty() ? check.error : QStringLiteral("Drive %1: %2").arg(letter, check.error));
     case ImageCheck::Outcome::Cancelled:
-        return fail(QStringLiteral("The check was cancelled."));
+        return fail(QStringLiteral("The check was cancelled."), CliInterrupt::cancelledStatus());
     case ImageCheck::Outcome::NoChecksums:
         return fail(QStringLiteral("%1 records no checksums: make images with --checksums, or check a disc "
                                    "against its image file with --against.")

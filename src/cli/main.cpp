@@ -3,9 +3,11 @@
 #include "cli/CliInterrupt.h"
 #include "cli/Commands.h"
 
+#include "engine/NativePath.h"
 #include "settings/KestraneError.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -17,7 +19,12 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("kestrane-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTRANE_VERSION));
 
-    const CliArguments::Parsed parsed = CliArguments::parse(QCoreApplication::arguments().mid(1));
+    // Paths on a command line are bytes and need not be UTF-8: each argument is carried as it was
+    // given, where QCoreApplication::arguments() would put U+FFFD for such a byte.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << NativePath::decode(QByteArray(argv[i]));
+    const CliArguments::Parsed parsed = CliArguments::parse(arguments);
     const QString commandName = parsed.command ? parsed.command->name : QString();
     if (!parsed.usageError.isEmpty())
         return Cli::usageError(commandName, parsed.usageError);

@@ -37,6 +37,8 @@ public:
     void reset() override
     {
         m_reset = true;
+        // Until the last line is in, the compilation the user had is kept aside.
+        m_engine.KeepImage();
         m_engine.ResetImage();
         m_job.reportReset();
     }
@@ -124,11 +126,8 @@ void CompilationPage::ActLoadFileListExecute()
                 QFile file(fileName);
                 PageListSink sink(*engine, job);
                 try {
-                    if (file.open(QIODevice::ReadOnly))
+                    if (ListFile::open(file, &outcome->problem))
                         outcome->result = ListFile::load(file, sink, &outcome->problem);
-                    else
-                        outcome->problem =
-                            QStringLiteral("Cannot open \"%1\": %2").arg(fileName, file.errorString());
                 } catch (const std::exception &error) {
                     outcome->result = ListFile::LoadResult::LoadError;
                     outcome->problem = QString::fromLocal8Bit(error.what());
@@ -142,23 +141,19 @@ void CompilationPage::ActLoadFileListExecute()
 
 void CompilationPage::endLoad(const LoadOutcome &outcome)
 {
-    if (outcome.cancelled) {
-        // A cancelled load leaves no part of the list behind that Make ISO could write.
-        m_c.DVDWriterPro21->ResetImage();
-        deleteNodesBelowRoot();
-        RefreshCompilation();
+    const bool loaded = outcome.result == ListFile::LoadResult::Loaded && !outcome.cancelled;
+    if (!loaded && outcome.reset)
+        restoreImageBeforeLoad();
+    else
+        m_c.DVDWriterPro21->DropKeptImage();
+    if (outcome.cancelled)
         return;
-    }
     switch (outcome.result) {
     case ListFile::LoadResult::NotAListFile:
         ShowMessageBox(NotAListFile, 1);
         return;
     case ListFile::LoadResult::LoadError:
         ShowMessageBox(LoadError, 1, outcome.problem);
-        // The engine may hold part of the list by now: the page shows what the image really
-        // holds, so that what the user sees is what Make ISO would write.
-        if (outcome.reset)
-            showImageAfterFailedLoad();
         return;
     case ListFile::LoadResult::Loaded:
         break;
@@ -170,12 +165,28 @@ void CompilationPage::endLoad(const LoadOutcome &outcome)
     }
 }
 
-void CompilationPage::showImageAfterFailedLoad()
+void CompilationPage::restoreImageBeforeLoad()
 {
+    // A load either completes or leaves the compilation exactly as it was: the image comes back
+    // whole, and the tree grows again from what it holds.
+    m_c.DVDWriterPro21->RestoreKeptImage();
+    deleteNodesBelowRoot();
     try {
+        addFolderNodes(QStringLiteral("\\"));
         RefreshCompilation();
     } catch (const KestraneError &) {
         // The engine that refused a line refuses the refresh too: the views show no stale rows.
         m_c.LsviewFile->clear();
+    }
+}
+
+void CompilationPage::addFolderNodes(const QString &destPath)
+{
+    for (const ImageItem &item : m_c.DVDWriterPro21->ListItems(destPath)) {
+        if (!item.isDirectory)
+            continue;
+        DVDWriterPro21ISOItemAdded(item.parentDest, item.itemDest, item.name, item.sourcePath, true,
+                                   item.date, item.size);
+        addFolderNodes(item.itemDest);
     }
 }

@@ -100,7 +100,7 @@ public:
     // Load List and the picker's adds run away from the UI thread (CompilationListFiles.cpp,
     // CompilationAdding.cpp). Meanwhile commands that would conflict are refused with a message.
     bool isAdding() const;
-    // Stops a running load at its next line; the image is then emptied.
+    // Stops a running load at its next line; the compilation is then as it was before the load.
     void CancelAdding();
     // True, after telling the user, when an add runs and `command` must not start.
     bool refuseWhileAdding() const;
@@ -155,8 +155,10 @@ private:
     void removeListSelection();
     void dropFileRows(const QSet<QTreeWidgetItem *> &rows);
 
-    // After a load that failed once the image was reset (CompilationListFiles.cpp).
-    void showImageAfterFailedLoad();
+    // After a load that failed or was cancelled once the image was reset (CompilationListFiles.cpp):
+    // the compilation from before the load, in the engine and in the views.
+    void restoreImageBeforeLoad();
+    void addFolderNodes(const QString &destPath);
     void endLoad(const LoadOutcome &outcome);
 
     // Size display (CompilationStatistics.cpp).

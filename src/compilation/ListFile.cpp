@@ -1,9 +1,16 @@
 #include "compilation/ListFile.h"
 
 #include "settings/KestraneError.h"
+#include "settings/SystemError.h"
 
+#include <QFile>
 #include <QIODevice>
 #include <QList>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <optional>
 
@@ -95,6 +102,35 @@ ListFile::Entry ListFile::splitLine(const QString &line)
     if (!entry.destFolder.endsWith(Backslash))
         entry.destFolder.append(Backslash);
     return entry;
+}
+
+bool ListFile::open(QFile &file, QString *problem)
+{
+    const auto fail = [&](const QString &why) {
+        if (problem)
+            *problem = QStringLiteral("Cannot open \"%1\": %2").arg(file.fileName(), why);
+        return false;
+    };
+    const QByteArray path = QFile::encodeName(file.fileName());
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return fail(SystemErrorText(errno));
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(S_ISDIR(st.st_mode) ? QStringLiteral("it is a folder.")
+                                        : QStringLiteral("it is not a regular file."));
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fail(file.errorString());
+    }
+    return true;
 }
 
 ListFile::LoadResult ListFile::load(QIODevice &device, Sink &sink, QString *problem)

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+class QFile;
 class QIODevice;
 
 // The ".mst" list file: a "filelist" line, then one "source|destination folder" line per file of
@@ -43,6 +44,11 @@ struct Entry
 // without "|" is all destination. The destination always ends in "\" (a folder), so a hand-edited
 // "\Docs" means the folder \Docs and never a file named Docs.
 Entry splitLine(const QString &line);
+
+// Opens the list file `file` names for reading. Only a regular file (or a link to one) is opened, and
+// without waiting: a FIFO or a device named as the list would otherwise hang the load. False with
+// the reason in `problem` when it cannot be opened.
+bool open(QFile &file, QString *problem);
 
 // Reads `device` (open for reading) to its end; a line ends at CR LF, CR or LF. Only a file read
 // whole and well formed reaches the sink: then sink.reset() once, and sink.addFolder() for every

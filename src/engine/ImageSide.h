@@ -17,6 +17,10 @@ struct TDVDWriterPro2::ImageSide
 
     // Made on first use, so that engines can be created before libisofs is needed.
     std::unique_ptr<ImageTree> tree;
+    // What the last add told beside adding (LastAddNotices).
+    QStringList addNotices;
+    // The image before a load replaced it (KeepImage).
+    ImageTree::Kept kept;
     // The same tree for readers that do not take the lock (its generation).
     std::atomic<const ImageTree *> madeTree {nullptr};
     // Shared with the file streams of this image: the cancel request and the first read failure.

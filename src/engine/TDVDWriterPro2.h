@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -87,8 +88,18 @@ public:
 
     // Image side.
     void ResetImage();
+    // A load that replaces the image whole keeps the image it replaces: KeepImage before the
+    // ResetImage, then DropKeptImage once the load has succeeded, or RestoreKeptImage to have the
+    // image back exactly as it was. Keeping again drops what was kept before.
+    void KeepImage();
+    bool RestoreKeptImage(); // false when nothing was kept
+    void DropKeptImage();
     void AddFile(const QString &destPath, const QString &sourceFile);
     void AddFolder(const QString &destPath, const QString &source);
+    // What the last AddFile or AddFolder did beside adding, one sentence each, also when it raised
+    // an error: a folder merged with a folder of the same name from another source, FIFOs, sockets
+    // and devices inside a folder that were left out. Empty when there was nothing to tell.
+    QStringList LastAddNotices() const;
     bool RemoveItem(const QString &destPath);
     void EnumItems(const QString &destPath);
     // The items of an image folder in the engine's order, as EnumItems reports them, without events.
@@ -99,6 +110,9 @@ public:
     static double BlocksToBytes(int64_t blocks, int unit);
     // The name a file or folder of that name gets in an image.
     static QString ImageName(const QString &sourceName);
+    // An identifier (the volume label among them) as an image holds it: control characters (line
+    // breaks, tabs, escapes) have no place in a volume descriptor and are left out.
+    static QString IdentifierText(const QString &text);
 
     // Beside the calls above, for work away from the UI thread. The size an image gets depends on
     // these properties only; they are read on the UI thread and handed to ImageSizeOf.

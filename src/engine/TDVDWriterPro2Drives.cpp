@@ -1,4 +1,5 @@
 #include "engine/DriveSide.h"
+#include "engine/FileSync.h"
 #include "engine/TDVDWriterPro2.h"
 #include "settings/SystemError.h"
 
@@ -14,6 +15,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 using Drives::DriveRegistry;
@@ -62,6 +64,19 @@ QString emptyVirtualDrive(const Entry &entry)
         return {}; // no file yet: the disc is blank already
     return QStringLiteral("Cannot empty the virtual drive file %1: %2")
         .arg(entry.virtualPath, SystemErrorText(error));
+}
+
+// libburn has synced the data at the end of the track; the cut to the image's length and a file
+// libburn has just made are synced here, before the burn is reported complete.
+int syncVirtualDrive(const Entry &entry)
+{
+    const QByteArray path = QFile::encodeName(entry.virtualPath);
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return errno;
+    const int error = FileSync::syncFile(fd);
+    ::close(fd);
+    return error ? error : FileSync::syncFolder(FileSync::folderOf(path));
 }
 
 // A timer is deleted on its own thread; one whose thread has ended can go at once.
@@ -471,6 +486,10 @@ void TDVDWriterPro2::finishDriveJob()
         if (::truncate(QFile::encodeName(entry->virtualPath).constData(), job->imageBytes) != 0) {
             failure = QStringLiteral("Cannot cut the virtual drive file %1 to the image's length: %2")
                           .arg(entry->virtualPath, SystemErrorText(errno));
+            outcome.succeeded = false;
+        } else if (const int error = syncVirtualDrive(*entry)) {
+            failure = QStringLiteral("Cannot write the virtual drive file %1 to the disk: %2")
+                          .arg(entry->virtualPath, SystemErrorText(error));
             outcome.succeeded = false;
         }
     }

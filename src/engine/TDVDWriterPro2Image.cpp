@@ -56,8 +56,9 @@ TDVDWriterPro2::ImageSide::ImageSide() = default;
 
 TDVDWriterPro2::ImageSide::~ImageSide()
 {
-    if (tree) {
+    if (tree || kept.image) {
         std::lock_guard lock(EngineLibraries::isoLock());
+        ImageTree::drop(kept);
         tree.reset();
     }
 }
@@ -86,13 +87,24 @@ ItemSink TDVDWriterPro2::itemSink()
 WriteSettings TDVDWriterPro2::writeSettings()
 {
     WriteSettings s = sizeSettings(ImageSizeOptions());
-    s.volumeId = m_volumeIdentifier;
-    s.applicationId = m_volumeApplicationIdentifier;
-    s.volumeSetId = m_volumeSetIdentifier;
-    s.publisherId = m_publisherIdentifier;
-    s.dataPreparerId = m_dataPreparerIdentifier;
-    s.systemId = m_systemIdentifier;
+    s.volumeId = IdentifierText(m_volumeIdentifier);
+    s.applicationId = IdentifierText(m_volumeApplicationIdentifier);
+    s.volumeSetId = IdentifierText(m_volumeSetIdentifier);
+    s.publisherId = IdentifierText(m_publisherIdentifier);
+    s.dataPreparerId = IdentifierText(m_dataPreparerIdentifier);
+    s.systemId = IdentifierText(m_systemIdentifier);
     return s;
+}
+
+QString TDVDWriterPro2::IdentifierText(const QString &text)
+{
+    QString kept;
+    kept.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.category() != QChar::Other_Control)
+            kept.append(c);
+    }
+    return kept;
 }
 
 TDVDWriterPro2::SizeOptions TDVDWriterPro2::ImageSizeOptions() const
@@ -127,6 +139,31 @@ void TDVDWriterPro2::ResetImage()
     Q_EMIT OnISOImageReset();
 }
 
+void TDVDWriterPro2::KeepImage()
+{
+    std::lock_guard lock(EngineLibraries::isoLock());
+    ImageTree &tree = imageTree();
+    ImageTree::drop(m_image->kept);
+    m_image->kept = tree.keep();
+}
+
+bool TDVDWriterPro2::RestoreKeptImage()
+{
+    {
+        std::lock_guard lock(EngineLibraries::isoLock());
+        if (!m_image->kept.image)
+            return false;
+        imageTree().restore(m_image->kept);
+    }
+    return true;
+}
+
+void TDVDWriterPro2::DropKeptImage()
+{
+    std::lock_guard lock(EngineLibraries::isoLock());
+    ImageTree::drop(m_image->kept);
+}
+
 void TDVDWriterPro2::AddFile(const QString &destPath, const QString &sourceFile)
 {
     addFile(destPath, sourceFile, itemSink());
@@ -144,10 +181,11 @@ void TDVDWriterPro2::addFile(const QString &destPath, const QString &sourceFile,
     refuseNullCharacter(sourceFile);
     std::lock_guard lock(EngineLibraries::isoLock());
     ImageTree &tree = imageTree();
+    m_image->addNotices.clear();
     QStringList dest = ImagePaths::splitDest(destPath);
     if (dest.isEmpty())
         dest << ImagePaths::imageName(lastComponentName(sourceFile));
-    LocalSourceAdder(tree, m_image->control, sink).addEntry(dest, sourceFile);
+    LocalSourceAdder(tree, m_image->control, sink, &m_image->addNotices).addEntry(dest, sourceFile);
 }
 
 void TDVDWriterPro2::AddFolder(const QString &destPath, const QString &source)
@@ -167,6 +205,7 @@ void TDVDWriterPro2::addFolder(const QString &destPath, const QString &source, c
     refuseNullCharacter(source);
     std::lock_guard lock(EngineLibraries::isoLock());
     ImageTree &tree = imageTree();
+    m_image->addNotices.clear();
     const ImagePaths::Source parsed = ImagePaths::parseSource(source);
     QStringList dest = ImagePaths::splitDest(destPath);
     switch (parsed.kind) {
@@ -190,15 +229,22 @@ void TDVDWriterPro2::addFolder(const QString &destPath, const QString &source, c
         return;
     }
     case ImagePaths::Source::Kind::FolderContent:
-        LocalSourceAdder(tree, m_image->control, sink).addFolderContent(dest, parsed.path);
+        LocalSourceAdder(tree, m_image->control, sink, &m_image->addNotices)
+            .addFolderContent(dest, parsed.path);
         return;
     case ImagePaths::Source::Kind::Entry:
         // A destination folder ("\Docs\", the list-file form) takes the entry under its own name.
         if (dest.isEmpty() || ImagePaths::destNamesFolder(destPath))
             dest << ImagePaths::imageName(lastComponentName(parsed.path));
-        LocalSourceAdder(tree, m_image->control, sink).addEntry(dest, parsed.path);
+        LocalSourceAdder(tree, m_image->control, sink, &m_image->addNotices).addEntry(dest, parsed.path);
         return;
     }
+}
+
+QStringList TDVDWriterPro2::LastAddNotices() const
+{
+    std::lock_guard lock(EngineLibraries::isoLock());
+    return m_image->addNotices;
 }
 
 bool TDVDWriterPro2::RemoveItem(const QString &destPath)

@@ -35,9 +35,16 @@ bool equalsIgnoringAsciiCase(const QByteArray &a, const QByteArray &b)
     return a.size() == b.size() && qstrnicmp(a.constData(), b.constData(), a.size()) == 0;
 }
 
+// What the parsing rules see of a line: the bytes before a NUL in it.
+QByteArray visible(const QByteArray &line)
+{
+    const qsizetype nul = line.indexOf('\0');
+    return nul < 0 ? line : line.left(nul);
+}
+
 bool isEntryFor(const QByteArray &line, const QByteArray &key)
 {
-    return line.contains('=') && TIniFile32::LineKey(line) == key;
+    return visible(line).contains('=') && TIniFile32::LineKey(line) == key;
 }
 
 } // namespace
@@ -51,9 +58,10 @@ TIniFile32::TIniFile32(const QString &fileName)
 
 QList<QByteArray> TIniFile32::splitLines(const QByteArray &text)
 {
+    // A NUL byte is kept inside its line: the lines after it are the user's too, and a save must not
+    // drop them. Reads look at a line only up to its NUL (see visible()).
     QList<QByteArray> lines;
-    const qsizetype nul = text.indexOf('\0');
-    const qsizetype end = nul < 0 ? text.size() : nul;
+    const qsizetype end = text.size();
     qsizetype start = 0;
     qsizetype i = 0;
     while (i < end) {
@@ -147,27 +155,29 @@ void TIniFile32::Save() const
 
 bool TIniFile32::IsSectionLine(const QByteArray &line)
 {
-    const QByteArray t = trimmed(line);
+    const QByteArray t = trimmed(visible(line));
     return !t.isEmpty() && t.startsWith('[') && t.endsWith(']');
 }
 
 QByteArray TIniFile32::LineKey(const QByteArray &line)
 {
-    const qsizetype eq = line.indexOf('=');
-    return eq < 0 ? QByteArray() : trimmed(line.left(eq));
+    const QByteArray seen = visible(line);
+    const qsizetype eq = seen.indexOf('=');
+    return eq < 0 ? QByteArray() : trimmed(seen.left(eq));
 }
 
 QByteArray TIniFile32::LineValue(const QByteArray &line)
 {
-    const qsizetype eq = line.indexOf('=');
-    return eq < 0 ? QByteArray() : trimmed(line.mid(eq + 1));
+    const QByteArray seen = visible(line);
+    const qsizetype eq = seen.indexOf('=');
+    return eq < 0 ? QByteArray() : trimmed(seen.mid(eq + 1));
 }
 
 std::optional<qsizetype> TIniFile32::SectionIndex(const QByteArray &section) const
 {
     const QByteArray header = '[' + section + ']';
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        if (equalsIgnoringAsciiCase(m_lines[i], header))
+        if (equalsIgnoringAsciiCase(visible(m_lines[i]), header))
             return i;
     }
     return std::nullopt;

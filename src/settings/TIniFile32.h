@@ -9,6 +9,8 @@
 
 // A short-lived view of one INI file: loaded whole at creation, every write saves the whole file.
 // Works on bytes, so UTF-8 text passes through unchanged.
+// A NUL byte stays in its line and every line after it is kept; the rules read a line only up to
+// its NUL.
 class TIniFile32 final
 {
 public:

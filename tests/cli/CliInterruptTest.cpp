@@ -12,15 +12,16 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <utility>
 
 using namespace ImageTest;
 
 namespace {
 
-// Starts kestrane-cli, waits for a progress line on standard error, then presses Ctrl+C. A pattern, since
-// a fast step may pass a tenth without its own line.
+// Starts kestrane-cli, waits for a progress line on standard error, then sends `signal` (Ctrl+C by
+// default). A pattern, since a fast step may pass a tenth without its own line.
 CliRunner::Result interruptAt(const QStringList &args, const QRegularExpression &progressLine,
-                              const QString &virtualDrives = {})
+                              const QString &virtualDrives = {}, int signal = SIGINT)
 {
     CliRunner::Result result;
     QProcess process;
@@ -40,7 +41,7 @@ CliRunner::Result interruptAt(const QStringList &args, const QRegularExpression 
         process.waitForFinished(5000);
         return result;
     }
-    ::kill(pid_t(process.processId()), SIGINT);
+    ::kill(pid_t(process.processId()), signal);
     if (!process.waitForFinished(60000)) {
         process.kill();
         process.waitForFinished(5000);
@@ -58,6 +59,8 @@ struct InterruptRow
     QStringList options;
     const char *progressLine;
     bool oldFileThere; // an earlier image of the same name must stay as it was
+    int signal;
+    int exitCode; // 128 + the signal, as the shell reports a process the signal ended
 };
 
 class CliInterrupt : public ::testing::TestWithParam<InterruptRow>
@@ -82,8 +85,8 @@ TEST_P(CliInterrupt, CtrlCDuringMakeIsoLeavesNoFile)
 
     const CliRunner::Result result =
         interruptAt(QStringList {QStringLiteral("make-iso"), out, source} + row.options,
-                    QRegularExpression(QLatin1String(row.progressLine)));
-    EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
+                    QRegularExpression(QLatin1String(row.progressLine)), {}, row.signal);
+    EXPECT_EQ(result.exitCode, row.exitCode) << result.err.toStdString();
     EXPECT_TRUE(result.err.contains("cancelled")) << result.err.toStdString();
     EXPECT_FALSE(result.out.contains("successfully"));
     const QStringList left = QDir(work.filePath(QStringLiteral("out")))
@@ -96,13 +99,16 @@ TEST_P(CliInterrupt, CtrlCDuringMakeIsoLeavesNoFile)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Writes, CliInterrupt,
-                         ::testing::Values(InterruptRow {"as_soon_as_it_writes", {}, "make-iso: 0%", false},
-                                           InterruptRow {"with_checksums_at_ten_percent",
-                                                         {QStringLiteral("--checksums")},
-                                                         "make-iso: [1-8]0%",
-                                                         true}),
-                         [](const auto &testInfo) { return std::string(testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Writes, CliInterrupt,
+    ::testing::Values(InterruptRow {"ctrl_c_as_soon_as_it_writes", {}, "make-iso: 0%", false, SIGINT, 130},
+                      InterruptRow {"sigterm_with_checksums_at_ten_percent",
+                                    {QStringLiteral("--checksums")},
+                                    "make-iso: [1-8]0%",
+                                    true,
+                                    SIGTERM,
+                                    143}),
+    [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
 TEST(CliInterruptBurn, CtrlCCancelsTheBurnAndLeavesTheDriveUsable)
 {
@@ -114,11 +120,15 @@ TEST(CliInterruptBurn, CtrlCCancelsTheBurnAndLeavesTheDriveUsable)
     big.close();
     const QString drives = work.filePath(QStringLiteral("disc.img")) + QStringLiteral("=2G");
 
-    const CliRunner::Result cancelled = interruptAt(
-        {QStringLiteral("burn"), image}, QRegularExpression(QStringLiteral("burn: [1-8]0%")), drives);
-    EXPECT_EQ(cancelled.exitCode, 1) << cancelled.err.toStdString();
-    EXPECT_TRUE(cancelled.errLines().contains(QStringLiteral("kestrane-cli: Writing Cancelled!")))
-        << cancelled.err.toStdString();
+    for (const auto &[signal, status] : {std::pair(SIGINT, 130), std::pair(SIGTERM, 143)}) {
+        SCOPED_TRACE(signal);
+        const CliRunner::Result cancelled =
+            interruptAt({QStringLiteral("burn"), image}, QRegularExpression(QStringLiteral("burn: [1-8]0%")),
+                        drives, signal);
+        EXPECT_EQ(cancelled.exitCode, status) << cancelled.err.toStdString();
+        EXPECT_TRUE(cancelled.errLines().contains(QStringLiteral("kestrane-cli: Writing Cancelled!")))
+            << cancelled.err.toStdString();
+    }
 
     // The drive is free again: the next burn runs to its end.
     writeFile(work.filePath(QStringLiteral("small/a.txt")), "a");

@@ -61,8 +61,8 @@ namespace {
 
 using namespace burn;
 
-// File-backed drives: no fsync from libburn (-1), 64 KB per write.
-constexpr int StdioFsync = -1;
+// File-backed drives: one fsync from libburn at the end of the track (1), 64 KB per write.
+constexpr int StdioFsync = 1;
 constexpr int StdioChunk = 64 * 1024;
 // How long a scan may take before it is given up.
 constexpr int ScanBoundMs = 30000;
@@ -260,7 +260,8 @@ public:
         burn_write_opts_set_multi(setup->opts, request.closeDisc ? 0 : 1);
         burn_write_opts_set_perform_opc(setup->opts, 1);
         if (burn_drive_get_drive_role(m_drive) != 1) {
-            // A file-backed drive writes like cp: larger chunks, and the system's write-back instead of
+            // A file-backed drive writes like cp: larger chunks, and the system's write-back with one
+            // fsync at the end (a burn is complete only once its data is on the disk) instead of
             // libburn's fsync every 16 MB, which halves the speed on a disk.
             burn_write_opts_set_stdio_fsync(setup->opts, StdioFsync);
             burn_write_opts_set_dvd_obs(setup->opts, StdioChunk);

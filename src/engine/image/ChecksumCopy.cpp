@@ -281,6 +281,10 @@ DirectCopy::Outcome ChecksumCopy::copy(const std::vector<ImageLayout::Piece> &pi
                 break; // the file goes on in the next buffer
             sums[size_t(piece.checksumIndex)] = file->end();
             file.reset();
+            if (!SourceFileStream::endedAtItsSize(piece.stream, source)) {
+                closeSource();
+                return outcome;
+            }
             closeSource();
             ++index;
         }

@@ -194,6 +194,10 @@ DirectCopy::Outcome DirectCopy::copy(const std::vector<ImageLayout::Piece> &piec
     for (const ImageLayout::Piece &piece : pieces) {
         // The sections of a file of 4 GiB and more follow each other: one open serves them all.
         if (piece.stream != openStream) {
+            if (source >= 0 && !SourceFileStream::endedAtItsSize(openStream, source)) {
+                closeSource();
+                return copier.outcome();
+            }
             closeSource();
             openStream = piece.stream;
             source = SourceFileStream::openSource(piece.stream);
@@ -217,7 +221,7 @@ DirectCopy::Outcome DirectCopy::copy(const std::vector<ImageLayout::Piece> &piec
             return copier.outcome();
         }
     }
-    if (!copier.flush(reached)) {
+    if (!copier.flush(reached) || (source >= 0 && !SourceFileStream::endedAtItsSize(openStream, source))) {
         closeSource();
         return copier.outcome();
     }

@@ -1,4 +1,5 @@
 #include "engine/image/ImagePaths.h"
+#include "engine/NativePath.h"
 
 #include <QFile>
 
@@ -33,6 +34,10 @@ bool ImagePaths::destNamesFolder(const QString &destPath)
 QString ImagePaths::imageName(const QString &fileName)
 {
     QString name = fileName;
+    // A byte of a name that is not UTF-8 (carried as NativePath carries it) shows as U+FFFD in the
+    // image, as it does for the names inside a folder.
+    if (NativePath::hasRawBytes(name))
+        name = QString::fromUtf8(NativePath::encode(name));
     return name.replace(Backslash, QLatin1Char('_'));
 }
 

@@ -13,6 +13,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -75,6 +76,28 @@ void ImageTree::reset()
     m_image = fresh;
     m_hugeFiles = 0;
     touch();
+}
+
+ImageTree::Kept ImageTree::keep() const
+{
+    iso_image_ref(m_image);
+    return Kept {m_image, m_hugeFiles};
+}
+
+void ImageTree::restore(Kept &kept)
+{
+    if (!kept.image)
+        return;
+    iso_image_unref(m_image);
+    m_image = std::exchange(kept.image, nullptr);
+    m_hugeFiles = kept.hugeFiles;
+    touch(); // a new generation: sizes known for the image left behind do not apply
+}
+
+void ImageTree::drop(Kept &kept)
+{
+    if (kept.image)
+        iso_image_unref(std::exchange(kept.image, nullptr));
 }
 
 IsoDir *ImageTree::root() const

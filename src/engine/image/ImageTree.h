@@ -47,6 +47,17 @@ public:
 
     void reset();
     Iso_Image *image() const { return m_image; }
+
+    // The image as it is now, held apart: a later reset and adds build a new image and leave this
+    // one as it was, so that restore() can bring it back whole.
+    struct Kept
+    {
+        Iso_Image *image = nullptr;
+        int64_t hugeFiles = 0;
+    };
+    Kept keep() const;
+    void restore(Kept &kept); // takes it; an empty one changes nothing
+    static void drop(Kept &kept);
     Iso_Dir *root() const;
 
     // Bumped by every change; the size cache compares it. Unique in the process, so that a reset

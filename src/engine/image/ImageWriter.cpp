@@ -1,6 +1,8 @@
 #include "engine/image/ImageWriter.h"
 
+#include "engine/FileSync.h"
 #include "engine/Libraries.h"
+#include "engine/NativePath.h"
 #include "engine/image/ChecksumCopy.h"
 #include "engine/image/DirectCopy.h"
 #include "engine/image/ImageLayout.h"
@@ -17,7 +19,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 
@@ -30,7 +31,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -38,6 +38,7 @@
 #include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -233,12 +234,23 @@ std::atomic<bool> unnamedAllowed {true};
 std::atomic<bool> directAllowed {true};
 std::atomic<int64_t> directBytes {0};
 
-constexpr int TemporarySuffixBytes = 15; // "." before the name, ".XXXXXXXX.part" after it
 constexpr int MaxLinkHops = 40; // as the kernel allows
 
-// ".NAME.XXXXXXXX.part": hidden, recognisable, and at most the folder's name limit long (a long
-// NAME is cut, at a character boundary).
-QByteArray temporaryName(const QByteArray &targetName, long nameMax)
+// A temporary file is ".NAME.kestrane-TOKEN.part": hidden, with a part no user would type, and at
+// most the folder's name limit long (a long NAME is cut, at a character boundary). The file carries
+// TOKEN in an extended attribute too: a sweep removes only a file that has both.
+constexpr const char *TemporaryTag = ".kestrane-";
+constexpr const char *TemporaryEnd = ".part";
+constexpr const char *TemporaryMark = "user.kestrane.temporary";
+constexpr int TokenBytes = 16;
+constexpr int TemporarySuffixBytes = 1 + 10 + TokenBytes + 5; // "." before NAME, the rest after it
+
+QByteArray newToken()
+{
+    return QByteArray::number(QRandomGenerator::global()->generate64(), 16).rightJustified(TokenBytes, '0');
+}
+
+QByteArray temporaryName(const QByteArray &targetName, long nameMax, const QByteArray &token)
 {
     QByteArray stem = targetName;
     const qsizetype room = std::max<qsizetype>(1, nameMax - TemporarySuffixBytes);
@@ -248,35 +260,54 @@ QByteArray temporaryName(const QByteArray &targetName, long nameMax)
             --cut;
         stem.truncate(cut);
     }
-    return '.' + stem +
-        QByteArray::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, '0').prepend('.') +
-        ".part";
+    return '.' + stem + TemporaryTag + token + TemporaryEnd;
 }
 
-bool isTemporaryName(const char *name)
+// The token of a name of ours; empty for any other name.
+QByteArray temporaryToken(const char *name)
 {
     const size_t length = std::strlen(name);
-    if (length < size_t(TemporarySuffixBytes) + 1 || name[0] != '.' ||
-        std::strcmp(name + length - 5, ".part") != 0 || name[length - 14] != '.')
-        return false;
-    for (size_t i = length - 13; i < length - 5; ++i) {
-        if (!std::isxdigit(static_cast<unsigned char>(name[i])))
-            return false;
+    const size_t tail = std::strlen(TemporaryTag) + TokenBytes + std::strlen(TemporaryEnd);
+    if (length < tail + 2 || name[0] != '.' || std::strcmp(name + length - 5, TemporaryEnd) != 0)
+        return {};
+    const char *tag = name + length - tail;
+    if (std::strncmp(tag, TemporaryTag, std::strlen(TemporaryTag)) != 0)
+        return {};
+    const char *token = tag + std::strlen(TemporaryTag);
+    for (int i = 0; i < TokenBytes; ++i) {
+        if (!std::isxdigit(static_cast<unsigned char>(token[i])) ||
+            std::isupper(static_cast<unsigned char>(token[i])))
+            return {};
     }
-    return true;
+    return QByteArray(token, TokenBytes);
 }
 
-// Temporary files of writers that died (a killed process cannot remove its own). A live writer holds
-// a lock on its file the whole time; only unlocked ones go, and a fresh empty one may belong to a
-// writer between creating and locking it.
+// Marks an open temporary file as ours, for the sweep. Where the file system keeps no extended
+// attributes the file stays unmarked: it is then never swept, which is the safe side.
+void markTemporary(int fd, const QByteArray &token)
+{
+    (void)::fsetxattr(fd, TemporaryMark, token.constData(), size_t(token.size()), 0);
+}
+
+bool carriesMark(int fd, const QByteArray &token)
+{
+    char value[TokenBytes + 1] = {};
+    const ssize_t n = ::fgetxattr(fd, TemporaryMark, value, sizeof value);
+    return n == TokenBytes && QByteArray(value, TokenBytes) == token;
+}
+
+// Temporary files of writers that died (a killed process cannot remove its own). Only a file this
+// program made goes: its name and its mark say so. A live writer holds a lock on its file from
+// before the mark is set until the file is gone or renamed, so a marked file that can be locked has
+// no writer any more.
 void sweepStaleTemporaries(const QByteArray &folder)
 {
     DIR *dir = ::opendir(folder.constData());
     if (!dir)
         return;
-    const time_t now = std::time(nullptr);
     while (dirent *entry = ::readdir(dir)) {
-        if (!isTemporaryName(entry->d_name))
+        const QByteArray token = temporaryToken(entry->d_name);
+        if (token.isEmpty())
             continue;
         const int fd = ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)
@@ -284,9 +315,9 @@ void sweepStaleTemporaries(const QByteArray &folder)
         struct stat st
         {
         };
-        const bool ours = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
-        const bool young = st.st_size == 0 && now - st.st_mtime < 5;
-        if (ours && !young && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        const bool ours = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+            carriesMark(fd, token);
+        if (ours && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
             ::unlinkat(::dirfd(dir), entry->d_name, 0);
         ::close(fd);
     }
@@ -353,10 +384,14 @@ public:
             m_fd = -1;
         }
         for (int attempt = 0; attempt < 16; ++attempt) {
-            m_path = m_folder + '/' + temporaryName(m_name, m_nameMax);
+            const QByteArray token = newToken();
+            m_path = m_folder + '/' + temporaryName(m_name, m_nameMax, token);
             m_fd = ::open(m_path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (m_fd >= 0)
-                return lock();
+            if (m_fd >= 0) {
+                lock();
+                markTemporary(m_fd, token);
+                return true;
+            }
             error = errno;
             m_path.clear();
             if (error != EEXIST)
@@ -366,20 +401,36 @@ public:
     }
 
     // Gives the complete file the user's name, replacing what was there at once. False with errno's
-    // value in `error` when it cannot; the temporary file is then gone.
+    // value in `error` when it cannot; the temporary file is then gone. The data is on the disk
+    // before the name appears, and the name before this answers: a crash just after a success
+    // cannot leave an empty or partial file under the user's name.
     bool commit(int &error)
+    {
+        if ((error = FileSync::syncFile(m_fd)) != 0)
+            return false;
+        if (!name(error))
+            return false;
+        if ((error = FileSync::syncFolder(m_folder)) != 0)
+            return false;
+        return close(error);
+    }
+
+private:
+    bool name(int &error)
     {
         if (m_path.isEmpty()) {
             // Straight to the name when it is free; a name that is taken is replaced by a rename.
             if (::linkat(AT_FDCWD, procPath().constData(), AT_FDCWD, m_target.constData(),
                          AT_SYMLINK_FOLLOW) == 0)
-                return close(error);
+                return true;
             if (errno != EEXIST) {
                 error = errno;
                 return false;
             }
             for (int attempt = 0; attempt < 16 && m_path.isEmpty(); ++attempt) {
-                const QByteArray path = m_folder + '/' + temporaryName(m_name, m_nameMax);
+                const QByteArray token = newToken();
+                markTemporary(m_fd, token);
+                const QByteArray path = m_folder + '/' + temporaryName(m_name, m_nameMax, token);
                 if (::linkat(AT_FDCWD, procPath().constData(), AT_FDCWD, path.constData(),
                              AT_SYMLINK_FOLLOW) == 0)
                     m_path = path;
@@ -396,10 +447,9 @@ public:
             return false;
         }
         m_path.clear();
-        return close(error);
+        return true;
     }
 
-private:
     QByteArray procPath() const { return "/proc/self/fd/" + QByteArray::number(m_fd); }
     bool lock()
     {
@@ -467,9 +517,16 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
     Result result;
     directBytes = 0;
     ignoreFileSizeSignal();
-    const QByteArray target = resolveTarget(QFile::encodeName(isoPath));
-    if (QFileInfo(QFile::decodeName(target)).isDir()) {
-        result.error = QStringLiteral("%1 is a folder.").arg(isoPath);
+    const QByteArray target = resolveTarget(NativePath::encode(isoPath));
+    struct stat existing
+    {
+    };
+    if (::stat(target.constData(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        // A device, a FIFO or a socket would be replaced by a regular file: never what was meant.
+        result.error = S_ISDIR(existing.st_mode)
+            ? QStringLiteral("%1 is a folder.").arg(isoPath)
+            : QStringLiteral("%1 is not a regular file (a device, a FIFO or a socket); it was left as it is.")
+                  .arg(isoPath);
         return result;
     }
     Temporary temporary(target);

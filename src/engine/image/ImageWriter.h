@@ -48,10 +48,11 @@ struct Result
 using Progress = std::function<void(qint64 written, qint64 total)>;
 
 // Writes the image to a temporary file beside `isoPath` and gives it that name only when it is
-// complete; on failure, cancel or a killed process `isoPath` is untouched and no temporary file
-// stays (one left by a writer that was killed goes at the next write in its folder). A symbolic
-// link at `isoPath` is written through. `control.cancel` set from another thread stops it within a
-// few milliseconds.
+// complete and on the disk (the folder is synced after the rename, before the answer); on failure,
+// cancel or a killed process `isoPath` is untouched and no temporary file stays (one left by a writer
+// that was killed goes at the next write in its folder). A symbolic link at `isoPath` is written
+// through; anything else at `isoPath` that is not a regular file is refused. `control.cancel` set from
+// another thread stops it within a few milliseconds.
 Result write(Iso_Image *image, const WriteSettings &settings, const QString &isoPath, WriteControl &control,
              const Progress &progress);
 

@@ -1,6 +1,7 @@
 #include "engine/image/LocalSourceAdder.h"
 #include "settings/SystemError.h"
 
+#include "engine/NativePath.h"
 #include "engine/image/ImagePaths.h"
 #include "engine/image/SourceFileStream.h"
 #include "settings/KestraneError.h"
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <libisofs/libisofs.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -48,15 +50,31 @@ using FolderHandle = std::unique_ptr<SourceFolder, FolderRef>;
 } // namespace
 
 LocalSourceAdder::LocalSourceAdder(ImageTree &tree, std::shared_ptr<WriteControl> control,
-                                   const ItemSink &sink)
+                                   const ItemSink &sink, QStringList *notices)
     : m_tree(tree)
     , m_control(std::move(control))
     , m_sink(sink)
+    , m_notices(notices)
 { }
+
+LocalSourceAdder::~LocalSourceAdder()
+{
+    // Also after an add that failed: what was merged or left out before the failure stays so.
+    if (!m_notices)
+        return;
+    *m_notices << m_merged;
+    if (m_leftOut == 1)
+        *m_notices << QStringLiteral("%1 is a FIFO, a socket or a device; it was left out.")
+                          .arg(ImagePaths::displayNative(m_firstLeftOut));
+    if (m_leftOut > 1)
+        *m_notices << QStringLiteral("%1 and %2 more FIFOs, sockets or devices were left out.")
+                          .arg(ImagePaths::displayNative(m_firstLeftOut))
+                          .arg(m_leftOut - 1);
+}
 
 void LocalSourceAdder::addEntry(const QStringList &dest, const QString &sourcePath)
 {
-    const QByteArray native = QFile::encodeName(sourcePath);
+    const QByteArray native = NativePath::encode(sourcePath);
     Entry entry {};
     if (sourcePath.isEmpty())
         throw KestraneError(QStringLiteral("Could not read the file: no path was given."));
@@ -77,12 +95,12 @@ void LocalSourceAdder::addEntry(const QStringList &dest, const QString &sourcePa
     IsoDir *parent = m_tree.ensureFolder(dest.mid(0, dest.size() - 1), m_sink, nullptr);
     const QString parentDest = ImagePaths::joinDest(dest.mid(0, dest.size() - 1));
     const QFileInfo info(sourcePath);
-    FolderHandle folder(SourceFolder::create(QFile::encodeName(info.path()), m_control));
+    FolderHandle folder(SourceFolder::create(NativePath::encode(info.path()), m_control));
     // The image keeps the destination's name; the source keeps its own.
-    const QByteArray sourceName = QFile::encodeName(info.fileName());
+    const QByteArray sourceName = NativePath::encode(info.fileName());
     entry.name = ImagePaths::imageName(dest.last()).toUtf8();
     std::vector<ImageItem> reports;
-    addChild(parent, parentDest, folder.get(), QFile::encodeName(info.path()), entry, reports, sourceName);
+    addChild(parent, parentDest, folder.get(), NativePath::encode(info.path()), entry, reports, sourceName);
     throwIfSkipped();
     for (const ImageItem &item : reports)
         m_sink.report(item);
@@ -90,7 +108,7 @@ void LocalSourceAdder::addEntry(const QStringList &dest, const QString &sourcePa
 
 void LocalSourceAdder::addFolderContent(const QStringList &dest, const QString &folderPath)
 {
-    const QByteArray native = QFile::encodeName(folderPath);
+    const QByteArray native = NativePath::encode(folderPath);
     struct stat st
     {
     };
@@ -105,6 +123,15 @@ void LocalSourceAdder::addFolderContent(const QStringList &dest, const QString &
         throw KestraneError(QStringLiteral("Could not read %1: %2").arg(folderPath, SystemErrorText(errno)));
 
     const FolderOrigin origin = originOf(st, folderPath);
+    // A folder of that name from another source is already there: the two become one (a file that
+    // both hold is refused below), and the user is told.
+    if (IsoNode *existing = dest.isEmpty() ? nullptr : m_tree.find(dest);
+        existing && iso_node_get_type(existing) == LIBISO_DIR) {
+        const QString before = ImageTree::sourcePathOf(existing);
+        if (!before.isEmpty() && QDir::cleanPath(before) != QDir::cleanPath(folderPath))
+            m_merged << QStringLiteral("%1 and %2 have the same name; their contents were merged into %3.")
+                            .arg(before, folderPath, ImagePaths::joinDest(dest));
+    }
     IsoDir *dir = m_tree.ensureFolder(dest, m_sink, &origin);
     m_ancestors.emplace_back(st.st_dev, st.st_ino);
     walk(dir, ImagePaths::joinDest(dest), native);
@@ -163,8 +190,10 @@ IsoDir *LocalSourceAdder::addChild(IsoDir *dir, const QString &dirDest, SourceFo
     const struct stat &st = entry.st;
     const QByteArray full = joinNative(nativePath, sourceName);
     const bool isDir = S_ISDIR(st.st_mode);
-    if (!isDir && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
-        return nullptr; // FIFOs, sockets and devices have no place in an image
+    if (!isDir && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+        leaveOut(full); // FIFOs, sockets and devices have no place in an image
+        return nullptr;
+    }
     if (isDir &&
         std::find(m_ancestors.begin(), m_ancestors.end(), std::pair(st.st_dev, st.st_ino)) !=
             m_ancestors.end())
@@ -250,6 +279,12 @@ void LocalSourceAdder::skip(const QByteArray &path, const QString &reason)
         m_firstSkippedPath = path;
         m_firstSkipped = QStringLiteral("%1: %2").arg(QFile::decodeName(path), reason);
     }
+}
+
+void LocalSourceAdder::leaveOut(const QByteArray &path)
+{
+    if (m_leftOut++ == 0 || path < m_firstLeftOut)
+        m_firstLeftOut = path;
 }
 
 QByteArray LocalSourceAdder::sourceOf(IsoNode *node)

@@ -16,15 +16,21 @@ class SourceFolder;
 
 // Puts files and folders of the local file system into an image tree, reporting every new item.
 // Symlinks are stored as symlinks and never followed; FIFOs, sockets and devices are left out
-// without being opened. Entries inside a folder that cannot be read are skipped, and so is an entry
-// whose image name (after "\\" becomes "_" and bytes that are not UTF-8 become U+FFFD) is already
+// without being opened (a notice names them). Entries inside a folder that cannot be read are skipped, and so
+// is an entry whose image name (after "\\" becomes "_" and bytes that are not UTF-8 become U+FFFD) is already
 // taken by another source: the rest is added and one KestraneError at the end names the first of
 // each, with both paths of a clash, and how many there were. The same source added again replaces
 // (a file) or merges with (a folder) what it added before.
 class LocalSourceAdder final
 {
 public:
-    LocalSourceAdder(ImageTree &tree, std::shared_ptr<WriteControl> control, const ItemSink &sink);
+    // `notices`, when given, receives at the end what the add did beside adding, one sentence each:
+    // a folder merged into one of the same name from another source, entries left out.
+    LocalSourceAdder(ImageTree &tree, std::shared_ptr<WriteControl> control, const ItemSink &sink,
+                     QStringList *notices = nullptr);
+    ~LocalSourceAdder();
+    LocalSourceAdder(const LocalSourceAdder &) = delete;
+    LocalSourceAdder &operator=(const LocalSourceAdder &) = delete;
 
     // One file, folder or symlink, stored under the last component of `dest`.
     void addEntry(const QStringList &dest, const QString &sourcePath);
@@ -44,6 +50,7 @@ private:
                       const QByteArray &nativePath, const Entry &entry, std::vector<ImageItem> &reports,
                       const QByteArray &sourceName);
     void skip(const QByteArray &path, const QString &reason);
+    void leaveOut(const QByteArray &path);
     void clash(const QByteArray &kept, const QByteArray &left, const QString &dest);
     void throwIfSkipped() const;
     // The native path an item of the image was added from; empty when it was not added from disk.
@@ -58,4 +65,8 @@ private:
     QString m_firstSkipped;
     int m_clashes = 0;
     QString m_firstClash;
+    QStringList *m_notices = nullptr;
+    QStringList m_merged; // notices of merged folders
+    int m_leftOut = 0;
+    QByteArray m_firstLeftOut;
 };

@@ -87,6 +87,26 @@ int shorterFailure(StreamBlock *block)
                     static_cast<int>(ISO_FILE_READ_ERROR));
 }
 
+// The image holds the size the file had when it was added; more would be cut off without a word.
+int longerFailure(StreamBlock *block)
+{
+    return failWith(block, QStringLiteral("it became longer after it was added"),
+                    static_cast<int>(ISO_FILE_READ_ERROR));
+}
+
+// After the file's last byte was taken: a file that grew meanwhile fails like one that shrank.
+bool endedAtItsSize(StreamBlock *block, int fd)
+{
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) == 0 && st.st_size > block->size) {
+        longerFailure(block);
+        return false;
+    }
+    return true;
+}
+
 // The file's descriptor when it is still a regular file of at least the size it had when added;
 // otherwise the failure is reported and its code answered (negative).
 int openChecked(StreamBlock *block)
@@ -103,9 +123,9 @@ int openChecked(StreamBlock *block)
         return failWith(block, QStringLiteral("it is no longer a regular file"),
                         static_cast<int>(ISO_FILE_READ_ERROR));
     }
-    if (st.st_size < block->size) {
+    if (st.st_size != block->size) {
         ::close(fd);
-        return shorterFailure(block);
+        return st.st_size < block->size ? shorterFailure(block) : longerFailure(block);
     }
     return fd;
 }
@@ -179,6 +199,10 @@ bool refill(StreamBlock *block, int &code)
     s->filled = got;
     s->consumed = 0;
     s->left -= static_cast<off_t>(got);
+    if (s->left == 0 && !endedAtItsSize(block, s->fd)) {
+        code = static_cast<int>(ISO_FILE_READ_ERROR);
+        return false;
+    }
     return true;
 }
 
@@ -313,6 +337,11 @@ int SourceFileStream::openSource(iso_stream *stream)
 {
     const int fd = openChecked(blockOf(stream));
     return fd < 0 ? -1 : fd;
+}
+
+bool SourceFileStream::endedAtItsSize(iso_stream *stream, int fd)
+{
+    return ::endedAtItsSize(blockOf(stream), fd);
 }
 
 void SourceFileStream::reportReadFailure(iso_stream *stream, int error)

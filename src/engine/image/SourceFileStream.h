@@ -63,7 +63,8 @@ private:
 };
 
 // A libisofs file stream over a local file that reads large chunks (libisofs asks 2 KB per call).
-// Its size is fixed when it is made: a file that is shorter when the image is written fails the write.
+// Its size is fixed when it is made: a file that is shorter or longer when the image is written fails
+// the write.
 namespace SourceFileStream {
 // Takes a reference on `folder`. The stream starts with one reference, which the new IsoFile takes.
 iso_stream *create(SourceFolder *folder, const QByteArray &nativeName, off_t size, dev_t dev, ino_t ino);
@@ -72,6 +73,9 @@ QByteArray sourcePath(iso_stream *stream); // native bytes
 // For a copy that goes around libisofs: opens the file with the checks a read through the stream
 // makes; -1 once the failure is reported to the stream's WriteControl.
 int openSource(iso_stream *stream);
+// After the last byte of the file was copied from `fd`: false, once reported, when the file has grown
+// since it was added.
+bool endedAtItsSize(iso_stream *stream, int fd);
 // Reports that the file could not be read (`error` an errno value) or ended early (`error` 0).
 void reportReadFailure(iso_stream *stream, int error);
 WriteControl &control(iso_stream *stream);

@@ -106,6 +106,10 @@ const SourceFault SourceFaults[] = {
      [](const QString &file) {
          ASSERT_TRUE(QFile::resize(file, 1000));
      }},
+    {"grown",
+     [](const QString &file) {
+         ASSERT_TRUE(QFile::resize(file, (6 << 20) + 1));
+     }},
     {"replaced_by_a_fifo",
      [](const QString &file) {
          ASSERT_TRUE(QFile::remove(file));
