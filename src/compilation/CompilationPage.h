@@ -153,7 +153,6 @@ private:
     // Removal helpers (CompilationRemoval.cpp).
     void removeTreeSelection();
     void removeListSelection();
-    void dropFileRows(const QSet<QTreeWidgetItem *> &rows);
 
     // After a load that failed once the image was reset (CompilationListFiles.cpp).
     void showImageAfterFailedLoad();

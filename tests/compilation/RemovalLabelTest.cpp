@@ -128,8 +128,8 @@ TEST_F(RemovalFixture, ListRemovalRefusesPerRowAndRefreshesAtTheEnd)
     EXPECT_EQ(treeShape().size(), 4);
 }
 
-// Rows go from the list without listing the folder again: the list must end as a fresh listing
-// would show it, for a few rows (taken one by one) and for many (taken in one pass).
+// After removing rows the list is listed again: it ends as a fresh listing shows it, for a few rows
+// and for many.
 TEST_F(RemovalFixture, ListRemovalLeavesTheListAsAFreshListingShowsIt)
 {
     for (int n = 0; n < 100; ++n)
@@ -169,6 +169,54 @@ TEST_F(RemovalFixture, ListRemovalLeavesTheListAsAFreshListingShowsIt)
     m_page->RefreshCompilation();
     EXPECT_EQ(m_list->topLevelItemCount(), 100 - 1 - 2 - 90);
 }
+
+// The list may show another folder than the one selected in the tree (the selection moved by keys,
+// or was cleared): after a removal it lists the selected folder, the root when none is selected.
+struct RelistCase
+{
+    const char *name;
+    std::function<void(QTreeWidget *tree)> moveSelection;
+    QString listed; // the folder the list shows afterwards
+};
+
+class RelistAfterRemoval : public RemovalFixture, public ::testing::WithParamInterface<RelistCase>
+{
+};
+
+TEST_P(RelistAfterRemoval, TheListShowsTheSelectedFolderAgain)
+{
+    const RelistCase &c = GetParam();
+    clickNode(node(QStringLiteral("\\A")));
+    ASSERT_EQ(rows(), QStringList {QStringLiteral("a.txt|0.01 KB")});
+    c.moveSelection(m_tree);
+    ASSERT_EQ(rows(), QStringList {QStringLiteral("a.txt|0.01 KB")}) << "moving the selection lists nothing";
+    clickRow(0);
+    pressKey(m_list, Qt::Key_Delete);
+    EXPECT_TRUE(MessageBoxSeam::takeShown().isEmpty());
+    QStringList expected;
+    for (const ImageItem &item : m_engine->ListItems(c.listed)) {
+        if (!item.isDirectory)
+            expected.append(item.name);
+    }
+    QStringList names;
+    for (const QString &row : rows())
+        names.append(row.section(QLatin1Char('|'), 0, 0));
+    EXPECT_EQ(names, expected);
+    EXPECT_FALSE(inImage(QStringLiteral("\\A\\a.txt")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Selections, RelistAfterRemoval,
+    ::testing::Values(RelistCase {"ArrowKeyToAnotherFolder",
+                                  [](QTreeWidget *tree) {
+                                      tree->setFocus();
+                                      QTest::keyClick(tree, Qt::Key_Up); // from \A up to the root
+                                  },
+                                  QStringLiteral("\\")},
+                      RelistCase {"SelectionCleared", [](QTreeWidget *tree) { tree->clearSelection(); },
+                                  QStringLiteral("\\")},
+                      RelistCase {"SelectedFolderUnchanged", [](QTreeWidget *) {}, QStringLiteral("\\A")}),
+    [](const ::testing::TestParamInfo<RelistCase> &testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(RemovalFixture, DeleteActsOnTheLastClickedViewWhateverHasTheFocus)
 {
