@@ -181,7 +181,7 @@ int main(int argc, char **argv)
     QTreeWidget *list = form.LsviewFile;
     const FilesSelectTarget picker = windows.FrmFilesSelect->target();
     const auto settled = [page] {
-        return !page->isAdding() && !page->isSizePending();
+        return !page->isAdding() && !page->isSizePending() && !page->isListing();
     };
     // The exact size, asked of the engine on this thread once the page has settled.
     const auto sizeShownIsExact = [&] {

@@ -15,8 +15,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class BackgroundAdd;
+class FolderLister;
+struct ImageItem;
 class ImageSizeCalculator;
 class QAction;
 class QLocale;
@@ -71,6 +74,11 @@ public:
     void RebuildImageRoot();
     void ShowFolderFiles(const QString &destPath);
     void RefreshCompilation();
+    // RefreshCompilation with the folder listed away from the UI thread: the rows come when the
+    // listing has ended (a folder of 50,000 files takes the engine a good part of a second).
+    void RefreshCompilationInBackground();
+    // A listing asked for and not yet shown.
+    bool isListing() const;
     void DVDWriterPro21ISOItemAdded(const QString &sParentDestPath, const QString &sItemDestPath,
                                     const QString &sItemName, const QString &SourceFilePath,
                                     bool bIsDirectory, const QDateTime &dteFileDate, qint64 lFileSize);
@@ -149,6 +157,7 @@ private:
     void trackSelection();
     void keepFirstSelected();
     void flushRows();
+    void showListedFiles(const std::vector<ImageItem> &items);
 
     // Removal helpers (CompilationRemoval.cpp).
     void removeTreeSelection();
@@ -174,6 +183,7 @@ private:
     CompilationModel m_model;
     std::unique_ptr<ImageSizeCalculator> m_sizes;
     std::unique_ptr<BackgroundAdd> m_adding;
+    std::unique_ptr<FolderLister> m_lister;
     QProgressBar *m_progress = nullptr; // over the foot of the file list while long work runs
     bool m_listAfterSize = false; // a tree click waits for the size computation
     qint64 m_addingStartedMs = 0;

@@ -71,8 +71,9 @@ void CompilationPage::removeListSelection()
             ShowMessageBox(NotRemoved, 1);
     }
     // The list is made again from the engine for the selected folder, which is not always the folder
-    // the list showed (the tree's selection may have moved by keys since it was listed).
-    RefreshCompilation();
+    // the list showed (the tree's selection may have moved by keys since it was listed); away from
+    // the UI thread, since that folder may hold tens of thousands of files.
+    RefreshCompilationInBackground();
 }
 
 void CompilationPage::ClearCompilation()

@@ -1,5 +1,6 @@
 #include "compilation/CompilationPage.h"
 
+#include "compilation/FolderLister.h"
 #include "compilation/RootText.h"
 #include "compilation/SizeTexts.h"
 #include "engine/TDVDWriterPro2.h"
@@ -137,10 +138,37 @@ void CompilationPage::ShowFolderFiles(const QString &destPath)
         if (m_c.MainForm)
             m_c.MainForm->unsetCursor();
     });
+    m_lister->drop(); // a listing still running in the background is overtaken
     m_c.LsviewFile->clear();
     // Rows listed before an engine error still reach the list when the batch ends.
     const RowBatch batch(*this);
     m_c.DVDWriterPro21->EnumItems(destPath);
+}
+
+void CompilationPage::RefreshCompilationInBackground()
+{
+    const QTreeWidgetItem *node = selectedNode();
+    m_c.LsviewFile->clear();
+    m_lister->list(node ? node->data(0, DestPathRole).toString() : RootPath);
+    if (QTreeWidgetItem *top = root())
+        top->setExpanded(true);
+    UpdateImageStatistics();
+}
+
+bool CompilationPage::isListing() const
+{
+    return m_lister->isListing();
+}
+
+void CompilationPage::showListedFiles(const std::vector<ImageItem> &items)
+{
+    m_c.LsviewFile->clear();
+    const RowBatch batch(*this);
+    for (const ImageItem &item : items) {
+        if (!item.isDirectory)
+            m_pendingRows.append(
+                new FileRow(item.name, m_sizeTexts.kilobytes(item.size), item.itemDest, m_fileIcon));
+    }
 }
 
 void CompilationPage::flushRows()

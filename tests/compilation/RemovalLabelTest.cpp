@@ -123,6 +123,7 @@ TEST_F(RemovalFixture, ListRemovalRefusesPerRowAndRefreshesAtTheEnd)
     const QString second = m_list->topLevelItem(1)->data(0, CompilationPage::DestPathRole).toString();
     ASSERT_TRUE(m_engine->RemoveItem(second));
     pressKey(m_list, Qt::Key_Delete);
+    settle(); // the folder is listed again away from the UI thread
     EXPECT_EQ(texts(MessageBoxSeam::takeShown()), QStringList {NotRemoved});
     EXPECT_EQ(m_list->topLevelItemCount(), 0);
     EXPECT_EQ(treeShape().size(), 4);
@@ -156,6 +157,7 @@ TEST_F(RemovalFixture, ListRemovalLeavesTheListAsAFreshListingShowsIt)
             gone.append(m_list->topLevelItem(row)->data(0, CompilationPage::DestPathRole).toString());
         }
         pressKey(m_list, Qt::Key_Delete);
+        settle(); // the folder is listed again away from the UI thread
         EXPECT_TRUE(MessageBoxSeam::takeShown().isEmpty());
         const QStringList shown = rows();
         m_page->RefreshCompilation();
@@ -192,6 +194,7 @@ TEST_P(RelistAfterRemoval, TheListShowsTheSelectedFolderAgain)
     ASSERT_EQ(rows(), QStringList {QStringLiteral("a.txt|0.01 KB")}) << "moving the selection lists nothing";
     clickRow(0);
     pressKey(m_list, Qt::Key_Delete);
+    settle(); // the folder is listed again away from the UI thread
     EXPECT_TRUE(MessageBoxSeam::takeShown().isEmpty());
     QStringList expected;
     for (const ImageItem &item : m_engine->ListItems(c.listed)) {
