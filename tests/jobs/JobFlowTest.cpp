@@ -311,6 +311,19 @@ TEST_F(JobFlow, DiscToImageFromAVirtualDrive)
     const QString extracted = path("copy");
     ASSERT_TRUE(extractWithBsdtar(path("copy.iso"), extracted));
     EXPECT_EQ(compareTrees(m_sources, extracted), QStringList());
+    // The copy is named like a compilation: by the FILETOISO tree's label, not the disc's.
+    EXPECT_EQ(primaryVolumeId(path("copy.iso")), QStringLiteral("Holiday 2026"));
+
+    // Before the FILETOISO page has a root, by the label its root starts with.
+    m_label = std::nullopt;
+    FileDialogSeam::setNextFileName(path("unnamed.iso"));
+    m_job->SbtnSelSavepathClick();
+    MessageBoxSeam::setNextAnswer(IDOK);
+    MessageBoxSeam::setNextAnswer(IDNO);
+    m_job->ActCDTOISOExecExecute();
+    ASSERT_EQ(shownTexts().value(0), QStringLiteral("ISO File Created successfully!"));
+    EXPECT_EQ(primaryVolumeId(path("unnamed.iso")), QStringLiteral("New Disc"));
+    EXPECT_EQ(jolietVolumeId(path("unnamed.iso")), QStringLiteral("New Disc"));
 
     // Cancelling the dialog empties the path.
     m_job->SbtnSelSavepathClick();
