@@ -178,7 +178,7 @@ void CompilationPage::showImageAfterFailedLoad()
         RefreshCompilation();
     } catch (const KestraneError &) {
         // The engine that refused a line refuses the refresh too: the views show no stale rows.
-        m_lister->drop();
+        stopListing();
         m_c.LsviewFile->clear();
     }
 }

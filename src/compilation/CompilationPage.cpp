@@ -228,7 +228,7 @@ void CompilationPage::EnterFileToIsoPage()
             RebuildImageRoot();
     });
     // The file list stays empty until a folder of the tree is clicked.
-    m_lister->drop();
+    stopListing();
     m_c.LsviewFile->clear();
 }
 

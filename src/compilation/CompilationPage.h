@@ -11,7 +11,9 @@
 
 #include "compilation/CompilationModel.h"
 #include "compilation/SizeTexts.h"
+#include "engine/ImageItem.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,7 +21,6 @@
 
 class BackgroundAdd;
 class FolderLister;
-struct ImageItem;
 class ImageSizeCalculator;
 class QAction;
 class QLocale;
@@ -158,6 +159,9 @@ private:
     void keepFirstSelected();
     void flushRows();
     void showListedFiles(const std::vector<ImageItem> &items);
+    void appendListedRows(uint64_t serial);
+    // Drops a background listing and the rows of one still being inserted.
+    void stopListing();
 
     // Removal helpers (CompilationRemoval.cpp).
     void removeTreeSelection();
@@ -184,6 +188,10 @@ private:
     std::unique_ptr<ImageSizeCalculator> m_sizes;
     std::unique_ptr<BackgroundAdd> m_adding;
     std::unique_ptr<FolderLister> m_lister;
+    // A background listing's items while its rows go into the list, a slice per turn.
+    std::vector<ImageItem> m_listed;
+    size_t m_listedNext = 0;
+    uint64_t m_listedSerial = 0; // 0: none being inserted
     QProgressBar *m_progress = nullptr; // over the foot of the file list while long work runs
     bool m_listAfterSize = false; // a tree click waits for the size computation
     qint64 m_addingStartedMs = 0;

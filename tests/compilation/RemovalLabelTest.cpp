@@ -221,6 +221,37 @@ INSTANTIATE_TEST_SUITE_P(
                       RelistCase {"SelectedFolderUnchanged", [](QTreeWidget *) {}, QStringLiteral("\\A")}),
     [](const ::testing::TestParamInfo<RelistCase> &testInfo) { return std::string(testInfo.param.name); });
 
+// A big folder listed again after a removal comes into the list slice by slice; a click on another
+// folder meanwhile shows that folder alone, with no slice of the old listing added after it.
+TEST_F(RemovalFixture, ABigFolderListedAgainIsOvertakenByAClick)
+{
+    constexpr int Files = 4500;
+    for (int n = 0; n < Files; ++n)
+        makeFile(QStringLiteral("Big/f%1.txt").arg(n, 4, 10, QLatin1Char('0')), 1);
+    m_engine->AddFolder(QStringLiteral("\\Big"), src(QStringLiteral("Big/*.*")));
+    m_page->RefreshCompilation();
+    settle();
+    for (const bool overtaken : {false, true}) {
+        SCOPED_TRACE(overtaken ? "overtaken" : "listed whole");
+        clickNode(node(QStringLiteral("\\Big")));
+        clickRow(10);
+        pressKey(m_list, Qt::Key_Delete);
+        if (overtaken) {
+            // The listing may still run, or its rows be going in: the click wins either way.
+            QCoreApplication::processEvents();
+            clickNode(node(QStringLiteral("\\C")));
+            settle();
+            EXPECT_EQ(rows(), QStringList {QStringLiteral("c.txt|0.01 KB")});
+            continue;
+        }
+        settle();
+        const QStringList shown = rows();
+        EXPECT_EQ(shown.size(), Files - 1);
+        m_page->RefreshCompilation();
+        EXPECT_EQ(shown, rows());
+    }
+}
+
 TEST_F(RemovalFixture, DeleteActsOnTheLastClickedViewWhateverHasTheFocus)
 {
     // The last click went to the tree; the file chosen with the keyboard only is not what goes.
