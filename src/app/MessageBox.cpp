@@ -66,8 +66,11 @@ int ShowMessageBox(const QString &text, int kind, const QString &detail)
     box.setWindowModality(Qt::ApplicationModal);
     if (!detail.isEmpty())
         box.setDetailedText(detail);
-    if (kind == 2)
+    if (kind == 2) {
+        // Return pressed twice must never say Yes to something the user did not read.
+        box.setDefaultButton(QMessageBox::No);
         box.setEscapeButton(QMessageBox::No);
+    }
     QPointer<QWidget> previous = QApplication::activeWindow();
     const int answer = box.exec();
     if (previous)

@@ -6,7 +6,8 @@
 // Button codes of the message box.
 enum MessageBoxResult { IDOK = 1, IDYES = 6, IDNO = 7 };
 
-// kind 1: OK with the information icon; kind 2: Yes/No with the information icon.
+// kind 1: OK with the information icon; kind 2: Yes/No with the information icon, No the default
+// (Enter and Escape answer No).
 int ShowMessageBox(const QString &text, int kind);
 // The same with the box's expandable details holding `detail` (none when it is empty).
 int ShowMessageBox(const QString &text, int kind, const QString &detail);

@@ -50,8 +50,8 @@ std::vector<Command> makeCommands()
          QStringLiteral("burn an image file to a disc"),
          QStringLiteral(
              "The disc must have room for the image. Ctrl+C cancels the burn.\nA USB stick or SD card "
-             "(listed by drives after the disc drives) is written only after a question\n"
-             "on the terminal, or with --yes."),
+             "(listed by drives after the disc drives), or a rewritable disc that\nholds data, is written "
+             "only after a question on the terminal, or with --yes."),
          1,
          1,
          {drive,
@@ -64,19 +64,24 @@ std::vector<Command> makeCommands()
            {}},
           {QStringLiteral("yes"),
            false,
-           QStringLiteral("write to a USB stick or SD card without asking first"),
+           QStringLiteral("write to a USB stick or SD card, or over a disc's data, without asking first"),
            {}},
           QuietOption}},
         {QStringLiteral("erase"),
          {},
          QStringLiteral("erase a rewritable disc"),
-         QStringLiteral("A quick erase unless --full. An erase cannot be cancelled once it runs."),
+         QStringLiteral("A quick erase unless --full. An erase cannot be cancelled once it runs.\nA disc "
+                        "that holds data is erased only after a question on the terminal, or with\n--yes."),
          0,
          0,
          {drive,
           {QStringLiteral("full"),
            false,
            QStringLiteral("erase the whole disc, not only its table of contents"),
+           {}},
+          {QStringLiteral("yes"),
+           false,
+           QStringLiteral("erase a disc that holds data without asking first"),
            {}},
           QuietOption}},
         {QStringLiteral("verify"),

@@ -2,6 +2,7 @@
 #include "cli/CliProgress.h"
 #include "cli/Commands.h"
 
+#include "engine/DiscContents.h"
 #include "engine/EngineCodes.h"
 #include "engine/StickInfo.h"
 #include "engine/TDVDWriterPro2.h"
@@ -90,6 +91,27 @@ std::optional<int> selectWriter(const Invocation &invocation, TDVDWriterPro2 &en
     return std::nullopt;
 }
 
+// The window's question on the terminal, No unless answered y or yes; --yes answers it beforehand.
+// A status to exit with, the reason said, unless the answer is Yes; without a terminal and without
+// --yes the answer is No, for the reason `noTerminal`.
+std::optional<int> askOnTerminal(const Invocation &invocation, const QString &question,
+                                 const QString &noTerminal, const QString &refused)
+{
+    if (invocation.flag("yes"))
+        return std::nullopt;
+    if (!isatty(STDIN_FILENO))
+        return fail(noTerminal);
+    std::fprintf(stderr, "%s [y/N] ", qPrintable(question));
+    std::fflush(stderr);
+    char answer[16] = {};
+    const QString reply = std::fgets(answer, sizeof answer, stdin)
+        ? QString::fromLocal8Bit(answer).trimmed().toLower()
+        : QString();
+    if (reply == QLatin1String("y") || reply == QLatin1String("yes"))
+        return std::nullopt;
+    return fail(refused);
+}
+
 // A USB stick or SD card is only written after the same question the window asks, answered on the
 // terminal, or after --yes; a status to exit with when it is not to be written.
 std::optional<int> confirmStick(const Invocation &invocation, TDVDWriterPro2 &engine)
@@ -98,23 +120,34 @@ std::optional<int> confirmStick(const Invocation &invocation, TDVDWriterPro2 &en
     const std::optional<StickInfo> stick = engine.StickDetails(drive);
     if (!stick)
         return std::nullopt;
-    if (!invocation.flag("yes")) {
-        if (!isatty(STDIN_FILENO))
-            return fail(QStringLiteral("%1 is a USB stick or SD card and would be overwritten: answer the "
-                                       "question on a terminal, or give --yes.")
-                            .arg(stick->device));
-        std::fprintf(stderr, "%s [y/N] ", qPrintable(StickQuestionText(*stick)));
-        std::fflush(stderr);
-        char answer[16] = {};
-        const QString reply = std::fgets(answer, sizeof answer, stdin)
-            ? QString::fromLocal8Bit(answer).trimmed().toLower()
-            : QString();
-        if (reply != QLatin1String("y") && reply != QLatin1String("yes"))
-            return fail(QStringLiteral("Nothing was written to %1.").arg(stick->device));
-    }
+    const QString refused = QStringLiteral("Nothing was written to %1.").arg(stick->device);
+    if (const std::optional<int> status = askOnTerminal(
+            invocation, StickQuestionText(*stick),
+            QStringLiteral("%1 is a USB stick or SD card and would be overwritten: answer the question on a "
+                           "terminal, or give --yes.")
+                .arg(stick->device),
+            refused))
+        return status;
     if (!engine.ConfirmStickWrite(drive))
-        return fail(QStringLiteral("Nothing was written to %1.").arg(stick->device));
+        return fail(refused);
     return std::nullopt;
+}
+
+// A disc that holds data is only written over or erased after the window's question, answered on
+// the terminal, or after --yes; a status to exit with when it is to be left as it is.
+std::optional<int> confirmDiscData(const Invocation &invocation, TDVDWriterPro2 &engine, bool erase)
+{
+    const std::optional<DiscContents> disc = engine.DataOnDisc();
+    if (!disc)
+        return std::nullopt;
+    return askOnTerminal(
+        invocation, erase ? EraseDiscQuestionText(*disc) : OverwriteDiscQuestionText(*disc),
+        QStringLiteral(
+            "The disc in %1 holds data and would be %2: answer the question on a terminal, or give "
+            "--yes.")
+            .arg(disc->device, erase ? QStringLiteral("erased") : QStringLiteral("overwritten")),
+        erase ? QStringLiteral("Nothing was erased on %1.").arg(disc->device)
+              : QStringLiteral("Nothing was written to %1.").arg(disc->device));
 }
 
 } // namespace
@@ -169,6 +202,8 @@ int runBurn(const Invocation &invocation)
     if (freeBytes < imageBytes)
         return fail(freeSpaceMessage(freeBytes, imageBytes));
     if (const std::optional<int> refused = confirmStick(invocation, engine))
+        return *refused;
+    if (const std::optional<int> refused = confirmDiscData(invocation, engine, false))
         return *refused;
     const bool verify = invocation.flag("verify");
     engine.setAutoVerify(verify);
@@ -239,6 +274,8 @@ int runErase(const Invocation &invocation)
         engine.DiscType(), [&engine](int capability) { return engine.HasCapability(capability); });
     if (!decision.erase)
         return fail(decision.message);
+    if (const std::optional<int> refused = confirmDiscData(invocation, engine, true))
+        return *refused;
     QEventLoop loop;
     const bool quiet = invocation.quiet();
     QObject::connect(&engine, &TDVDWriterPro2::OnEraseDiscStart, &loop, [quiet] {

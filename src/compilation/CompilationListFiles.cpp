@@ -1,5 +1,7 @@
 #include "compilation/CompilationPage.h"
 
+#include "compilation/FolderLister.h"
+
 #include "app/FileDialogs.h"
 #include "app/MessageBox.h"
 #include "compilation/BackgroundAdd.h"
@@ -176,6 +178,7 @@ void CompilationPage::restoreImageBeforeLoad()
         RefreshCompilation();
     } catch (const KestraneError &) {
         // The engine that refused a line refuses the refresh too: the views show no stale rows.
+        stopListing();
         m_c.LsviewFile->clear();
     }
 }

@@ -1,5 +1,7 @@
 #include "compilation/CompilationPage.h"
 
+#include "compilation/FolderLister.h"
+
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
 #include "compilation/BackgroundAdd.h"
@@ -31,6 +33,7 @@ CompilationPage::CompilationPage(const CompilationControls &controls, QObject *p
     , m_model(*controls.DVDWriterPro21)
     , m_sizes(std::make_unique<ImageSizeCalculator>(*controls.DVDWriterPro21))
     , m_adding(std::make_unique<BackgroundAdd>())
+    , m_lister(std::make_unique<FolderLister>(*controls.DVDWriterPro21))
 {
     Q_ASSERT(m_c.DVDWriterPro21 && m_c.TsListDir && m_c.LsviewFile);
     m_pictures = LoadImageList(Globals().ExeFolder);
@@ -50,6 +53,8 @@ CompilationPage::CompilationPage(const CompilationControls &controls, QObject *p
     m_fileIcon = m_pictures[3];
     setUpViews();
     connectControls();
+    connect(m_lister.get(), &FolderLister::listed, this, &CompilationPage::showListedFiles);
+    connect(m_lister.get(), &FolderLister::failed, this, [](const QString &reason) { ShowErrorBox(reason); });
 }
 
 CompilationPage::~CompilationPage()
@@ -59,6 +64,7 @@ CompilationPage::~CompilationPage()
     m_adding->stop();
     m_adding.reset();
     m_sizes.reset();
+    m_lister.reset();
     qDeleteAll(m_pendingRows);
 }
 
@@ -222,6 +228,7 @@ void CompilationPage::EnterFileToIsoPage()
             RebuildImageRoot();
     });
     // The file list stays empty until a folder of the tree is clicked.
+    stopListing();
     m_c.LsviewFile->clear();
 }
 

@@ -11,12 +11,16 @@
 
 #include "compilation/CompilationModel.h"
 #include "compilation/SizeTexts.h"
+#include "engine/ImageItem.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class BackgroundAdd;
+class FolderLister;
 class ImageSizeCalculator;
 class QAction;
 class QLocale;
@@ -71,6 +75,11 @@ public:
     void RebuildImageRoot();
     void ShowFolderFiles(const QString &destPath);
     void RefreshCompilation();
+    // RefreshCompilation with the folder listed away from the UI thread: the rows come when the
+    // listing has ended (a folder of 50,000 files takes the engine a good part of a second).
+    void RefreshCompilationInBackground();
+    // A listing asked for and not yet shown.
+    bool isListing() const;
     void DVDWriterPro21ISOItemAdded(const QString &sParentDestPath, const QString &sItemDestPath,
                                     const QString &sItemName, const QString &SourceFilePath,
                                     bool bIsDirectory, const QDateTime &dteFileDate, qint64 lFileSize);
@@ -149,11 +158,14 @@ private:
     void trackSelection();
     void keepFirstSelected();
     void flushRows();
+    void showListedFiles(const std::vector<ImageItem> &items);
+    void appendListedRows(uint64_t serial);
+    // Drops a background listing and the rows of one still being inserted.
+    void stopListing();
 
     // Removal helpers (CompilationRemoval.cpp).
     void removeTreeSelection();
     void removeListSelection();
-    void dropFileRows(const QSet<QTreeWidgetItem *> &rows);
 
     // After a load that failed or was cancelled once the image was reset (CompilationListFiles.cpp):
     // the compilation from before the load, in the engine and in the views.
@@ -177,6 +189,11 @@ private:
     CompilationModel m_model;
     std::unique_ptr<ImageSizeCalculator> m_sizes;
     std::unique_ptr<BackgroundAdd> m_adding;
+    std::unique_ptr<FolderLister> m_lister;
+    // A background listing's items while its rows go into the list, a slice per turn.
+    std::vector<ImageItem> m_listed;
+    size_t m_listedNext = 0;
+    uint64_t m_listedSerial = 0; // 0: none being inserted
     QProgressBar *m_progress = nullptr; // over the foot of the file list while long work runs
     bool m_listAfterSize = false; // a tree click waits for the size computation
     qint64 m_addingStartedMs = 0;

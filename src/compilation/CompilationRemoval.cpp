@@ -5,7 +5,6 @@
 #include "compilation/TFrmSetVolume.h"
 #include "engine/TDVDWriterPro2.h"
 
-#include <QSet>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
@@ -63,51 +62,18 @@ void CompilationPage::removeListSelection()
     QModelIndexList rows = m_c.LsviewFile->selectionModel()->selectedRows(0);
     std::sort(rows.begin(), rows.end(),
               [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
-    QList<QTreeWidgetItem *> items;
-    items.reserve(rows.size());
+    QStringList paths;
+    paths.reserve(rows.size());
     for (const QModelIndex &row : std::as_const(rows))
-        items.append(m_c.LsviewFile->topLevelItem(row.row()));
-    QSet<QTreeWidgetItem *> removed;
-    bool refused = false;
-    for (QTreeWidgetItem *item : std::as_const(items)) {
-        if (m_c.DVDWriterPro21->RemoveItem(item->data(0, DestPathRole).toString())) {
-            removed.insert(item);
-        } else {
-            refused = true;
+        paths.append(m_c.LsviewFile->topLevelItem(row.row())->data(0, DestPathRole).toString());
+    for (const QString &path : std::as_const(paths)) {
+        if (!m_c.DVDWriterPro21->RemoveItem(path))
             ShowMessageBox(NotRemoved, 1);
-        }
     }
-    // A refusal means the list no longer matches the image: it is listed again. Otherwise only the
-    // removed rows go, which in a folder of 50,000 files is far cheaper than listing it again.
-    if (refused) {
-        RefreshCompilation();
-        return;
-    }
-    dropFileRows(removed);
-    if (QTreeWidgetItem *top = root())
-        top->setExpanded(true);
-    UpdateImageStatistics();
-}
-
-void CompilationPage::dropFileRows(const QSet<QTreeWidgetItem *> &rows)
-{
-    if (rows.isEmpty())
-        return;
-    // One by one keeps the scroll position, but each costs a search through the list: many rows go
-    // in one pass over the list instead.
-    if (rows.size() <= 64) {
-        for (QTreeWidgetItem *row : rows)
-            delete row;
-        return;
-    }
-    QList<QTreeWidgetItem *> kept = m_c.LsviewFile->invisibleRootItem()->takeChildren();
-    kept.removeIf([&rows](QTreeWidgetItem *row) {
-        if (!rows.contains(row))
-            return false;
-        delete row;
-        return true;
-    });
-    m_c.LsviewFile->addTopLevelItems(kept);
+    // The list is made again from the engine for the selected folder, which is not always the folder
+    // the list showed (the tree's selection may have moved by keys since it was listed); away from
+    // the UI thread, since that folder may hold tens of thousands of files.
+    RefreshCompilationInBackground();
 }
 
 void CompilationPage::ClearCompilation()

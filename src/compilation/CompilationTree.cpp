@@ -1,12 +1,16 @@
 #include "compilation/CompilationPage.h"
 
+#include "compilation/FolderLister.h"
 #include "compilation/RootText.h"
 #include "compilation/SizeTexts.h"
 #include "engine/TDVDWriterPro2.h"
 
 #include <QScopeGuard>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+
+#include <algorithm>
 
 namespace {
 
@@ -137,10 +141,69 @@ void CompilationPage::ShowFolderFiles(const QString &destPath)
         if (m_c.MainForm)
             m_c.MainForm->unsetCursor();
     });
+    stopListing(); // a listing still running in the background is overtaken
     m_c.LsviewFile->clear();
     // Rows listed before an engine error still reach the list when the batch ends.
     const RowBatch batch(*this);
     m_c.DVDWriterPro21->EnumItems(destPath);
+}
+
+void CompilationPage::RefreshCompilationInBackground()
+{
+    const QTreeWidgetItem *node = selectedNode();
+    stopListing();
+    m_c.LsviewFile->clear();
+    m_lister->list(node ? node->data(0, DestPathRole).toString() : RootPath);
+    if (QTreeWidgetItem *top = root())
+        top->setExpanded(true);
+    UpdateImageStatistics();
+}
+
+bool CompilationPage::isListing() const
+{
+    return m_lister->isListing() || m_listedSerial != 0;
+}
+
+void CompilationPage::stopListing()
+{
+    m_lister->drop();
+    m_listedSerial = 0;
+    m_listed.clear();
+}
+
+void CompilationPage::showListedFiles(const std::vector<ImageItem> &items)
+{
+    m_c.LsviewFile->clear();
+    m_listed = items;
+    m_listedNext = 0;
+    static uint64_t serials = 0;
+    m_listedSerial = ++serials;
+    appendListedRows(m_listedSerial);
+}
+
+void CompilationPage::appendListedRows(uint64_t serial)
+{
+    if (serial != m_listedSerial)
+        return; // overtaken by another listing, or the list was emptied
+    // A slice per turn of the event loop: 50,000 rows made and inserted at once would hold the window
+    // for a good part of a second.
+    constexpr size_t RowsPerTurn = 2000;
+    {
+        const RowBatch batch(*this);
+        const size_t end = std::min(m_listed.size(), m_listedNext + RowsPerTurn);
+        for (; m_listedNext < end; ++m_listedNext) {
+            const ImageItem &item = m_listed[m_listedNext];
+            if (!item.isDirectory)
+                m_pendingRows.append(
+                    new FileRow(item.name, m_sizeTexts.kilobytes(item.size), item.itemDest, m_fileIcon));
+        }
+    }
+    if (m_listedNext < m_listed.size()) {
+        QTimer::singleShot(0, this, [this, serial] { appendListedRows(serial); });
+        return;
+    }
+    m_listed.clear();
+    m_listedSerial = 0;
 }
 
 void CompilationPage::flushRows()

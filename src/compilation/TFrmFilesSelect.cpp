@@ -52,7 +52,8 @@ TFrmFilesSelect::TFrmFilesSelect(QWidget *parent)
     m_model = new QFileSystemModel(this);
     // Hidden entries are not listed; "." and ".." neither.
     m_model->setFilter(QDir::AllDirs | QDir::Files | QDir::Drives | QDir::NoDotAndDotDot);
-    m_model->setReadOnly(false); // names can be edited in place
+    // The picker only picks: no rename, no delete, no drag that moves the user's files.
+    m_model->setReadOnly(true);
     m_model->setResolveSymlinks(false);
 
     buildLocationBar();
@@ -155,7 +156,9 @@ void TFrmFilesSelect::buildViews()
     for (QAbstractItemView *view :
          {static_cast<QAbstractItemView *>(m_listView), static_cast<QAbstractItemView *>(m_detailsView)}) {
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-        view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setDragEnabled(false);
+        view->setAcceptDrops(false);
         view->setDragDropMode(QAbstractItemView::NoDragDrop);
         view->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(view, &QAbstractItemView::doubleClicked, this, &TFrmFilesSelect::openItem);
@@ -231,8 +234,8 @@ void TFrmFilesSelect::showItemMenu(QAbstractItemView *view, const QPoint &pos)
         QAction *open = menu.addAction(QStringLiteral("Open"));
         connect(open, &QAction::triggered, this, [this, index] { openItem(index); });
     }
-    QAction *rename = menu.addAction(QStringLiteral("Rename"));
-    connect(rename, &QAction::triggered, view, [view, index] { view->edit(index); });
+    if (menu.isEmpty())
+        return;
     menu.exec(view->viewport()->mapToGlobal(pos));
 }
 

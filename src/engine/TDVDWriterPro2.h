@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/DiscContents.h"
 #include "engine/ImageCheck.h"
 #include "engine/ImageItem.h"
 #include "engine/StickInfo.h"
@@ -179,6 +180,10 @@ public:
     void CancelWrite();
     void EjectTray(int flags);
     bool EraseDisc(bool quick);
+    // What the disc in the current drive holds when a burn or an erase would destroy it: none for a
+    // blank or write-once disc, a stick (asked about by StickDetails) or a drive that cannot be opened
+    // (TDVDWriterPro2Contents.cpp).
+    std::optional<DiscContents> DataOnDisc();
     // USB sticks and SD cards (TDVDWriterPro2Sticks.cpp): listed after the optical and virtual drives.
     // Details of the drive at `index` when it is a stick.
     std::optional<StickInfo> StickDetails(int index) const;

@@ -5,6 +5,7 @@
 #include "engine/DriveThread.h"
 #include "engine/EngineCodes.h"
 #include "engine/TDVDWriterPro2.h"
+#include "jobs/DiscQuestions.h"
 #include "jobs/DriveAnswers.h"
 #include "jobs/StickBurn.h"
 #include "jobs/WriteErrors.h"
@@ -24,6 +25,7 @@ struct BurnController::Medium
     int discType = EngineCodes::NoWritableMedium;
     int64_t freeBlocks = 0;
     StickTarget target; // a stick is named in a question before it is written
+    std::optional<DiscContents> data; // so is a disc whose data the burn would overwrite
 };
 
 namespace {
@@ -109,6 +111,8 @@ void BurnController::StartBurn(const QString &path)
             if (medium.discType != EngineCodes::NoWritableMedium)
                 medium.freeBlocks = engine->FreeBlocks();
             medium.target = StickTargetOf(*engine);
+            if (medium.discType != EngineCodes::NoWritableMedium && !medium.target.stick)
+                medium.data = engine->DataOnDisc();
             return medium;
         },
         [this, path, cancels](std::optional<Medium> medium) {
@@ -143,16 +147,17 @@ void BurnController::CheckMedium(const QString &path, const Medium &medium, int 
         ShowMessageBox(FreeSpaceMessage(freeBytes, size), 1);
         return;
     }
-    BeginBurn(path, medium.target, cancels);
+    BeginBurn(path, medium, cancels);
 }
 
-void BurnController::BeginBurn(const QString &path, const StickTarget &target, int cancels)
+void BurnController::BeginBurn(const QString &path, const Medium &medium, int cancels)
 {
     if (cancels != m_cancels) {
         EndStart();
         return;
     }
-    if (!AskStickBurn(target)) {
+    const StickTarget &target = medium.target;
+    if (!AskStickBurn(target) || !AskOverwriteDisc(medium.data)) {
         EndStart();
         SetJobControlsEnabled(true); // the user said No: nothing started, nothing to cancel
         return;

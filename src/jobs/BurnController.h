@@ -47,8 +47,9 @@ private:
     struct Medium;
     // StartBurn's checks of the medium's answer.
     void CheckMedium(const QString &path, const Medium &medium, int cancels);
-    // Every check has passed: the burn starts. A question to the user before the start belongs here.
-    void BeginBurn(const QString &path, const StickTarget &target, int cancels);
+    // Every check has passed: the burn starts, after the question when it would overwrite a stick or
+    // a disc that holds data. A question to the user before the start belongs here.
+    void BeginBurn(const QString &path, const Medium &medium, int cancels);
     // The start has ended, however: the normal cursor again.
     void EndStart();
     void DriveNotAnswering();

@@ -106,7 +106,10 @@ int DriveLists::FindDriveIndex(const TDVDWriterPro2 *engine, const QString &lett
 
 QString DriveLists::chosenRecorderLetter() const
 {
-    return m_cdrwList->count() > 0 ? m_cdrwList->currentText().left(1) : QString();
+    // The entry picked from the list, not the field's text: the field takes typing, and typed text is
+    // no choice of a drive (an erase of whatever "Zed" names would be a guess).
+    const int chosen = m_cdrwList->currentIndex();
+    return chosen >= 0 ? m_cdrwList->itemText(chosen).left(1) : QString();
 }
 
 void DriveLists::CboCDRWListClick(Then then)
@@ -136,9 +139,10 @@ void DriveLists::CboCDRWListClick(Then then)
 
 std::optional<int> DriveLists::WriteSpeedMultiple(int discType, int maxWriteSpeed)
 {
-    // The engine reports speeds in kB/s: a multiple of the medium class's base speed.
-    const double base =
-        EngineCodes::isCdClass(discType) ? EngineCodes::CdBaseSpeed : EngineCodes::DvdBaseSpeed;
+    // The engine reports speeds in kB/s. Every medium that is not a CD is divided by 1380, not by the
+    // engine's 1385 (3450 kB/s is 3x, not 2x; a 2x BD drive at 8990 kB/s is 7x, not 6x).
+    constexpr double NotCdDivisor = 1380.0;
+    const double base = EngineCodes::isCdClass(discType) ? double(EngineCodes::CdBaseSpeed) : NotCdDivisor;
     if (maxWriteSpeed <= 0)
         return std::nullopt;
     return static_cast<int>(std::lround(maxWriteSpeed / base));

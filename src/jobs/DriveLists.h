@@ -31,7 +31,8 @@ public:
     static QStringList DriveEntries(const TDVDWriterPro2 *engine, int mode);
     static int FindDriveIndex(const TDVDWriterPro2 *engine, const QString &letter);
     void CboCDRWListClick(Then then = {});
-    // The letter of the recorder the burn page's list shows; empty when the list has no entry.
+    // The letter of the recorder chosen from the burn page's list (whatever is typed into its field);
+    // empty when the list has no entry.
     QString chosenRecorderLetter() const;
     void ApplyWriteSpeed(Then then = {});
     // Page entry work; the caller shows the page's banner afterwards. The drive steps end later.

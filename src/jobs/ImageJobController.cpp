@@ -58,6 +58,10 @@ void ImageJobController::ActCDTOISOExecExecute()
     ImageJobParams params;
     params.kind = ImageJobParams::Kind::DiscToImage;
     params.engine = m_context.DVDWriterPro;
+    // The copy is named like a compilation: by the FILETOISO tree's label, or, before that page was
+    // ever entered, by the label its root starts with.
+    params.label =
+        (m_context.imageLabel ? m_context.imageLabel() : std::nullopt).value_or(QStringLiteral("New Disc"));
     params.isoPath = m_context.EdtSavePath->text();
     params.sourceDrive = m_context.CboCdList->currentText().left(2);
     m_shown = params;

@@ -17,6 +17,6 @@ struct ImageJobParams
     TDVDWriterPro2 *engine = nullptr;
     QString isoPath;
     QString sourceDrive; // "D:" for a disc; empty for files
-    // The compilation's label; none when the instance keeps its own (no compilation yet, or a disc).
+    // The compilation's label (a disc's copy takes it too); none when the instance keeps its own.
     std::optional<QString> label;
 };

@@ -42,7 +42,8 @@ TFrmConvertProcess::TFrmConvertProcess(QWidget *parent)
     suiImageButton1->setPicNormal(picture(ButtonState::Normal));
     suiImageButton1->setPicMouseOn(picture(ButtonState::MouseOn));
     suiImageButton1->setPicMouseDown(picture(ButtonState::MouseDown));
-    suiImageButton1->setTransparent(true);
+    // Opaque: drawn over the moving animation, a see-through corner would flicker with it.
+    suiImageButton1->setTransparent(false);
     suiImageButton1->setGeometry(162, 72, 66, 27);
     suiImageButton1->raise();
     connect(suiImageButton1, &TsuiImageButton::OnClick, this, &TFrmConvertProcess::CancelPressed);

@@ -3,6 +3,7 @@
 #include "app/MessageBox.h"
 #include "engine/DriveThread.h"
 #include "engine/TDVDWriterPro2.h"
+#include "jobs/DiscQuestions.h"
 #include "jobs/DriveAnswers.h"
 #include "jobs/DriveLists.h"
 #include "jobs/EraseTable.h"
@@ -19,12 +20,13 @@ namespace {
 QMetaObject::Connection g_startConnection;
 QMetaObject::Connection g_errorConnection;
 
-// How far the start of an erase got on the drive thread.
-struct EraseStart
+// What the drive thread learnt before an erase: whether the recorder opened, the erase table's
+// decision and what the disc holds.
+struct EraseCheck
 {
     bool selected = false;
     EraseDecision decision;
-    bool started = false;
+    std::optional<DiscContents> data;
 };
 
 } // namespace
@@ -104,43 +106,73 @@ void TfrmErase::cmdEraseClick()
         close();
         return;
     }
-    // The drive is asked on the drive thread: the selection, the disc type, the capabilities and the
-    // start in one go, in that order. Meanwhile the window can be neither pressed again nor closed.
+    // The drive is asked on the drive thread: the selection, the disc type, the capabilities and what
+    // the disc holds in one go, in that order. Meanwhile the window can be neither pressed again nor
+    // closed.
     setButtonsEnabled(false);
+    TDVDWriterPro2 *engine = m_engine;
+    const QString letter = m_recorderLetter;
+    m_drives->ask(
+        this,
+        [engine, letter] {
+            EraseCheck check;
+            check.selected = engine->SelectDrive(DriveLists::FindDriveIndex(engine, letter));
+            if (!check.selected)
+                return check;
+            const int type = engine->DiscType();
+            check.decision = DecideErase(type, [engine](int code) { return engine->HasCapability(code); });
+            if (check.decision.erase)
+                check.data = engine->DataOnDisc();
+            return check;
+        },
+        [this](std::optional<EraseCheck> check) {
+            if (!check) {
+                setButtonsEnabled(true);
+                ShowPlainMessage(DriveNotAnsweringText(m_drives->answerBound()));
+                close();
+                return;
+            }
+            if (!check->selected) {
+                setButtonsEnabled(true);
+                ShowPlainMessage(QStringLiteral("Select a different drive...could not open selected drive!"));
+                close();
+                return;
+            }
+            if (!check->decision.erase) {
+                setButtonsEnabled(true);
+                ShowPlainMessage(check->decision.message);
+                close();
+                return;
+            }
+            // What the disc holds is lost: the user says so first. No leaves the window ready.
+            if (!AskEraseDisc(check->data)) {
+                setButtonsEnabled(true);
+                return;
+            }
+            startErase();
+        });
+}
+
+void TfrmErase::startErase()
+{
     TDVDWriterPro2 *engine = m_engine;
     const QString letter = m_recorderLetter;
     const bool quick = chkQuikErase->isChecked();
     m_drives->ask(
         this,
         [engine, letter, quick] {
-            EraseStart start;
-            start.selected = engine->SelectDrive(DriveLists::FindDriveIndex(engine, letter));
-            if (!start.selected)
-                return start;
-            const int type = engine->DiscType();
-            start.decision = DecideErase(type, [engine](int code) { return engine->HasCapability(code); });
-            if (start.decision.erase)
-                start.started = engine->EraseDisc(quick);
-            return start;
+            // The same recorder as asked about, selected again in case another window moved it.
+            return engine->SelectDrive(DriveLists::FindDriveIndex(engine, letter)) &&
+                engine->EraseDisc(quick);
         },
-        [this](std::optional<EraseStart> start) {
+        [this](std::optional<bool> started) {
             setButtonsEnabled(true);
-            if (!start) {
+            if (!started) {
                 ShowPlainMessage(DriveNotAnsweringText(m_drives->answerBound()));
                 close();
                 return;
             }
-            if (!start->selected) {
-                ShowPlainMessage(QStringLiteral("Select a different drive...could not open selected drive!"));
-                close();
-                return;
-            }
-            if (!start->decision.erase) {
-                ShowPlainMessage(start->decision.message);
-                close();
-                return;
-            }
-            if (!start->started) {
+            if (!*started) {
                 ShowPlainMessage(QStringLiteral("Error Erasing Disc!!!"));
                 close();
             }

@@ -37,6 +37,8 @@ protected:
 private:
     void FormShow();
     void cmdEraseClick();
+    // After the checks (and the user's Yes for a disc with data): the erase itself.
+    void startErase();
     void EraseStarted();
     void EraseWriteError(int WriteError, int DriveError, const QString &sErrorInfo,
                          const QString &sSenseInfo);

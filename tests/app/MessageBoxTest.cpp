@@ -113,39 +113,75 @@ TEST(MessageBox, RealBoxesHaveInformationIconTitleAndButtonCodes)
     MessageBoxSeam::enable();
 }
 
-// Before overwriting a stick: Enter and Escape both keep it; only Yes itself writes.
-TEST(MessageBox, DangerQuestionDefaultsToNo)
+// Every question defaults to No: Return (what a user presses twice to get past boxes) and Escape
+// both answer No; only Yes itself says yes.
+struct QuestionKeyCase
 {
-    const std::pair<int, int> keysAndCodes[] = {
-        {Qt::Key_Return, IDNO}, {Qt::Key_Escape, IDNO}, {Qt::Key_Y, IDYES}};
+    const char *name;
+    bool danger; // the warning question before overwriting; otherwise a kind 2 box
+    int key; // 0: press the Yes button
+    int expected;
+};
+
+class QuestionDefault : public ::testing::TestWithParam<QuestionKeyCase>
+{
+};
+
+TEST_P(QuestionDefault, ReturnAndEscapeAnswerNo)
+{
+    const QuestionKeyCase &c = GetParam();
     MessageBoxSeam::disable();
-    for (const auto &[key, expected] : keysAndCodes) {
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QTimer answer;
-        answer.setInterval(10);
-        QObject::connect(&answer, &QTimer::timeout, &answer, [&, pressed = key] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            answer.stop();
-            icon = box->icon();
-            if (pressed == Qt::Key_Y)
-                box->button(QMessageBox::Yes)->click();
-            else {
-                QKeyEvent press(QEvent::KeyPress, pressed, Qt::NoModifier);
-                QApplication::sendEvent(box, &press);
-            }
-        });
-        answer.start();
-        EXPECT_EQ(ShowDangerQuestion(QStringLiteral("Everything on the stick will be overwritten.")),
-                  expected)
-            << key;
-        EXPECT_EQ(icon, QMessageBox::Warning);
-    }
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QAbstractButton *defaultButton = nullptr;
+    QAbstractButton *noButton = nullptr;
+    QTimer answer;
+    answer.setInterval(10);
+    QObject::connect(&answer, &QTimer::timeout, &answer, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        answer.stop();
+        icon = box->icon();
+        defaultButton = box->defaultButton();
+        noButton = box->button(QMessageBox::No);
+        if (c.key == 0) {
+            box->button(QMessageBox::Yes)->click();
+            return;
+        }
+        QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier);
+        QApplication::sendEvent(box, &press);
+    });
+    answer.start();
+    const QString text = QStringLiteral("Do you want to burn the ISO file now?");
+    const int code = c.danger ? ShowDangerQuestion(text) : ShowMessageBox(text, 2);
     MessageBoxSeam::enable();
+    EXPECT_EQ(code, c.expected);
+    EXPECT_NE(noButton, nullptr);
+    EXPECT_EQ(defaultButton, noButton);
+    EXPECT_EQ(icon, c.danger ? QMessageBox::Warning : QMessageBox::Information);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, QuestionDefault,
+                         ::testing::Values(QuestionKeyCase {"BurnNowReturn", false, Qt::Key_Return, IDNO},
+                                           QuestionKeyCase {"BurnNowEnter", false, Qt::Key_Enter, IDNO},
+                                           QuestionKeyCase {"BurnNowEscape", false, Qt::Key_Escape, IDNO},
+                                           QuestionKeyCase {"BurnNowYes", false, 0, IDYES},
+                                           QuestionKeyCase {"DangerReturn", true, Qt::Key_Return, IDNO},
+                                           QuestionKeyCase {"DangerEscape", true, Qt::Key_Escape, IDNO},
+                                           QuestionKeyCase {"DangerYes", true, 0, IDYES}),
+                         [](const ::testing::TestParamInfo<QuestionKeyCase> &testInfo) {
+                             return std::string(testInfo.param.name);
+                         });
+
+TEST(MessageBox, SeamFallsBackToNoForQuestions)
+{
     MessageBoxSeam::takeShown();
-    EXPECT_EQ(ShowDangerQuestion(QStringLiteral("Overwrite?")), IDNO) << "the seam's fallback is No too";
-    EXPECT_EQ(MessageBoxSeam::takeShown().value(0).kind, 4);
+    EXPECT_EQ(ShowDangerQuestion(QStringLiteral("Overwrite?")), IDNO);
+    EXPECT_EQ(ShowMessageBox(QStringLiteral("Burn?"), 2), IDNO);
+    const auto shown = MessageBoxSeam::takeShown();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[0].kind, 4);
+    EXPECT_EQ(shown[1].kind, 2);
 }
 
 TEST(MessageBox, SeamRecordsAndAnswersFromTheQueue)

@@ -145,8 +145,9 @@ TEST_F(CliVirtualDrive, CopyDiscGivesTheDiscsFilesByteForByte)
     const QString byBsdtar = work.filePath(QStringLiteral("bsdtar"));
     ASSERT_TRUE(extractWithBsdtar(copy, byBsdtar));
     EXPECT_EQ(compareTrees(source, byBsdtar + QStringLiteral("/Backup")), QStringList());
-    // The copy burnt again is the same disc, file for file.
-    ASSERT_EQ(cli({QStringLiteral("burn"), copy, QStringLiteral("--quiet")}).exitCode, 0);
+    // The copy burnt again (over the disc's data, hence --yes) is the same disc, file for file.
+    ASSERT_EQ(
+        cli({QStringLiteral("burn"), copy, QStringLiteral("--quiet"), QStringLiteral("--yes")}).exitCode, 0);
     EXPECT_EQ(
         cli({QStringLiteral("verify"), QStringLiteral("D"), QStringLiteral("--against"), copy}).exitCode, 0);
 }
@@ -155,8 +156,8 @@ TEST_F(CliVirtualDrive, EraseEmptiesTheDrive)
 {
     ASSERT_EQ(cli({QStringLiteral("burn"), iso, QStringLiteral("--quiet")}).exitCode, 0);
     ASSERT_GT(QFileInfo(disc).size(), 0);
-    const CliRunner::Result erased =
-        cli({QStringLiteral("erase"), QStringLiteral("--drive"), QStringLiteral("D")});
+    const CliRunner::Result erased = cli(
+        {QStringLiteral("erase"), QStringLiteral("--drive"), QStringLiteral("D"), QStringLiteral("--yes")});
     EXPECT_EQ(erased.exitCode, 0) << erased.err.toStdString();
     EXPECT_EQ(QFileInfo(disc).size(), 0);
     // An empty disc holds nothing to copy.
@@ -165,6 +166,68 @@ TEST_F(CliVirtualDrive, EraseEmptiesTheDrive)
     EXPECT_EQ(copied.exitCode, 1);
     EXPECT_FALSE(QFileInfo::exists(work.filePath(QStringLiteral("none.iso"))));
 }
+
+// Writing over a disc's data, or erasing it, needs the question answered; a script without a terminal
+// gives --yes. A blank disc is written without either.
+struct DataCommandCase
+{
+    const char *name;
+    bool erase;
+    bool discHoldsData;
+    bool yes;
+    int exitCode;
+    QString errLine; // the one line on stderr; empty for none
+};
+
+class CliDiscData : public CliVirtualDrive, public ::testing::WithParamInterface<DataCommandCase>
+{
+};
+
+TEST_P(CliDiscData, AskedOnlyForDataAndSkippedByYes)
+{
+    const DataCommandCase &c = GetParam();
+    QByteArray before;
+    if (c.discHoldsData) {
+        ASSERT_EQ(cli({QStringLiteral("make-iso"), disc, source, QStringLiteral("--label"),
+                       QStringLiteral("OLD"), QStringLiteral("--quiet")})
+                      .exitCode,
+                  0);
+        before = TestSupport::readAll(disc);
+    }
+    QStringList args =
+        c.erase ? QStringList {QStringLiteral("erase")} : QStringList {QStringLiteral("burn"), iso};
+    args << QStringLiteral("--quiet");
+    if (c.yes)
+        args << QStringLiteral("--yes");
+    const CliRunner::Result result = cli(args); // stdin is no terminal: nobody can answer
+    EXPECT_EQ(result.exitCode, c.exitCode) << result.err.toStdString();
+    const QString expectedErr = QString(c.errLine).replace(QStringLiteral("DISC"), disc);
+    EXPECT_EQ(result.errLines(), expectedErr.isEmpty() ? QStringList() : QStringList {expectedErr});
+    if (c.exitCode != 0)
+        EXPECT_EQ(TestSupport::readAll(disc), before) << "the disc is left as it was";
+    else if (c.erase)
+        EXPECT_EQ(QFileInfo(disc).size(), 0);
+    else
+        EXPECT_EQ(TestSupport::readAll(disc), TestSupport::readAll(iso));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CliDiscData,
+    ::testing::Values(
+        DataCommandCase {"BurnOverDataRefused", false, true, false, 1,
+                         QStringLiteral("kestrane-cli: The disc in DISC holds data and would be overwritten: "
+                                        "answer the question on a terminal, or give --yes.")},
+        DataCommandCase {"BurnOverDataWithYes", false, true, true, 0, {}},
+        DataCommandCase {"BurnToBlankNotAsked", false, false, false, 0, {}},
+        DataCommandCase {
+            "EraseDataRefused", true, true, false, 1,
+            QStringLiteral("kestrane-cli: The disc in DISC holds data and would be erased: answer "
+                           "the question on a terminal, or give --yes.")},
+        DataCommandCase {"EraseDataWithYes", true, true, true, 0, {}},
+        DataCommandCase {"EraseBlankNotAsked", true, false, false, 0, {}}),
+    [](const ::testing::TestParamInfo<DataCommandCase> &testInfo) {
+        return std::string(testInfo.param.name);
+    });
 
 TEST_F(CliVirtualDrive, DrivesListsTheVirtualDriveWithItsFreeSpace)
 {

@@ -130,14 +130,14 @@ TEST(CliInterruptBurn, CtrlCCancelsTheBurnAndLeavesTheDriveUsable)
             << cancelled.err.toStdString();
     }
 
-    // The drive is free again: the next burn runs to its end.
+    // The drive is free again: the next burn runs to its end (over what the cancelled one left).
     writeFile(work.filePath(QStringLiteral("small/a.txt")), "a");
     const QString small = work.filePath(QStringLiteral("small.iso"));
     ASSERT_EQ(
         CliRunner::run({QStringLiteral("make-iso"), small, work.filePath(QStringLiteral("small"))}).exitCode,
         0);
-    const CliRunner::Result again =
-        CliRunner::run({QStringLiteral("burn"), small, QStringLiteral("--verify")}, drives);
+    const CliRunner::Result again = CliRunner::run(
+        {QStringLiteral("burn"), small, QStringLiteral("--verify"), QStringLiteral("--yes")}, drives);
     EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
 }
 

@@ -100,8 +100,8 @@ QTreeWidgetItem *CompilationFixture::root() const
 
 void CompilationFixture::settle() const
 {
-    EXPECT_TRUE(
-        TestSupport::waitFor([this] { return !m_page->isAdding() && !m_page->isSizePending(); }, 60000));
+    EXPECT_TRUE(TestSupport::waitFor(
+        [this] { return !m_page->isAdding() && !m_page->isSizePending() && !m_page->isListing(); }, 60000));
 }
 
 QTreeWidgetItem *CompilationFixture::node(const QString &destPath) const

@@ -40,8 +40,8 @@ protected:
     QString makeFile(const QString &relative, qint64 size);
     QString makeDir(const QString &relative);
 
-    // The root once the page has settled: adds ended and the exact size shown (the page computes
-    // both away from the UI thread).
+    // The root once the page has settled: adds ended, the exact size shown and the file list listed
+    // again (the page does all three away from the UI thread).
     QTreeWidgetItem *root() const;
     void settle() const;
     // The first node with that destination path, or null.

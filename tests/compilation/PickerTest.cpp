@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileSystemModel>
 #include <QListView>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -93,7 +94,7 @@ TEST_F(PickerFixture, ListsFoldersFirstAndNoHiddenEntries)
     EXPECT_EQ(m_picker->windowTitle(), QStringLiteral("Select Files and Folders"));
     EXPECT_EQ(m_picker->size(), QSize(488, 271));
     EXPECT_EQ(m_picker->ShellListView()->selectionMode(), QAbstractItemView::ExtendedSelection);
-    EXPECT_FALSE(model()->isReadOnly());
+    EXPECT_TRUE(model()->isReadOnly());
 }
 
 TEST_F(PickerFixture, AddMakesTheCallsOfTheWorkedExamples)
@@ -266,13 +267,69 @@ TEST_F(PickerFixture, BrowsingStylesAndStateSurviveReopening)
     EXPECT_EQ(m_picker->currentFolder(), src(QStringLiteral("Outer")));
     EXPECT_TRUE(m_picker->List1->isChecked());
     m_picker->hide();
-
-    // In-place rename through the view's editor.
-    const QModelIndex file = model()->index(src(QStringLiteral("Outer/o.txt")));
-    EXPECT_TRUE(model()->flags(file) & Qt::ItemIsEditable);
-    EXPECT_TRUE(model()->setData(file, QStringLiteral("renamed.txt")));
-    EXPECT_TRUE(QFileInfo::exists(src(QStringLiteral("Outer/renamed.txt"))));
 }
+
+// The picker only picks: whatever a user tries on an entry, in every view style, the files keep their
+// names, their places and their contents.
+struct PickerAttempt
+{
+    const char *name;
+    QAction *TFrmFilesSelect::*style;
+    int key; // pressed on the file with the view focused; 0: the row tries the model itself
+};
+
+class PickerChangesNothing : public PickerFixture, public ::testing::WithParamInterface<PickerAttempt>
+{
+};
+
+TEST_P(PickerChangesNothing, TheFilesStayAsTheyWere)
+{
+    const PickerAttempt &attempt = GetParam();
+    makeFile(QStringLiteral("Box/keep-me.txt"), 3);
+    makeDir(QStringLiteral("Box/Inside"));
+    const QString keep = src(QStringLiteral("Box/keep-me.txt"));
+    const QByteArray content = TestSupport::readAll(keep);
+    openFolder(src(QStringLiteral("Box")), 2);
+    (m_picker->*attempt.style)->trigger();
+    m_picker->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_picker, 5000));
+    QAbstractItemView *view = m_picker->ShellListView();
+    const QModelIndex file = model()->index(keep);
+    ASSERT_TRUE(file.isValid());
+    view->setFocus();
+    view->setCurrentIndex(file);
+
+    EXPECT_FALSE(model()->flags(file) & Qt::ItemIsEditable);
+    if (attempt.key != 0) {
+        QTest::keyClick(view, Qt::Key(attempt.key));
+        // Whatever editor a key may have opened gets a new name and Return.
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("renamed.txt"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    } else {
+        EXPECT_FALSE(model()->setData(file, QStringLiteral("renamed.txt")));
+        QMimeData *moved = model()->mimeData({file});
+        EXPECT_FALSE(model()->dropMimeData(moved, Qt::MoveAction, -1, -1,
+                                           model()->index(src(QStringLiteral("Box/Inside")))));
+        delete moved;
+        EXPECT_EQ(view->dragDropMode(), QAbstractItemView::NoDragDrop);
+        EXPECT_FALSE(view->dragEnabled());
+    }
+    m_picker->hide();
+    EXPECT_EQ(TestSupport::readAll(keep), content);
+    EXPECT_EQ(QDir(src(QStringLiteral("Box"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList({QStringLiteral("Inside"), QStringLiteral("keep-me.txt")}));
+    EXPECT_TRUE(QDir(src(QStringLiteral("Box/Inside"))).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Attempts, PickerChangesNothing,
+    ::testing::Values(PickerAttempt {"F2InDetails", &TFrmFilesSelect::Details1, Qt::Key_F2},
+                      PickerAttempt {"F2InList", &TFrmFilesSelect::List1, Qt::Key_F2},
+                      PickerAttempt {"F2InLargeIcons", &TFrmFilesSelect::LargeIcons1, Qt::Key_F2},
+                      PickerAttempt {"DeleteInDetails", &TFrmFilesSelect::Details1, Qt::Key_Delete},
+                      PickerAttempt {"DeleteInSmallIcons", &TFrmFilesSelect::SmallIcons1, Qt::Key_Delete},
+                      PickerAttempt {"RenameOrMoveThroughTheModel", &TFrmFilesSelect::Details1, 0}),
+    [](const ::testing::TestParamInfo<PickerAttempt> &testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(PickerFixture, AddButtonOfThePageOpensThePickerModally)
 {

@@ -123,13 +123,14 @@ TEST_F(RemovalFixture, ListRemovalRefusesPerRowAndRefreshesAtTheEnd)
     const QString second = m_list->topLevelItem(1)->data(0, CompilationPage::DestPathRole).toString();
     ASSERT_TRUE(m_engine->RemoveItem(second));
     pressKey(m_list, Qt::Key_Delete);
+    settle(); // the folder is listed again away from the UI thread
     EXPECT_EQ(texts(MessageBoxSeam::takeShown()), QStringList {NotRemoved});
     EXPECT_EQ(m_list->topLevelItemCount(), 0);
     EXPECT_EQ(treeShape().size(), 4);
 }
 
-// Rows go from the list without listing the folder again: the list must end as a fresh listing
-// would show it, for a few rows (taken one by one) and for many (taken in one pass).
+// After removing rows the list is listed again: it ends as a fresh listing shows it, for a few rows
+// and for many.
 TEST_F(RemovalFixture, ListRemovalLeavesTheListAsAFreshListingShowsIt)
 {
     for (int n = 0; n < 100; ++n)
@@ -156,6 +157,7 @@ TEST_F(RemovalFixture, ListRemovalLeavesTheListAsAFreshListingShowsIt)
             gone.append(m_list->topLevelItem(row)->data(0, CompilationPage::DestPathRole).toString());
         }
         pressKey(m_list, Qt::Key_Delete);
+        settle(); // the folder is listed again away from the UI thread
         EXPECT_TRUE(MessageBoxSeam::takeShown().isEmpty());
         const QStringList shown = rows();
         m_page->RefreshCompilation();
@@ -168,6 +170,86 @@ TEST_F(RemovalFixture, ListRemovalLeavesTheListAsAFreshListingShowsIt)
     }
     m_page->RefreshCompilation();
     EXPECT_EQ(m_list->topLevelItemCount(), 100 - 1 - 2 - 90);
+}
+
+// The list may show another folder than the one selected in the tree (the selection moved by keys,
+// or was cleared): after a removal it lists the selected folder, the root when none is selected.
+struct RelistCase
+{
+    const char *name;
+    std::function<void(QTreeWidget *tree)> moveSelection;
+    QString listed; // the folder the list shows afterwards
+};
+
+class RelistAfterRemoval : public RemovalFixture, public ::testing::WithParamInterface<RelistCase>
+{
+};
+
+TEST_P(RelistAfterRemoval, TheListShowsTheSelectedFolderAgain)
+{
+    const RelistCase &c = GetParam();
+    clickNode(node(QStringLiteral("\\A")));
+    ASSERT_EQ(rows(), QStringList {QStringLiteral("a.txt|0.01 KB")});
+    c.moveSelection(m_tree);
+    ASSERT_EQ(rows(), QStringList {QStringLiteral("a.txt|0.01 KB")}) << "moving the selection lists nothing";
+    clickRow(0);
+    pressKey(m_list, Qt::Key_Delete);
+    settle(); // the folder is listed again away from the UI thread
+    EXPECT_TRUE(MessageBoxSeam::takeShown().isEmpty());
+    QStringList expected;
+    for (const ImageItem &item : m_engine->ListItems(c.listed)) {
+        if (!item.isDirectory)
+            expected.append(item.name);
+    }
+    QStringList names;
+    for (const QString &row : rows())
+        names.append(row.section(QLatin1Char('|'), 0, 0));
+    EXPECT_EQ(names, expected);
+    EXPECT_FALSE(inImage(QStringLiteral("\\A\\a.txt")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Selections, RelistAfterRemoval,
+    ::testing::Values(RelistCase {"ArrowKeyToAnotherFolder",
+                                  [](QTreeWidget *tree) {
+                                      tree->setFocus();
+                                      QTest::keyClick(tree, Qt::Key_Up); // from \A up to the root
+                                  },
+                                  QStringLiteral("\\")},
+                      RelistCase {"SelectionCleared", [](QTreeWidget *tree) { tree->clearSelection(); },
+                                  QStringLiteral("\\")},
+                      RelistCase {"SelectedFolderUnchanged", [](QTreeWidget *) {}, QStringLiteral("\\A")}),
+    [](const ::testing::TestParamInfo<RelistCase> &testInfo) { return std::string(testInfo.param.name); });
+
+// A big folder listed again after a removal comes into the list slice by slice; a click on another
+// folder meanwhile shows that folder alone, with no slice of the old listing added after it.
+TEST_F(RemovalFixture, ABigFolderListedAgainIsOvertakenByAClick)
+{
+    constexpr int Files = 4500;
+    for (int n = 0; n < Files; ++n)
+        makeFile(QStringLiteral("Big/f%1.txt").arg(n, 4, 10, QLatin1Char('0')), 1);
+    m_engine->AddFolder(QStringLiteral("\\Big"), src(QStringLiteral("Big/*.*")));
+    m_page->RefreshCompilation();
+    settle();
+    for (const bool overtaken : {false, true}) {
+        SCOPED_TRACE(overtaken ? "overtaken" : "listed whole");
+        clickNode(node(QStringLiteral("\\Big")));
+        clickRow(10);
+        pressKey(m_list, Qt::Key_Delete);
+        if (overtaken) {
+            // The listing may still run, or its rows be going in: the click wins either way.
+            QCoreApplication::processEvents();
+            clickNode(node(QStringLiteral("\\C")));
+            settle();
+            EXPECT_EQ(rows(), QStringList {QStringLiteral("c.txt|0.01 KB")});
+            continue;
+        }
+        settle();
+        const QStringList shown = rows();
+        EXPECT_EQ(shown.size(), Files - 1);
+        m_page->RefreshCompilation();
+        EXPECT_EQ(shown, rows());
+    }
 }
 
 TEST_F(RemovalFixture, DeleteActsOnTheLastClickedViewWhateverHasTheFocus)

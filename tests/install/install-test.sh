@@ -68,6 +68,9 @@ diff -u "$scratch/rest.expected" "$scratch/rest" || fail "unexpected or missing 
 
 echo "== desktop entry, AppStream data, MIME package, manual"
 desktop-file-validate "$usr/share/applications/kestrane.desktop" || fail "desktop-file-validate"
+# The program opens no file named on its command line: the entry offers none to open ("Open with").
+! grep -Eq '^MimeType=|^Exec=.*%[fFuU]' "$usr/share/applications/kestrane.desktop" \
+    || fail "the desktop entry offers to open files the program does not open"
 appstreamcli validate --no-net "$usr/share/metainfo/example.varnholt.Kestrane.metainfo.xml" \
     || fail "appstreamcli validate"
 mkdir -p "$scratch/mime/packages"

@@ -179,9 +179,20 @@ TEST(WriteSpeed, MultipleOfTheBaseSpeed)
         int max;
         std::optional<int> multiple;
     } rows[] = {
-        {253, 7056, 40},      {255, 7056, 40},       {254, 176, 1},
-        {1, 11080, 8},        {9, 11080, 8},         {253, 88, 1}, // 0.5 rounds away from zero
-        {2, 0, std::nullopt}, {2, -5, std::nullopt},
+        {253, 7056, 40},
+        {255, 7056, 40},
+        {254, 176, 1},
+        {1, 11080, 8},
+        {9, 11080, 8},
+        {253, 88, 1}, // 0.5 rounds away from zero
+        {2, 0, std::nullopt},
+        {2, -5, std::nullopt},
+        {2, 3450, 3}, // 2.50 by 1380; 2.49 by the engine's 1385
+                      // would give 2
+        {10, 8990, 7}, // a 2x BD drive: 6.51 by 1380
+        {3, 1380, 1},
+        {4, 2069, 1},
+        {4, 2070, 2}, // 1.4993 and 1.5 exactly
     };
     for (const auto &row : rows)
         EXPECT_EQ(DriveLists::WriteSpeedMultiple(row.type, row.max), row.multiple)
@@ -300,6 +311,19 @@ TEST_F(JobFlow, DiscToImageFromAVirtualDrive)
     const QString extracted = path("copy");
     ASSERT_TRUE(extractWithBsdtar(path("copy.iso"), extracted));
     EXPECT_EQ(compareTrees(m_sources, extracted), QStringList());
+    // The copy is named like a compilation: by the FILETOISO tree's label, not the disc's.
+    EXPECT_EQ(primaryVolumeId(path("copy.iso")), QStringLiteral("Holiday 2026"));
+
+    // Before the FILETOISO page has a root, by the label its root starts with.
+    m_label = std::nullopt;
+    FileDialogSeam::setNextFileName(path("unnamed.iso"));
+    m_job->SbtnSelSavepathClick();
+    MessageBoxSeam::setNextAnswer(IDOK);
+    MessageBoxSeam::setNextAnswer(IDNO);
+    m_job->ActCDTOISOExecExecute();
+    ASSERT_EQ(shownTexts().value(0), QStringLiteral("ISO File Created successfully!"));
+    EXPECT_EQ(primaryVolumeId(path("unnamed.iso")), QStringLiteral("New Disc"));
+    EXPECT_EQ(jolietVolumeId(path("unnamed.iso")), QStringLiteral("New Disc"));
 
     // Cancelling the dialog empties the path.
     m_job->SbtnSelSavepathClick();

@@ -2,6 +2,7 @@
 
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
+#include "jobs/TFrmConvertProcess.h"
 #include "mainwindow/PictureStrip.h"
 #include "mainwindow/TNotebook.h"
 #include "widgets/TsuiImageButton.h"
@@ -75,6 +76,9 @@ TEST_F(Frame, ControlsSitWhereTheLayoutPutsThem)
     for (TsuiImageButton *b :
          {f.suiImageButton18, f.suiImageButton15, f.suiImageButton20, f.suiImageButton16})
         EXPECT_FALSE(b->Transparent()) << b->objectName().toStdString();
+    // Nor does the progress window's Cancel, which lies over the moving animation.
+    ASSERT_NE(f.secondaryWindows().FrmConvertProcess, nullptr);
+    EXPECT_FALSE(f.secondaryWindows().FrmConvertProcess->suiImageButton1->Transparent());
 }
 
 TEST_F(Frame, TransparentButtonsShowTheSkinAtTheirCutOutPixels)

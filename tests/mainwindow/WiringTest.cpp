@@ -8,10 +8,12 @@
 #include "app/MessageBox.h"
 #include "compilation/CompilationPage.h"
 #include "compilation/TFrmSetVolume.h"
+#include "engine/DiscContents.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/EraseLauncher.h"
 #include "jobs/TfrmErase.h"
 #include "mainwindow/MainFormSubsystems.h"
+#include "mainwindow/PictureStrip.h"
 #include "mainwindow/TNotebook.h"
 #include "widgets/TsuiImageButton.h"
 
@@ -20,6 +22,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QEnterEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -128,6 +131,35 @@ TEST_F(WiredMainForm, MakeIsoThenBurnNowGoesThroughTheWindowToTheDrive)
     EXPECT_EQ(f.TsListDir->topLevelItem(0)->childCount(), 0);
 }
 
+// The pointer stays where Make ISO was; after Yes to burn now the page under it is the burn page,
+// and the strip describes that page, not the hidden button.
+TEST_F(WiredMainForm, AfterBurnNowTheStripShowsTheBurnPagesBanner)
+{
+    TMainForm &f = *m_form;
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    f.ActFILETOISO->trigger();
+    ImageTest::writeFile(m_drives.filePath(QStringLiteral("src/notes.txt")), "notes\n");
+    f.DVDWriterPro21->AddFolder(QStringLiteral("\\"), m_drives.filePath(QStringLiteral("src")) + "/*.*");
+    // The pointer onto Make ISO.
+    QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), f.suiImageButton12->mapToGlobal(QPointF(10, 10)));
+    QCoreApplication::sendEvent(f.suiImageButton12, &enter);
+    ASSERT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBtnMakeIso);
+
+    FileDialogSeam::setNextFileName(m_drives.filePath(QStringLiteral("made.iso")));
+    MessageBoxSeam::setNextAnswer(IDOK);
+    MessageBoxSeam::setNextAnswer(IDYES);
+    press(f.suiImageButton12);
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBURNISO);
+    // The enter that follows the boxes goes to the button still under the pointer, now hidden.
+    QCoreApplication::sendEvent(f.suiImageButton12, &enter);
+    ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
+    QTest::qWait(50);
+    EXPECT_EQ(f.currentPageName(), QStringLiteral("BURNISO"));
+    EXPECT_FALSE(f.suiImageButton12->isVisible());
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBURNISO);
+}
+
 // The check for every disc the window has burnt: the command line compares the drive with the image
 // the window made, over exactly the image's length.
 TEST_F(WiredMainForm, ADiscBurntByTheWindowPassesTheCommandLinesCheckAgainstItsImage)
@@ -226,13 +258,16 @@ TEST_F(WiredMainForm, EraseThroughTheWindowEmptiesTheVirtualDisc)
     f.ActBURNISO->trigger();
     ASSERT_TRUE(waitForEntries(f.CboCDRWList, 1));
     EraseLauncher *launcher = f.subsystems()->Erase.get();
+    MessageBoxSeam::takeShown();
+    MessageBoxSeam::setNextAnswer(IDYES); // the question before erasing data
     QTimer::singleShot(0, &f, [&] { launcher->currentEraseWindow()->cmdErase->click(); });
     press(f.suiImageButton20); // returns when the window has closed itself
 
     ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral(" Erase     Completed!!!")));
     const auto shown = MessageBoxSeam::takeShown();
-    ASSERT_EQ(shown.size(), 1);
-    EXPECT_EQ(shown[0].kind, 3); // the plain message, no icon
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[0].kind, 4);
+    EXPECT_EQ(shown[1].kind, 3); // the plain message, no icon
     EXPECT_EQ(launcher->currentEraseWindow()->lblStatus->text(),
               QStringLiteral("Erase operation complete!!!"));
     EXPECT_FALSE(launcher->currentEraseWindow()->isVisible());
@@ -301,11 +336,24 @@ TEST_F(TwoRecorders, EraseActsOnTheRecorderChosenInTheBurnPageList)
     f.CboCDRWList->setCurrentIndex(1);
     Q_EMIT f.CboCDRWList->activated(1); // the user's pick of E:
     ASSERT_TRUE(f.CboCDRWList->currentText().startsWith(QStringLiteral("E:")));
+    // Text typed into the field afterwards is no choice of a drive: E: stays the one erased.
+    f.CboCDRWList->setFocus();
+    f.CboCDRWList->lineEdit()->selectAll();
+    QTest::keyClicks(f.CboCDRWList->lineEdit(), QStringLiteral("Zed"));
+    QTest::keyClick(f.CboCDRWList->lineEdit(), Qt::Key_Return);
+    ASSERT_EQ(f.CboCDRWList->currentText(), QStringLiteral("Zed"));
 
     EraseLauncher *launcher = f.subsystems()->Erase.get();
+    MessageBoxSeam::takeShown();
+    MessageBoxSeam::setNextAnswer(IDYES);
     QTimer::singleShot(0, &f, [&] { launcher->currentEraseWindow()->cmdErase->click(); });
     press(f.suiImageButton20);
     ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral(" Erase     Completed!!!")));
+    const auto asked = MessageBoxSeam::takeShown();
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[0].text.contains(QStringLiteral("in drive E: (Kestrane Virtual Recorder, ") +
+                                       secondDrivePath() + QLatin1Char(')')))
+        << asked[0].text.toStdString();
     EXPECT_EQ(QFileInfo(secondDrivePath()).size(), 0);
     EXPECT_EQ(TestSupport::readAll(drivePath()), data);
 
@@ -321,5 +369,136 @@ TEST_F(TwoRecorders, EraseActsOnTheRecorderChosenInTheBurnPageList)
     EXPECT_EQ(TestSupport::readAll(drivePath()), data);
     EXPECT_EQ(TestSupport::readAll(secondDrivePath()), data);
 }
+
+// A disc that holds data is written over or erased only after one question naming the drive, the
+// kind of disc and what it holds; No (also the default) leaves it as it was; a blank disc is not
+// asked about.
+struct DataQuestionCase
+{
+    const char *name;
+    bool holdsData;
+    int answer; // queued for the question
+    bool done; // burnt or erased
+    friend void PrintTo(const DataQuestionCase &c, std::ostream *os) { *os << c.name; }
+};
+
+class DiscDataQuestion : public WiredMainForm, public ::testing::WithParamInterface<DataQuestionCase>
+{
+protected:
+    // An image made by another program, labelled and holding one file.
+    QString makeIso(const QString &name, const QString &label)
+    {
+        const QString folder = m_drives.filePath(name + QStringLiteral(".src"));
+        ImageTest::writeFile(folder + QStringLiteral("/") + name + QStringLiteral(".txt"),
+                             ImageTest::patterned(100000, int(name.size())));
+        const QString iso = m_drives.filePath(name + QStringLiteral(".iso"));
+        const ImageTest::ProcessResult made = ImageTest::run(
+            QStringLiteral("genisoimage"),
+            {QStringLiteral("-quiet"), QStringLiteral("-V"), label, QStringLiteral("-o"), iso, folder});
+        EXPECT_EQ(made.exitCode, 0) << made.err.constData();
+        return iso;
+    }
+    // Sets the disc up: an image labelled OLD BACKUP, or no file (a blank disc).
+    QByteArray prepareDisc()
+    {
+        if (!GetParam().holdsData)
+            return {};
+        const QString old = makeIso(QStringLiteral("old"), QStringLiteral("OLD BACKUP"));
+        EXPECT_TRUE(QFile::rename(old, drivePath()));
+        return TestSupport::readAll(drivePath());
+    }
+    // The question a disc holding the old image must get.
+    QString expectedQuestion(const QString &lastLine, const QString &what, const QByteArray &disc) const
+    {
+        return QStringLiteral(
+                   "Everything on the virtual disc in drive D: (Kestrane Virtual Recorder, %1) will "
+                   "be %2.\n\nIt holds \"OLD BACKUP\", %3 MB used.\n\n%4")
+            .arg(drivePath(), what, QString::number(disc.size() / 1048576.0, 'f', 2), lastLine);
+    }
+    void expectAsked(const QList<MessageBoxSeam::Shown> &shown, const QString &question) const
+    {
+        QList<MessageBoxSeam::Shown> questions;
+        for (const MessageBoxSeam::Shown &box : shown) {
+            if (box.kind == 4)
+                questions.append(box);
+        }
+        if (!GetParam().holdsData) {
+            EXPECT_TRUE(questions.isEmpty()) << "a blank disc is not asked about";
+            return;
+        }
+        ASSERT_EQ(questions.size(), 1);
+        EXPECT_EQ(questions[0].text, question);
+        EXPECT_EQ(questions[0].caption, QStringLiteral("Kestrane"));
+    }
+};
+
+TEST_P(DiscDataQuestion, BurnWritesOverDataOnlyAfterYes)
+{
+    const DataQuestionCase &c = GetParam();
+    TMainForm &f = *m_form;
+    const QByteArray before = prepareDisc();
+    const QString image = makeIso(QStringLiteral("new"), QStringLiteral("NEW"));
+    f.ActBURNISO->trigger();
+    ASSERT_TRUE(waitForEntries(f.CboCDRWList, 1));
+    f.EdtBurnISOPath->setText(image);
+    MessageBoxSeam::takeShown();
+    MessageBoxSeam::setNextAnswer(c.answer);
+    press(f.suiImageButton16);
+    if (c.done) {
+        ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
+        EXPECT_EQ(TestSupport::readAll(drivePath()), TestSupport::readAll(image));
+    } else {
+        // No starts nothing and leaves nothing to cancel: the page is usable at once.
+        ASSERT_TRUE(TestSupport::waitFor([&f] { return f.ActBURNISOExec->isEnabled(); }, 30000));
+        EXPECT_EQ(TestSupport::readAll(drivePath()), before);
+        EXPECT_FALSE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!"), 300));
+    }
+    expectAsked(MessageBoxSeam::takeShown(),
+                expectedQuestion(QStringLiteral("Write the image to this disc?"),
+                                 QStringLiteral("overwritten by the image"), before));
+    EXPECT_TRUE(f.CboCDRWList->isEnabled());
+}
+
+TEST_P(DiscDataQuestion, EraseEmptiesDataOnlyAfterYes)
+{
+    const DataQuestionCase &c = GetParam();
+    TMainForm &f = *m_form;
+    const QByteArray before = prepareDisc();
+    f.ActBURNISO->trigger();
+    ASSERT_TRUE(waitForEntries(f.CboCDRWList, 1));
+    EraseLauncher *launcher = f.subsystems()->Erase.get();
+    MessageBoxSeam::takeShown();
+    MessageBoxSeam::setNextAnswer(c.answer);
+    bool stayedReady = false;
+    QTimer::singleShot(0, &f, [&] {
+        TfrmErase *window = launcher->currentEraseWindow();
+        window->cmdErase->click();
+        if (c.done)
+            return; // the window closes itself when the erase has ended
+        // After No the window is ready again and is left with Cancel.
+        stayedReady = TestSupport::waitFor(
+            [window] { return !MessageBoxSeam::shown().isEmpty() && window->cmdCancel->isEnabled(); }, 30000);
+        window->cmdCancel->click();
+    });
+    press(f.suiImageButton20); // returns when the window has closed
+    if (c.done) {
+        ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral(" Erase     Completed!!!")));
+        EXPECT_EQ(QFileInfo(drivePath()).size(), 0);
+    } else {
+        EXPECT_TRUE(stayedReady);
+        EXPECT_EQ(TestSupport::readAll(drivePath()), before);
+        EXPECT_FALSE(TestSupport::waitForMessage(QStringLiteral(" Erase     Completed!!!"), 300));
+    }
+    expectAsked(MessageBoxSeam::takeShown(),
+                expectedQuestion(QStringLiteral("Erase this disc?"), QStringLiteral("erased"), before));
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, DiscDataQuestion,
+                         ::testing::Values(DataQuestionCase {"DataAnsweredNo", true, IDNO, false},
+                                           DataQuestionCase {"DataAnsweredYes", true, IDYES, true},
+                                           DataQuestionCase {"BlankDiscNotAsked", false, IDNO, true}),
+                         [](const ::testing::TestParamInfo<DataQuestionCase> &testInfo) {
+                             return std::string(testInfo.param.name);
+                         });
 
 } // namespace

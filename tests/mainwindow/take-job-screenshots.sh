@@ -52,12 +52,12 @@ progress=$(find_window '^Converting......$')
 sleep 1.5
 shoot_window "$progress" progress-window
 
-# "ISO File Created successfully!", then "Do you want to burn the ISO file now?": Yes.
+# "ISO File Created successfully!", then "Do you want to burn the ISO file now?": Yes (Return says No).
 for _ in $(seq 100); do [ -s "$scratch/holiday.iso" ] && ! xdotool search --onlyvisible --name '^Converting' >/dev/null 2>&1 && break; sleep 0.3; done
 sleep 1
 xdotool key Return
 sleep 1
-xdotool key Return
+xdotool key alt+y
 sleep 2
 shoot_main mainwindow-burning
 # Wait for "Writing is complete!".

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -82,6 +83,13 @@ public:
     virtual Progress progress() = 0;
     virtual JobOutcome outcome() = 0;
     virtual void cancel() = 0;
+    // The first `bytes` of the loaded medium, for telling what it holds; the drive must be held. Empty
+    // when they cannot be read (a blank medium, or a drive that cannot read it).
+    virtual QByteArray readStart(int64_t bytes)
+    {
+        Q_UNUSED(bytes);
+        return {};
+    }
 };
 
 class DriveLayer

@@ -90,6 +90,15 @@ public:
     {
         return {m_script->jobSucceeds && !m_cancelled, m_script->sourceError};
     }
+    QByteArray readStart(int64_t bytes) override
+    {
+        m_layer->answer();
+        if (!m_script->readable)
+            return {};
+        QByteArray start = m_script->content.left(qsizetype(bytes));
+        start.append(QByteArray(qsizetype(bytes) - start.size(), '\0'));
+        return start;
+    }
     void cancel() override
     {
         ++m_script->cancels;

@@ -36,6 +36,8 @@ struct DriveScript
     bool jobSucceeds = true;
     QString sourceError;
     std::vector<Drives::LibraryMessage> messagesAtEnd; // queued when the job ends
+    QByteArray content; // what the medium's start holds, zeros after it
+    bool readable = true; // false: reading the medium's start fails
 
     // What the engine did.
     bool acquired = false;
