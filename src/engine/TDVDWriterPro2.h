@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -134,6 +135,9 @@ public:
     void CancelImageWrite();
     // Why the last WriteImageFile returned false (empty after a success).
     QString LastImageError() const;
+    // What the image could not keep of the discs read into it since the last reset, one sentence
+    // each: parts of a disc's boot set-up that cannot be laid out again in a copy.
+    QStringList ImageNotes();
 
     // Checks, run on the calling thread (TDVDWriterPro2Check.cpp). `source` is an image file or a
     // drive ("D:"), checked against the checksums recorded in it; CompareDiscWithImage reads the disc
@@ -162,6 +166,11 @@ public:
     void CancelWrite();
     void EjectTray(int flags);
     bool EraseDisc(bool quick);
+    // Copies the data area of the disc in the drive at `index` (block 0 to the end of its last data
+    // track) byte for byte into the file `isoPath`, with the safety of WriteImageFile: progress through
+    // OnImageWriteProgress, stopped by CancelImageWrite, the reason of a false in LastImageError
+    // (TDVDWriterPro2Raw.cpp).
+    bool CopyDiscRaw(int index, const QString &isoPath);
     // USB sticks and SD cards (TDVDWriterPro2Sticks.cpp): listed after the optical and virtual drives.
     // Details of the drive at `index` when it is a stick.
     std::optional<StickInfo> StickDetails(int index) const;

@@ -2,6 +2,7 @@
 #include "settings/SystemError.h"
 
 #include "engine/Libraries.h"
+#include "engine/image/DiscBoot.h"
 #include "engine/image/DiscDataSource.h"
 #include "engine/image/ImagePaths.h"
 #include "engine/image/ImportGuard.h"
@@ -41,6 +42,9 @@ public:
             return;
 
         for (IsoNode *node : children) {
+            // The boot catalogue stays behind: the copy gets a catalogue of its own (DiscBoot).
+            if (iso_node_get_type(node) == LIBISO_BOOT)
+                continue;
             const QString name = ImageTree::nodeName(node);
             const QString childDisc = ImagePaths::childDest(discPath, name);
             const bool isDir = iso_node_get_type(node) == LIBISO_DIR;
@@ -207,6 +211,8 @@ void renewDiscNodes(IsoDir *dir, const QString &discPath, const Renewal &renewal
             renewDiscNodes(reinterpret_cast<IsoDir *>(node), childPath, renewal);
             continue;
         }
+        if (iso_node_get_type(node) == LIBISO_BOOT)
+            continue;
         // The old node keeps its name alive until the new one has copied it.
         iso_node_take(node);
         IsoNode *fresh = renewedNode(dir, node, iso_node_get_name(node), renewal, childPath);
@@ -280,8 +286,10 @@ void DiscImporter::importDisc(ImageTree &tree, const QStringList &dest, QChar dr
     try {
         IsoDir *into = tree.ensureFolder(dest, sink, nullptr);
         dropEmptyRelocationFolder(disc);
+        DiscBoot boot(disc, drive);
         renewDiscNodes(iso_image_get_root(disc), QStringLiteral("\\"), Renewal {control, drive});
         merger.merge(into, ImagePaths::joinDest(dest), iso_image_get_root(disc), QStringLiteral("\\"));
+        boot.apply(tree, dest, control);
     } catch (...) {
         iso_image_unref(disc);
         throw;

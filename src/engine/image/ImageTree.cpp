@@ -74,6 +74,8 @@ void ImageTree::reset()
         iso_image_unref(m_image);
     m_image = fresh;
     m_hugeFiles = 0;
+    m_systemArea = SystemArea();
+    m_notes.clear();
     touch();
 }
 
