@@ -153,6 +153,9 @@ void DiscBoot::learnSystemArea(IsoImage *disc)
 
 void DiscBoot::learnEntries(IsoImage *disc)
 {
+    // libisofs 1.5.4 reads the catalogue of an image without one from a null pointer: ask first.
+    if (iso_image_get_boot_image(disc, nullptr, nullptr, nullptr) != 1)
+        return;
     IsoBoot *catalog = nullptr;
     uint32_t catalogBlock = 0;
     char *content = nullptr;
