@@ -248,24 +248,33 @@ TEST(ImageBootWrite, BootInfoTableOfALocalBootImageIsPatched)
 
     ASSERT_TRUE(EngineLibraries::ensureIsoInit());
     const QString image = work.filePath(QStringLiteral("local.iso"));
+    auto control = std::make_shared<WriteControl>();
+    std::unique_ptr<ImageTree> tree;
     {
         std::lock_guard lock(EngineLibraries::isoLock());
-        ImageTree tree;
-        auto control = std::make_shared<WriteControl>();
+        tree = std::make_unique<ImageTree>();
         const ItemSink sink;
-        LocalSourceAdder adder(tree, control, sink);
+        LocalSourceAdder adder(*tree, control, sink);
         adder.addEntry({QStringLiteral("big.bin")}, work.filePath(QStringLiteral("data/big.bin")));
         adder.addEntry({QStringLiteral("boot.bin")}, bootFile);
         ElToritoBootImage *boot = nullptr;
-        ASSERT_EQ(iso_image_set_boot_image(tree.image(), "/boot.bin", ELTORITO_NO_EMUL, "/boot.cat", &boot),
+        ASSERT_EQ(iso_image_set_boot_image(tree->image(), "/boot.bin", ELTORITO_NO_EMUL, "/boot.cat", &boot),
                   1);
         el_torito_set_load_size(boot, 4);
         el_torito_set_isolinux_options(boot, 1, 0);
-        WriteSettings settings;
-        settings.volumeId = QStringLiteral("LOCALBOOT");
-        const ImageWriter::Result written = ImageWriter::write(tree.image(), settings, image, *control, {});
-        ASSERT_TRUE(written.ok) << written.error.toStdString();
+        // A catalogue in no folder leaves nothing in the directories that is not a local file.
+        iso_image_set_boot_catalog_hidden(tree->image(),
+                                          LIBISO_HIDE_ON_RR | LIBISO_HIDE_ON_JOLIET | LIBISO_HIDE_ON_1999);
     }
+    // The writer takes the lock itself, as the engine's writes do.
+    WriteSettings settings;
+    settings.volumeId = QStringLiteral("LOCALBOOT");
+    const ImageWriter::Result written = ImageWriter::write(tree->image(), settings, image, *control, {});
+    {
+        std::lock_guard lock(EngineLibraries::isoLock());
+        tree.reset();
+    }
+    ASSERT_TRUE(written.ok) << written.error.toStdString();
     const qint64 block = firstBootBlock(image);
     ASSERT_GT(block, 16);
     const QByteArray table = TestSupport::readAll(image).mid(block * 2048 + 8, 12);
