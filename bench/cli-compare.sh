@@ -27,7 +27,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a / b}'; }
 # raw_copy: the 1 GB tree as a disc in a virtual drive, copied block for block by both.
 raw_copy() {
     local disc="$work/disc.img" w u s
-    "$cli" make-iso "$disc" "$work/big" --quiet
+    "$cli" make-iso "$disc" "$work/big" --quiet >/dev/null
     declare -A fastest=()
     for _ in 1 2 3; do
         for name in kestrane_raw dd; do

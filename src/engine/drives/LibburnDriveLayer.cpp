@@ -398,17 +398,20 @@ public:
     {
         if (!m_drive)
             return false;
-        const int64_t whole = (bytes + BlockBytes - 1) / BlockBytes * BlockBytes;
+        const int64_t whole = bytes / BlockBytes * BlockBytes;
         off_t count = 0;
-        if (whole == bytes)
-            return burn_read_data(m_drive, off_t(offset), buffer, off_t(bytes), &count, 0) == 1 &&
-                count == bytes;
-        // The last piece of a virtual drive's file: libburn reads whole blocks.
-        std::vector<char> block(size_t(whole), '\0');
-        if (burn_read_data(m_drive, off_t(offset), block.data(), off_t(whole), &count, 0) != 1 ||
-            count < bytes)
+        if (whole > 0 &&
+            (burn_read_data(m_drive, off_t(offset), buffer, off_t(whole), &count, 0) != 1 || count != whole))
             return false;
-        std::copy_n(block.data(), size_t(bytes), buffer);
+        if (whole == bytes)
+            return true;
+        // The last piece of a virtual drive's file: libburn reads a whole block, fills it up with zeros
+        // and reports the short read, which is no error here.
+        std::array<char, BlockBytes> block {};
+        count = 0;
+        if (burn_read_data(m_drive, off_t(offset + whole), block.data(), off_t(BlockBytes), &count, 2) != 1)
+            return false;
+        std::copy_n(block.data(), size_t(bytes - whole), buffer + whole);
         return true;
     }
 
