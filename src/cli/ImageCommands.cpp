@@ -213,19 +213,18 @@ int runCopyDisc(const Invocation &invocation)
         return usageError(
             QStringLiteral("copy-disc"),
             QStringLiteral("copy-disc: \"%1\" is not a drive letter").arg(invocation.args.arguments.at(0)));
+    if (invocation.flag("raw") && invocation.flag("checksums"))
+        return usageError(
+            QStringLiteral("copy-disc"),
+            QStringLiteral("copy-disc: --raw copies the disc as it is and records no checksums"));
     TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro);
     if (!initializeDrives(engine))
         return fail(QStringLiteral("Drives Cannot be initialized...Contact support!"));
     const int index = driveIndex(engine, letter);
     if (index < 0)
         return fail(QStringLiteral("There is no drive %1:").arg(letter));
-    if (invocation.flag("raw")) {
-        if (invocation.flag("checksums"))
-            return usageError(
-                QStringLiteral("copy-disc"),
-                QStringLiteral("copy-disc: --raw copies the disc as it is and records no checksums"));
+    if (invocation.flag("raw"))
         return runRawCopy(invocation, engine, index, isoPath);
-    }
     engine.setRecordChecksums(invocation.flag("checksums"));
     ImageJobParams params;
     params.kind = ImageJobParams::Kind::DiscToImage;
