@@ -78,6 +78,40 @@ for kind in plain info-table two hidden mbr gpt; do
     echo "$kind: checked"
 done
 
+# A real installer's layout: ISOLINUX with SYSLINUX's isohybrid MBR. The copy must boot as a CD and,
+# through the MBR libisofs lays out again for it, as a disk (a stick).
+system_area() {
+    xorriso -indev "$1" -report_system_area plain 2>/dev/null | sed -n 's/^System area summary: *//p'
+}
+says_hello() {
+    timeout 30 qemu-system-x86_64 "$1" "$2" -nographic -display none -serial stdio -monitor none -net none \
+        -no-reboot </dev/null >"$work/serial" 2>&1 || true
+    grep -q "ISOLINUX-SAYS" "$work/serial"
+}
+status=0
+bash "$make_disc" "$work/isohybrid.iso" isohybrid || status=$?
+if [ "$status" -eq 77 ]; then
+    echo "isohybrid: not checked, ISOLINUX is not installed"
+elif [ "$status" -ne 0 ]; then
+    fail "isohybrid: the fixture was not made"
+else
+    cp "$work/isohybrid.iso" "$work/disc.img"
+    copy="$work/isohybrid-copy.iso"
+    if "$cli" copy-disc D: "$copy" --quiet >/dev/null 2>"$work/err"; then
+        grep -q "^kestrane-cli: note:" "$work/err" && fail "isohybrid: copy-disc left something out: $(cat "$work/err")"
+        [ "$(entries "$copy")" = "$(entries "$work/isohybrid.iso")" ] || fail "isohybrid: boot entries differ"
+        [ "$(system_area "$copy")" = "$(system_area "$work/isohybrid.iso")" ] ||
+            fail "isohybrid: system area differs: $(system_area "$copy")"
+        if $have_qemu; then
+            says_hello -cdrom "$copy" || fail "isohybrid: the copy does not boot as a CD"
+            says_hello -hda "$copy" || fail "isohybrid: the copy does not boot as a disk"
+        fi
+        echo "isohybrid: checked"
+    else
+        fail "isohybrid: copy-disc failed: $(cat "$work/err")"
+    fi
+fi
+
 ((failures == 0)) || exit 1
 $have_qemu || { echo "SKIPPED: qemu-system-x86_64 is missing: nothing was booted"; exit 77; }
 echo "all copies boot"

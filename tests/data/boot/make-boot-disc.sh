@@ -9,7 +9,10 @@
 #   hidden      boot image and catalogue hidden from the folders
 #   mbr         info-table plus an MBR whose one partition spans the image (protective msdos label)
 #   gpt         mbr plus an appended partition described by a GPT
-# Exits 77 when as, objcopy or xorriso is missing.
+#   isohybrid   an ISOLINUX disc with SYSLINUX's isohybrid MBR, bootable as a CD and as a disk; its
+#               configuration prints ISOLINUX-SAYS-HELLO on the serial port (needs the isolinux and
+#               syslinux-common packages)
+# Exits 77 when as, objcopy or xorriso is missing, or ISOLINUX for isohybrid.
 set -euo pipefail
 out=${1:?usage: make-boot-disc.sh OUT.iso [KIND]}
 kind=${2:-plain}
@@ -43,6 +46,26 @@ gpt)
     head -c 1048576 /dev/zero >"$work/part.img"
     extra=("${table[@]}" -append_partition 2 0xef "$work/part.img" -boot_image any appended_part_as=gpt
            -boot_image any partition_table=on) ;;
+isohybrid)
+    isolinux=/usr/lib/ISOLINUX
+    modules=/usr/lib/syslinux/modules/bios
+    for file in "$isolinux/isohdpfx.bin" "$isolinux/isolinux.bin" "$modules/ldlinux.c32"; do
+        [ -f "$file" ] || { echo "make-boot-disc.sh: $file is missing" >&2; exit 77; }
+    done
+    rm -rf "$work/tree/boot"
+    mkdir -p "$work/tree/isolinux"
+    cp "$isolinux/isolinux.bin" "$modules/ldlinux.c32" "$work/tree/isolinux/"
+    printf 'SERIAL 0 115200\nSAY ISOLINUX-SAYS-HELLO\nPROMPT 0\nDEFAULT stop\nLABEL stop\n  COM32 poweroff.c32\n' \
+        >"$work/tree/isolinux/isolinux.cfg"
+    for module in poweroff.c32 libcom32.c32 libutil.c32; do
+        [ -f "$modules/$module" ] && cp "$modules/$module" "$work/tree/isolinux/"
+    done
+    rm -f "$out"
+    xorriso -report_about SORRY -as mkisofs -quiet -o "$out" -V BOOTDISC -R -J \
+        -isohybrid-mbr "$isolinux/isohdpfx.bin" -b isolinux/isolinux.bin -c isolinux/boot.cat \
+        -no-emul-boot -boot-load-size 4 -boot-info-table "$work/tree" \
+        >/dev/null 2>"$work/xorriso.log" || { cat "$work/xorriso.log" >&2; exit 1; }
+    exit 0 ;;
 *) echo "make-boot-disc.sh: unknown kind $kind" >&2; exit 2 ;;
 esac
 rm -f "$out"
