@@ -42,9 +42,6 @@ public:
             return;
 
         for (IsoNode *node : children) {
-            // The boot catalogue stays behind: the copy gets a catalogue of its own (DiscBoot).
-            if (iso_node_get_type(node) == LIBISO_BOOT)
-                continue;
             const QString name = ImageTree::nodeName(node);
             const QString childDisc = ImagePaths::childDest(discPath, name);
             const bool isDir = iso_node_get_type(node) == LIBISO_DIR;
@@ -211,8 +208,11 @@ void renewDiscNodes(IsoDir *dir, const QString &discPath, const Renewal &renewal
             renewDiscNodes(reinterpret_cast<IsoDir *>(node), childPath, renewal);
             continue;
         }
-        if (iso_node_get_type(node) == LIBISO_BOOT)
+        if (iso_node_get_type(node) == LIBISO_BOOT) {
+            // The disc's catalogue stays behind: the copy gets one of its own (DiscBoot), in its place.
+            iso_node_remove(node);
             continue;
+        }
         // The old node keeps its name alive until the new one has copied it.
         iso_node_take(node);
         IsoNode *fresh = renewedNode(dir, node, iso_node_get_name(node), renewal, childPath);

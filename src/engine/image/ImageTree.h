@@ -91,6 +91,9 @@ public:
     void addNote(const QString &note) { m_notes << note; }
 
 private:
+    // Whether `node` is, or holds, a boot image or the boot catalogue of the image.
+    bool holdsBootRecords(Iso_Node *node) const;
+
     Iso_Image *m_image = nullptr;
     std::atomic<uint64_t> m_generation {0};
     int64_t m_hugeFiles = 0;

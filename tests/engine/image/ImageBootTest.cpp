@@ -76,6 +76,14 @@ qint64 firstBootBlock(const QString &iso)
     return -1;
 }
 
+QStringList listing(const QString &iso)
+{
+    const ProcessResult found =
+        run(QStringLiteral("xorriso"),
+            {QStringLiteral("-indev"), iso, QStringLiteral("-find"), QStringLiteral("/")});
+    return QString::fromUtf8(found.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 QString reportValue(const QStringList &lines, const QString &key)
 {
     for (const QString &line : lines) {
@@ -142,6 +150,8 @@ TEST_P(ImageBoot, CopyKeepsTheBootRecordsAndBoots)
     ASSERT_TRUE(engine.WriteImageFile(copy)) << engine.LastImageError().toStdString();
 
     EXPECT_EQ(QFileInfo(copy).size(), engine.ImageSizeBlocks() * 2048);
+    // The same folders and files, the catalogue once.
+    EXPECT_EQ(listing(copy), listing(disc));
     const QStringList entries = bootEntries(disc);
     ASSERT_FALSE(entries.isEmpty());
     EXPECT_EQ(bootEntries(copy), entries);
@@ -194,9 +204,15 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ImageBoot, ::testing::ValuesIn(BootRows), [](con
     return QString::fromLatin1(testInfo.param.kind).replace(QLatin1Char('-'), QLatin1Char('_')).toStdString();
 });
 
+class ImageBootMerge : public ::testing::Test
+{
+protected:
+    void TearDown() override { DriveLetters::clear(); }
+};
+
 // A second bootable disc read into an image that already boots keeps the first disc's way to boot and
 // says so; a reset forgets both.
-TEST(ImageBootMerge, SecondBootableDiscKeepsTheFirstOnesRecords)
+TEST_F(ImageBootMerge, SecondBootableDiscKeepsTheFirstOnesRecords)
 {
     QTemporaryDir work;
     const QString first = work.filePath(QStringLiteral("first.iso"));
@@ -284,6 +300,31 @@ TEST(ImageBootWrite, BootInfoTableOfALocalBootImageIsPatched)
     if (QStandardPaths::findExecutable(QStringLiteral("qemu-system-x86_64")).isEmpty())
         GTEST_SKIP() << "qemu-system-x86_64 is missing: the image was not booted";
     EXPECT_TRUE(bootUnderQemu(image).contains(BootWord));
+}
+
+// Taking the boot image out of a compilation leaves an image that no longer boots, rather than one that
+// boots from a file nobody sees; taking out any other file keeps the boot records.
+TEST_F(ImageBootMerge, RemovingTheBootImageMakesTheImageNotBootable)
+{
+    QTemporaryDir work;
+    const QString disc = work.filePath(QStringLiteral("disc.iso"));
+    QString why;
+    if (!makeBootDisc(QStringLiteral("info-table"), disc, why))
+        GTEST_SKIP() << why.toStdString();
+    DriveLetters::bind(QLatin1Char('X'), disc);
+    TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro21);
+    engine.AddFolder(QStringLiteral("\\"), QStringLiteral("X:\\*.*"));
+
+    EXPECT_TRUE(engine.RemoveItem(QStringLiteral("\\docs\\readme.txt")));
+    const QString kept = work.filePath(QStringLiteral("kept.iso"));
+    ASSERT_TRUE(engine.WriteImageFile(kept)) << engine.LastImageError().toStdString();
+    EXPECT_EQ(bootEntries(kept), bootEntries(disc));
+
+    EXPECT_TRUE(engine.RemoveItem(QStringLiteral("\\boot\\boot.bin")));
+    const QString plain = work.filePath(QStringLiteral("plain.iso"));
+    ASSERT_TRUE(engine.WriteImageFile(plain)) << engine.LastImageError().toStdString();
+    EXPECT_EQ(bootEntries(plain), QStringList());
+    EXPECT_EQ(QFileInfo(plain).size(), engine.ImageSizeBlocks() * 2048);
 }
 
 } // namespace
