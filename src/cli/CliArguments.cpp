@@ -41,10 +41,20 @@ std::vector<Command> makeCommands()
         {QStringLiteral("copy-disc"),
          QStringLiteral("DRIVE OUT.iso"),
          QStringLiteral("make an image file from the whole disc in a drive"),
-         QStringLiteral("DRIVE is a letter such as D or D:."),
+         QStringLiteral(
+             "DRIVE is a letter such as D or D:. The disc's files are read into a new image, which keeps\n"
+             "a bootable disc's El Torito boot records and, as far as it can be laid out again, its MBR.\n"
+             "With --raw the disc's data area (block 0 to the end of its last data track) is copied\n"
+             "byte for byte instead, the copy to check against a published checksum.\n"
+             "OUT.iso appears only once it is complete; Ctrl+C leaves nothing under its name."),
          2,
          2,
-         {checksums, QuietOption}},
+         {checksums,
+          {QStringLiteral("raw"),
+           false,
+           QStringLiteral("copy the disc's blocks as they are, not its files"),
+           {}},
+          QuietOption}},
         {QStringLiteral("burn"),
          QStringLiteral("IMAGE.iso"),
          QStringLiteral("burn an image file to a disc"),

@@ -184,6 +184,30 @@ int runImageJob(const Invocation &invocation, const ImageJobParams &params, cons
     CliInterrupt::clearHandler();
     if (!written)
         return fail(QStringLiteral("Error creating ISO File. %1").arg(engine.LastImageError()));
+    // What a copy could not keep (part of a disc's boot set-up) is said, without failing the copy.
+    for (const QString &note : engine.ImageNotes())
+        fail(QStringLiteral("note: %1").arg(note), Success);
+    say(QStringLiteral("ISO File Created successfully!"));
+    return Success;
+}
+
+// The disc's blocks into the file, with progress and Ctrl+C like every write.
+int runRawCopy(const Invocation &invocation, TDVDWriterPro2 &engine, int index, const QString &isoPath)
+{
+    if (QFileInfo(isoPath).isDir())
+        return fail(QStringLiteral("%1 is a folder.").arg(isoPath));
+    CliInterrupt::setHandler([&engine] { engine.CancelImageWrite(); });
+    CliProgress progress(QStringLiteral("copy-disc"), invocation.quiet());
+    QObject::connect(
+        &engine, &TDVDWriterPro2::OnImageWriteProgress, &engine,
+        [&progress](qint64 written, qint64 total) { progress.update(written, total); }, Qt::DirectConnection);
+    const bool written = !CliInterrupt::interrupted() && engine.CopyDiscRaw(index, isoPath);
+    progress.finish();
+    CliInterrupt::clearHandler();
+    if (CliInterrupt::interrupted() && !written)
+        return fail(QStringLiteral("copy-disc was cancelled; %1 was not written.").arg(isoPath));
+    if (!written)
+        return fail(QStringLiteral("Error creating ISO File. %1").arg(engine.LastImageError()));
     say(QStringLiteral("ISO File Created successfully!"));
     return Success;
 }
@@ -250,11 +274,18 @@ int runCopyDisc(const Invocation &invocation)
         return usageError(
             QStringLiteral("copy-disc"),
             QStringLiteral("copy-disc: \"%1\" is not a drive letter").arg(invocation.args.arguments.at(0)));
+    if (invocation.flag("raw") && invocation.flag("checksums"))
+        return usageError(
+            QStringLiteral("copy-disc"),
+            QStringLiteral("copy-disc: --raw copies the disc as it is and records no checksums"));
     TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro);
     if (!initializeDrives(engine))
         return fail(QStringLiteral("Drives Cannot be initialized...Contact support!"));
-    if (driveIndex(engine, letter) < 0)
+    const int index = driveIndex(engine, letter);
+    if (index < 0)
         return fail(QStringLiteral("There is no drive %1:").arg(letter));
+    if (invocation.flag("raw"))
+        return runRawCopy(invocation, engine, index, isoPath);
     engine.setRecordChecksums(invocation.flag("checksums"));
     ImageJobParams params;
     params.kind = ImageJobParams::Kind::DiscToImage;

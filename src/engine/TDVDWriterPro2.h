@@ -149,6 +149,9 @@ public:
     void CancelImageWrite();
     // Why the last WriteImageFile returned false (empty after a success).
     QString LastImageError() const;
+    // What the image could not keep of the discs read into it since the last reset, one sentence
+    // each: parts of a disc's boot set-up that cannot be laid out again in a copy.
+    QStringList ImageNotes();
 
     // Checks, run on the calling thread (TDVDWriterPro2Check.cpp). `source` is an image file or a
     // drive ("D:"), checked against the checksums recorded in it; CompareDiscWithImage reads the disc
@@ -184,6 +187,11 @@ public:
     // blank or write-once disc, a stick (asked about by StickDetails) or a drive that cannot be opened
     // (TDVDWriterPro2Contents.cpp).
     std::optional<DiscContents> DataOnDisc();
+    // Copies the data area of the disc in the drive at `index` (block 0 to the end of its last data
+    // track) byte for byte into the file `isoPath`, with the safety of WriteImageFile: progress through
+    // OnImageWriteProgress, stopped by CancelImageWrite, the reason of a false in LastImageError
+    // (TDVDWriterPro2Raw.cpp).
+    bool CopyDiscRaw(int index, const QString &isoPath);
     // USB sticks and SD cards (TDVDWriterPro2Sticks.cpp): listed after the optical and virtual drives.
     // Details of the drive at `index` when it is a stick.
     std::optional<StickInfo> StickDetails(int index) const;

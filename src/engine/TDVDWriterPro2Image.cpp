@@ -127,6 +127,8 @@ WriteSettings TDVDWriterPro2::sizeSettings(const SizeOptions &options)
     // Levels 1 and 2 cannot hold a file of 4 GiB: such an image is written at level 3.
     if (imageTree().hugeFileCount() > 0)
         s.level = 3;
+    s.systemArea = imageTree().systemArea().data;
+    s.systemAreaOptions = imageTree().systemArea().options;
     return s;
 }
 
@@ -383,6 +385,12 @@ void TDVDWriterPro2::CancelImageWrite()
     std::lock_guard guard(m_image->writeMutex);
     if (m_image->writing || m_image->importing)
         m_image->control->cancel = true;
+}
+
+QStringList TDVDWriterPro2::ImageNotes()
+{
+    std::lock_guard lock(EngineLibraries::isoLock());
+    return imageTree().notes();
 }
 
 QString TDVDWriterPro2::LastImageError() const

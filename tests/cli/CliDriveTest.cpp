@@ -152,6 +152,56 @@ TEST_F(CliVirtualDrive, CopyDiscGivesTheDiscsFilesByteForByte)
         cli({QStringLiteral("verify"), QStringLiteral("D"), QStringLiteral("--against"), copy}).exitCode, 0);
 }
 
+// The raw copy is the disc's data area as the drive reads it: the virtual disc's file, byte for byte,
+// a last block cut short by the file's end included.
+struct RawRow
+{
+    const char *name;
+    qint64 tail; // bytes after the burnt image in the disc's file
+};
+
+void PrintTo(const RawRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+class CliRawCopy : public CliVirtualDrive, public ::testing::WithParamInterface<RawRow>
+{
+};
+
+TEST_P(CliRawCopy, IsTheDiscByteForByte)
+{
+    ASSERT_EQ(cli({QStringLiteral("burn"), iso, QStringLiteral("--quiet")}).exitCode, 0);
+    if (GetParam().tail > 0)
+        TestSupport::writeAll(disc, TestSupport::readAll(disc) + patterned(GetParam().tail, 9));
+    const QString copy = work.filePath(QStringLiteral("raw.iso"));
+    const CliRunner::Result copied = cli({QStringLiteral("copy-disc"), QStringLiteral("D:"), copy,
+                                          QStringLiteral("--raw"), QStringLiteral("--quiet")});
+    ASSERT_EQ(copied.exitCode, 0) << copied.err.toStdString();
+    EXPECT_EQ(copied.outLines(), QStringList {QStringLiteral("ISO File Created successfully!")});
+    EXPECT_EQ(run(QStringLiteral("cmp"), {disc, copy}).exitCode, 0);
+    EXPECT_EQ(QFileInfo(copy).size(), QFileInfo(disc).size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Discs, CliRawCopy,
+                         ::testing::Values(RawRow {"burnt_image", 0}, RawRow {"whole_blocks_after_it", 4096},
+                                           RawRow {"file_ends_inside_a_block", 1000}),
+                         [](const auto &testInfo) { return std::string(testInfo.param.name); });
+
+TEST_F(CliVirtualDrive, RawCopyOfAnEmptyDiscWritesNothing)
+{
+    TestSupport::writeAll(disc, QByteArray());
+    const QString copy = work.filePath(QStringLiteral("raw.iso"));
+    const CliRunner::Result copied =
+        cli({QStringLiteral("copy-disc"), QStringLiteral("D"), copy, QStringLiteral("--raw")});
+    EXPECT_EQ(copied.exitCode, 1);
+    EXPECT_EQ(
+        copied.errLines(),
+        QStringList {QStringLiteral("kestrane-cli: Error creating ISO File. The disc in drive D: holds no "
+                                    "data to copy.")});
+    EXPECT_FALSE(QFileInfo::exists(copy));
+}
+
 TEST_F(CliVirtualDrive, EraseEmptiesTheDrive)
 {
     ASSERT_EQ(cli({QStringLiteral("burn"), iso, QStringLiteral("--quiet")}).exitCode, 0);

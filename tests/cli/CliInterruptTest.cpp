@@ -110,6 +110,34 @@ INSTANTIATE_TEST_SUITE_P(
                                     143}),
     [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
+// A raw copy of a 2 GB disc stopped on its way: no file under the name, an earlier one kept as it was.
+TEST(CliInterruptRawCopy, CtrlCLeavesNothingAndKeepsTheOldFile)
+{
+    QTemporaryDir work;
+    const QString disc = work.filePath(QStringLiteral("disc.img"));
+    QFile big(disc);
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(qint64(2) << 30));
+    big.close();
+    makeDirs(work.filePath(QStringLiteral("out")));
+    const QString kept = work.filePath(QStringLiteral("out/kept.iso"));
+    TestSupport::writeAll(kept, "the copy of last week");
+
+    for (const QString &name : {QStringLiteral("new.iso"), QStringLiteral("kept.iso")}) {
+        const CliRunner::Result cancelled = interruptAt(
+            {QStringLiteral("copy-disc"), QStringLiteral("D:"), work.filePath(QStringLiteral("out/") + name),
+             QStringLiteral("--raw")},
+            QRegularExpression(QStringLiteral("copy-disc: [1-8]0%")), disc + QStringLiteral("=4G"));
+        EXPECT_EQ(cancelled.exitCode, 1) << cancelled.err.toStdString();
+        EXPECT_TRUE(cancelled.err.contains("cancelled")) << cancelled.err.toStdString();
+        EXPECT_FALSE(cancelled.out.contains("successfully"));
+    }
+    EXPECT_EQ(QDir(work.filePath(QStringLiteral("out")))
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList {QStringLiteral("kept.iso")});
+    EXPECT_EQ(TestSupport::readAll(kept), QByteArray("the copy of last week"));
+}
+
 TEST(CliInterruptBurn, CtrlCCancelsTheBurnAndLeavesTheDriveUsable)
 {
     QTemporaryDir work;

@@ -63,6 +63,11 @@ const UsageRow UsageRows[] = {
      {QStringLiteral("copy-disc"), QStringLiteral("D"), QStringLiteral("o.iso"), QStringLiteral("p.iso")},
      QStringLiteral(
          "kestrane-cli: copy-disc: unexpected argument \"p.iso\" (see kestrane-cli copy-disc --help)")},
+    {"raw_copy_with_checksums",
+     {QStringLiteral("copy-disc"), QStringLiteral("D"), QStringLiteral("o.iso"), QStringLiteral("--raw"),
+      QStringLiteral("--checksums")},
+     QStringLiteral("kestrane-cli: copy-disc: --raw copies the disc as it is and records no checksums (see "
+                    "kestrane-cli copy-disc --help)")},
     {"against_an_image_file",
      {QStringLiteral("verify"), QStringLiteral("/no/such.iso"), QStringLiteral("--against"),
       QStringLiteral("b.iso")},

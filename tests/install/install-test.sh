@@ -87,7 +87,7 @@ for word in -nosplash KESTRANE_VIRTUAL_DRIVES Kestrane_option.ini; do
 done
 man_warnings=$(MANWIDTH=80 man --warnings -l "$usr/share/man/man1/kestrane-cli.1.gz" 2>&1 > "$scratch/climan.txt")
 [ -z "$man_warnings" ] || fail "the command line's manual has warnings: $man_warnings"
-for word in make-iso --checksums --against KESTRANE_VIRTUAL_DRIVES; do
+for word in make-iso --checksums --against --raw KESTRANE_VIRTUAL_DRIVES; do
     grep -q -- "$word" "$scratch/climan.txt" || fail "the command line's manual does not mention $word"
 done
 

@@ -90,6 +90,12 @@ public:
         Q_UNUSED(bytes);
         return {};
     }
+    // How many bytes of the loaded medium hold data: from block 0 to the end of its last data track,
+    // the whole file of a virtual drive; -1 when the drive cannot tell. The drive must be held.
+    virtual int64_t dataBytes() { return -1; }
+    // Reads `bytes` (whole 2048-byte blocks, or what is left of a virtual drive's file) from `offset`
+    // on; false on a read error, whose reason is in the messages.
+    virtual bool read(int64_t /*offset*/, char * /*buffer*/, int64_t /*bytes*/) { return false; }
 };
 
 class DriveLayer

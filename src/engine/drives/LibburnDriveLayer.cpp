@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <sys/stat.h>
 #include <vector>
 
 namespace Drives {
@@ -64,6 +65,7 @@ using namespace burn;
 // File-backed drives: one fsync from libburn at the end of the track (1), 64 KB per write.
 constexpr int StdioFsync = 1;
 constexpr int StdioChunk = 64 * 1024;
+constexpr int64_t BlockBytes = 2048;
 // How long a scan may take before it is given up.
 constexpr int ScanBoundMs = 30000;
 
@@ -384,7 +386,74 @@ public:
             burn_drive_cancel(m_drive);
     }
 
+    int64_t dataBytes() override
+    {
+        if (!m_drive)
+            return -1;
+        if (burn_drive_get_drive_role(m_drive) != 1) {
+            // A virtual drive's disc is its file, to the byte; libburn would pad its last block.
+            struct stat st
+            {
+            };
+            const QByteArray path = QFile::encodeName(m_description.devicePath);
+            return ::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) ? int64_t(st.st_size) : -1;
+        }
+        const int64_t tracksEnd = lastDataTrackEnd();
+        if (tracksEnd > 0)
+            return tracksEnd * BlockBytes;
+        // Overwritable media have no tracks: what the drive says it can read.
+        int capacity = 0;
+        if (burn_get_read_capacity(m_drive, &capacity, 0) == 1 && capacity > 0)
+            return int64_t(capacity) * BlockBytes;
+        return -1;
+    }
+
+    bool read(int64_t offset, char *buffer, int64_t bytes) override
+    {
+        if (!m_drive)
+            return false;
+        const int64_t whole = bytes / BlockBytes * BlockBytes;
+        off_t count = 0;
+        if (whole > 0 &&
+            (burn_read_data(m_drive, off_t(offset), buffer, off_t(whole), &count, 0) != 1 || count != whole))
+            return false;
+        if (whole == bytes)
+            return true;
+        // The last piece of a virtual drive's file: libburn reads a whole block, fills it up with zeros
+        // and reports the short read, which is no error here.
+        std::array<char, BlockBytes> block {};
+        count = 0;
+        if (burn_read_data(m_drive, off_t(offset + whole), block.data(), off_t(BlockBytes), &count, 2) != 1)
+            return false;
+        std::copy_n(block.data(), size_t(bytes - whole), buffer + whole);
+        return true;
+    }
+
 private:
+    // The end of the medium's last data track in blocks (audio tracks are not read as data), or -1.
+    int64_t lastDataTrackEnd() const
+    {
+        burn_disc *disc = burn_drive_get_disc(m_drive);
+        if (!disc)
+            return -1;
+        int64_t end = -1;
+        int sessionCount = 0;
+        burn_session **sessions = burn_disc_get_sessions(disc, &sessionCount);
+        for (int s = 0; s < sessionCount; ++s) {
+            int trackCount = 0;
+            burn_track **tracks = burn_session_get_tracks(sessions[s], &trackCount);
+            for (int t = 0; t < trackCount; ++t) {
+                burn_toc_entry entry {};
+                burn_track_get_entry(tracks[t], &entry);
+                const bool data = (entry.control & 4) != 0;
+                if (data && (entry.extensions_valid & 1))
+                    end = std::max<int64_t>(end, int64_t(entry.start_lba) + entry.track_blocks);
+            }
+        }
+        burn_disc_free(disc);
+        return end;
+    }
+
     void resetJob()
     {
         m_trackStart = 0;

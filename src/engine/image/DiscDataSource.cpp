@@ -156,6 +156,9 @@ int DiscDataSource::importImage(const QByteArray &nativePath, IsoImage **image, 
         ret = iso_read_opts_set_new_inos(options, 1);
     // The checksum array's place is an AAIP attribute of the root. Its tags are not checked on
     // loading: a damaged image is loaded so that the check can say where it is damaged.
+    // A hybrid disc's MBR lies in its first 32 KB, outside the file system; a copy needs it to boot.
+    if (ret >= 0)
+        ret = iso_read_opts_load_system_area(options, 1);
     if (ret >= 0 && checksums)
         ret = iso_read_opts_set_no_aaip(options, 0);
     if (ret >= 0 && checksums)

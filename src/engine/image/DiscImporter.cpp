@@ -2,6 +2,8 @@
 
 #include "engine/Libraries.h"
 #include "engine/image/DiscLoader.h"
+#include "engine/image/DiscBoot.h"
+#include "engine/image/DiscDataSource.h"
 #include "engine/image/ImagePaths.h"
 #include "engine/image/ImportedFileStream.h"
 #include "engine/image/IsoChildren.h"
@@ -200,6 +202,11 @@ void renewDiscNodes(IsoDir *dir, const QString &discPath, const Renewal &renewal
             renewDiscNodes(reinterpret_cast<IsoDir *>(node), childPath, renewal);
             continue;
         }
+        if (iso_node_get_type(node) == LIBISO_BOOT) {
+            // The disc's catalogue stays behind: the copy gets one of its own (DiscBoot), in its place.
+            iso_node_remove(node);
+            continue;
+        }
         // The old node keeps its name alive until the new one has copied it.
         iso_node_take(node);
         IsoNode *fresh = renewedNode(dir, node, iso_node_get_name(node), renewal, childPath);
@@ -259,8 +266,10 @@ void DiscImporter::importDisc(ImageTree &tree, const QStringList &dest, QChar dr
     try {
         IsoDir *into = tree.ensureFolder(dest, sink, nullptr);
         dropEmptyRelocationFolder(disc);
+        DiscBoot boot(disc, drive);
         renewDiscNodes(iso_image_get_root(disc), QStringLiteral("\\"), Renewal {control, drive});
         merger.merge(into, ImagePaths::joinDest(dest), iso_image_get_root(disc), QStringLiteral("\\"));
+        boot.apply(tree, dest, control);
     } catch (...) {
         iso_image_unref(disc);
         throw;

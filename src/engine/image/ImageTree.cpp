@@ -75,6 +75,8 @@ void ImageTree::reset()
         iso_image_unref(m_image);
     m_image = fresh;
     m_hugeFiles = 0;
+    m_systemArea = SystemArea();
+    m_notes.clear();
     touch();
 }
 
@@ -186,11 +188,46 @@ bool ImageTree::remove(const QStringList &components)
     IsoNode *node = find(components);
     if (!node)
         return false;
+    const bool bootGoes = holdsBootRecords(node);
     countRemoved(node);
     if (iso_node_remove(node) < 0)
         return false;
+    // An image whose boot image or catalogue was taken out is no longer bootable, rather than booting
+    // from a file the compilation no longer shows.
+    if (bootGoes)
+        iso_image_remove_boot_image(m_image);
     touch();
     return true;
+}
+
+bool ImageTree::holdsBootRecords(IsoNode *node) const
+{
+    if (iso_image_get_boot_image(m_image, nullptr, nullptr, nullptr) != 1)
+        return false;
+    const auto within = [node](IsoNode *item) {
+        for (IsoNode *at = item; at; at = reinterpret_cast<IsoNode *>(iso_node_get_parent(at))) {
+            if (at == node)
+                return true;
+            if (reinterpret_cast<IsoNode *>(iso_node_get_parent(at)) == at)
+                return false; // the root is its own parent
+        }
+        return false;
+    };
+    IsoBoot *catalog = nullptr;
+    if (iso_image_get_boot_image(m_image, nullptr, nullptr, &catalog) == 1 && catalog &&
+        within(reinterpret_cast<IsoNode *>(catalog)))
+        return true;
+    int count = 0;
+    ElToritoBootImage **boots = nullptr;
+    IsoFile **files = nullptr;
+    bool found = false;
+    if (iso_image_get_all_boot_imgs(m_image, &count, &boots, &files, 0) == 1) {
+        for (int i = 0; i < count && !found; ++i)
+            found = files[i] && within(reinterpret_cast<IsoNode *>(files[i]));
+    }
+    std::free(boots);
+    std::free(files);
+    return found;
 }
 
 QString ImageTree::nodeName(IsoNode *node)

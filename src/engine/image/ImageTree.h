@@ -35,6 +35,14 @@ struct FolderOrigin
     time_t ctime = 0;
 };
 
+// The first 32 KB of an image, which a hybrid disc fills with an MBR for booting from a stick, and the
+// libisofs options that lay it out anew for the image it is written into.
+struct SystemArea
+{
+    QByteArray data; // empty: libisofs writes zeros
+    int options = 0;
+};
+
 // The libisofs tree of one engine instance and what the engine tracks about it. Every call must be
 // made with EngineLibraries::isoLock() held.
 class ImageTree final
@@ -86,10 +94,22 @@ public:
     static QByteArray sourcePathBytesOf(Iso_Node *node);
     static void applyOrigin(Iso_Node *node, const FolderOrigin &origin);
 
+    // A copied disc's system area; gone with a reset, like its boot records.
+    const SystemArea &systemArea() const { return m_systemArea; }
+    void setSystemArea(const SystemArea &area) { m_systemArea = area; }
+    // What an add could not keep of its source without failing (parts of a disc's boot set-up).
+    const QStringList &notes() const { return m_notes; }
+    void addNote(const QString &note) { m_notes << note; }
+
 private:
+    // Whether `node` is, or holds, a boot image or the boot catalogue of the image.
+    bool holdsBootRecords(Iso_Node *node) const;
+
     Iso_Image *m_image = nullptr;
     std::atomic<uint64_t> m_generation {0};
     int64_t m_hugeFiles = 0;
+    SystemArea m_systemArea;
+    QStringList m_notes;
 };
 
 // A libisofs return code as a user-readable reason.

@@ -51,6 +51,7 @@ constexpr int FifoBlocks = 4096; // 8 MiB between libisofs's writer thread and o
 constexpr int ChunkBytes = 1 << 20; // one read from the burn source, one write(2)
 constexpr qint64 ProgressEveryMs = 50;
 constexpr const char *RelocationFolder = "rr_moved";
+constexpr int SystemAreaBytes = 32768;
 
 struct OptionsDeleter
 {
@@ -84,6 +85,14 @@ Options makeOptions(const WriteSettings &s, bool sizeOnly)
         // "isofs.cx"), which libisofs writes only with AAIP on; they add nothing else to this image.
         iso_write_opts_set_aaip(raw, 1);
         iso_write_opts_set_record_md5(raw, 1, 1);
+    }
+    if (!s.systemArea.isEmpty()) {
+        QByteArray area = s.systemArea;
+        area.resize(SystemAreaBytes, '\0');
+        ret = iso_write_opts_set_system_area(raw, area.data(), s.systemAreaOptions, 0);
+        if (ret < 0)
+            throw KestraneError(
+                QStringLiteral("The image's system area could not be set: %1").arg(isoErrorText(ret)));
     }
     iso_write_opts_set_fifo_size(raw, FifoBlocks);
     // Announcing the cancel spares the writer thread, but with MD5s recorded libisofs then leaves the
@@ -199,6 +208,12 @@ private:
     qint64 m_size = 0;
     bool m_finished = false;
 };
+
+bool hasBootImages(IsoImage *image)
+{
+    std::lock_guard lock(EngineLibraries::isoLock());
+    return iso_image_get_boot_image(image, nullptr, nullptr, nullptr) == 1;
+}
 
 // A file over the size limit would otherwise end the process with SIGXFSZ instead of a write error.
 void ignoreFileSizeSignal()
@@ -562,7 +577,9 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
         // With checksums the copy takes each file's MD5 and the session's itself, and writes them where
         // libisofs would (ChecksumCopy); what it cannot account for libisofs writes, hashing as it goes.
         ImageLayout layout(image, total, settings.checksums);
-        bool learning = directAllowed.load();
+        // libisofs patches a boot image's info table with the image's own block addresses while it
+        // writes the file; a copy around it would keep the source's unpatched bytes.
+        bool learning = directAllowed.load() && !hasBootImages(image);
         while (done < total) {
             qint64 want = std::min<qint64>(ChunkBytes, total - done);
             if (learning)
@@ -638,6 +655,47 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
         return fail(control.failure());
     if (!temporary.commit(error))
         return fail(QStringLiteral("Could not write %1: %2").arg(isoPath, SystemErrorText(error)));
+    result.ok = true;
+    return result;
+}
+
+ImageWriter::Result ImageWriter::writeThrough(const QString &path, WriteControl &control, const Fill &fill)
+{
+    Result result;
+    ignoreFileSizeSignal();
+    const QByteArray target = resolveTarget(QFile::encodeName(path));
+    if (QFileInfo(QFile::decodeName(target)).isDir()) {
+        result.error = QStringLiteral("%1 is a folder.").arg(path);
+        return result;
+    }
+    Temporary temporary(target);
+    sweepStaleTemporaries(temporary.folder());
+    int error = 0;
+    if (!temporary.create(error)) {
+        result.error = QStringLiteral("Could not write in %1: %2")
+                           .arg(QFile::decodeName(temporary.folder()), SystemErrorText(error));
+        return result;
+    }
+    QString reason;
+    const bool filled = fill(temporary.fd(), reason);
+    if (control.cancel.load()) {
+        result.cancelled = true;
+        result.error = QStringLiteral("The image write was cancelled.");
+        return result;
+    }
+    if (!filled) {
+        result.error = reason;
+        return result;
+    }
+    // A copy that has its name is on the disk: a crash right after must not leave a hole under it.
+    if (::fsync(temporary.fd()) != 0) {
+        result.error = QStringLiteral("Could not write %1: %2").arg(path, SystemErrorText(errno));
+        return result;
+    }
+    if (!temporary.commit(error)) {
+        result.error = QStringLiteral("Could not write %1: %2").arg(path, SystemErrorText(error));
+        return result;
+    }
     result.ok = true;
     return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -22,12 +23,16 @@ struct WriteSettings
     bool versionNumbers = true;
     // MD5s of the session and of every file, recorded the way libisofs's own loader reads them.
     bool checksums = false;
+    // A copied disc's first 32 KB (ImageTree::systemArea); empty for none.
+    QByteArray systemArea;
+    int systemAreaOptions = 0;
 
     // Only these change the layout, and so the size.
     bool sameLayout(const WriteSettings &other) const
     {
         return joliet == other.joliet && level == other.level && versionNumbers == other.versionNumbers &&
-            checksums == other.checksums;
+            checksums == other.checksums && systemArea == other.systemArea &&
+            systemAreaOptions == other.systemAreaOptions;
     }
 };
 
@@ -55,6 +60,13 @@ using Progress = std::function<void(qint64 written, qint64 total)>;
 // another thread stops it within a few milliseconds.
 Result write(Iso_Image *image, const WriteSettings &settings, const QString &isoPath, WriteControl &control,
              const Progress &progress);
+
+// The same safety for bytes that come from elsewhere (a disc copied block for block): `fill` writes
+// the whole file into the descriptor it is given, from offset 0 on, and answers false with `error` set
+// when it cannot (an empty error when `control.cancel` stopped it). The file is flushed to the disk
+// before it gets the name.
+using Fill = std::function<bool(int fd, QString &error)>;
+Result writeThrough(const QString &path, WriteControl &control, const Fill &fill);
 
 // Tests: false makes the writer use its named temporary file, as on a file system without unnamed ones.
 void setUnnamedTemporaryAllowed(bool allowed);
