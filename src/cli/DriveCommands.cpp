@@ -73,7 +73,8 @@ std::optional<int> selectWriter(const Invocation &invocation, TDVDWriterPro2 &en
                 index = i;
         }
         if (index < 0 && engine.DriveCount() > 0)
-            return fail(QStringLiteral("No drive here can write discs (kestrane-cli drives tells what each is)."));
+            return fail(
+                QStringLiteral("No drive here can write discs (kestrane-cli drives tells what each is)."));
         if (index < 0)
             return fail(QStringLiteral("Please choose the CD/DVD-R driver."));
     }

@@ -2,8 +2,9 @@
 """Boots the test guest once with one emulated drive and serves its requests to change or pull the disc.
 
 The guest's console goes to a file; its second serial port is a socket on which it asks "change NAME"
-(put DISCS/NAME into the drive) or "eject" (pull the disc out, forced, as a user yanking a tray would);
-each is done through QMP and answered "ok" or the error. The whole boot has a time limit: a guest that
+(put DISCS/NAME into the drive), "eject" (pull the disc out, forced, as a user yanking a tray would) or
+"tray" (whether the tray is open and holds a disc); each is done through QMP and answered "ok" and what
+was asked, or the error. The whole boot has a time limit: a guest that
 hangs is stopped and the run fails.
 """
 import argparse
@@ -28,9 +29,9 @@ class Qmp:
         while True:
             answer = json.loads(self.file.readline())
             if "return" in answer:
-                return None
+                return None, answer["return"]
             if "error" in answer:
-                return answer["error"].get("desc", str(answer["error"]))
+                return answer["error"].get("desc", str(answer["error"])), None
             # events (DEVICE_TRAY_MOVED, ...) are not answers
 
 
@@ -110,17 +111,25 @@ def main():
                 words = line.decode(errors="replace").strip().split()
                 if not words:
                     continue
+                said = "ok"
                 if words[0] == "change" and len(words) == 2:
-                    error = qmp.call("blockdev-change-medium", id="cdrom0",
+                    error, _ = qmp.call("blockdev-change-medium", id="cdrom0",
                                      filename=os.path.join(args.discs, words[1]), format="raw",
                                      **{"read-only-mode": "read-only"})
                 elif words[0] == "eject":
-                    error = qmp.call("eject", id="cdrom0", force=True)
+                    error, _ = qmp.call("eject", id="cdrom0", force=True)
+                elif words[0] == "tray":
+                    error, blocks = qmp.call("query-block")
+                    for block in blocks or []:
+                        if "cdrom0" in block.get("qdev", ""):
+                            said = "ok tray %s, %s" % ("open" if block.get("tray_open") else "closed",
+                                                       "disc in it" if "inserted" in block else "no disc")
                 else:
                     error = "unknown request: " + " ".join(words)
-                print("drive-qemu: %.1f s: %s -> %s" % (time.monotonic() - started, " ".join(words),
-                                                         error or "ok"), file=sys.stderr)
-                ctl.sendall(((error or "ok").replace("\n", " ") + "\n").encode())
+                said = error or said
+                print("drive-qemu: %.1f s: %s -> %s" % (time.monotonic() - started, " ".join(words), said),
+                      file=sys.stderr)
+                ctl.sendall((said.replace("\n", " ") + "\n").encode())
         print("drive-qemu: the guest ran %.1f s" % (time.monotonic() - started), file=sys.stderr)
         return qemu.returncode
     finally:

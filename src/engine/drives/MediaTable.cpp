@@ -27,12 +27,11 @@ struct KindRow
 
 // MMC's profile numbers and the names on the discs' packs.
 constexpr KindRow KindRows[] = {
-    {0x08, "CD-ROM", true},       {0x09, "CD-R", false},      {0x0a, "CD-RW", false},
-    {0x10, "DVD-ROM", true},      {0x11, "DVD-R", false},     {0x12, "DVD-RAM", false},
-    {0x13, "DVD-RW", false},      {0x14, "DVD-RW", false},    {0x15, "DVD-R DL", false},
-    {0x16, "DVD-R DL", false},    {0x1a, "DVD+RW", false},    {0x1b, "DVD+R", false},
-    {0x2a, "DVD+RW DL", false},   {0x2b, "DVD+R DL", false},  {0x40, "BD-ROM", true},
-    {0x41, "BD-R", false},        {0x42, "BD-R", false},      {0x43, "BD-RE", false},
+    {0x08, "CD-ROM", true},     {0x09, "CD-R", false},     {0x0a, "CD-RW", false},  {0x10, "DVD-ROM", true},
+    {0x11, "DVD-R", false},     {0x12, "DVD-RAM", false},  {0x13, "DVD-RW", false}, {0x14, "DVD-RW", false},
+    {0x15, "DVD-R DL", false},  {0x16, "DVD-R DL", false}, {0x1a, "DVD+RW", false}, {0x1b, "DVD+R", false},
+    {0x2a, "DVD+RW DL", false}, {0x2b, "DVD+R DL", false}, {0x40, "BD-ROM", true},  {0x41, "BD-R", false},
+    {0x42, "BD-R", false},      {0x43, "BD-RE", false},
 };
 
 } // namespace
