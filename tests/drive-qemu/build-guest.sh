@@ -24,6 +24,8 @@ mkdir -p "$tmp"
 # The mkfs runs inside the hook, where the owners are the chroot's own also when mmdebstrap works in a
 # user namespace; mkfs.ext4 -d takes a folder (it cannot read a tarball), so no tarball is made. It reads
 # a plain bind mount of the root, which leaves out the /proc, /sys and /dev mounted on it meanwhile.
+# The hooks' $1 is the chroot, expanded by mmdebstrap's shell, not here.
+# shellcheck disable=SC2016
 # MODULES=list keeps the initramfs to the three drivers that mount the root; the rest loads from the root.
 mmdebstrap --variant=minbase --format=null --include="$packages" \
     --essential-hook='mkdir -p "$1/etc/initramfs-tools/conf.d" && echo MODULES=list > "$1/etc/initramfs-tools/conf.d/kestrane"' \

@@ -41,6 +41,8 @@ if [ ! -f "$guest/root.img" ]; then
     else
         unshare --user --map-root-user true 2> /dev/null ||
             skip "cannot make a user namespace here (mmdebstrap needs it as a user)"
+        { have newuidmap && grep -q "^$(id -un):" /etc/subuid 2> /dev/null; } ||
+            skip "no subordinate user ids for $(id -un) (mmdebstrap needs uidmap and an entry in /etc/subuid)"
     fi
     echo "drive-qemu: building the guest into $guest (once; minutes)"
     built=$(date +%s)
@@ -50,6 +52,9 @@ if [ ! -f "$guest/root.img" ]; then
         exit 1
     }
     echo "drive-qemu: guest built in $(( $(date +%s) - built )) s"
+    # Guests of earlier recipes, and their logs, are of no more use.
+    find "$cache" -mindepth 1 -maxdepth 1 \( -name 'guest-*' -o -name 'build-*.log' \) ! -name "*-$hash*" \
+        -exec rm -rf {} +
 fi
 flock -u 9
 have debugfs || { echo "drive-qemu: debugfs (e2fsprogs) is missing" >&2; exit 1; }
@@ -107,13 +112,17 @@ boot() { # BUS
     check "$bus" "$run"
 }
 
+trim() { # the text without the blanks around it
+    local text=${1#"${1%%[![:space:]]*}"}
+    printf '%s' "${text%"${text##*[![:space:]]}"}"
+}
+
 check() { # BUS RUN_FOLDER
     local bus=$1 run=$2 results="$2/out/results.tsv"
-    while IFS='|' read -r buses id limit expect pattern command; do
+    while IFS='|' read -r buses id _ expect pattern command; do
         case "$buses" in '#'* | '') continue ;; esac
-        case ",$(echo $buses)," in *",$bus,"*) ;; *) continue ;; esac
-        id=$(echo $id) expect=$(echo $expect)
-        pattern=$(echo "$pattern" | sed 's/^ *//; s/ *$//')
+        case ",$(trim "$buses")," in *",$bus,"*) ;; *) continue ;; esac
+        id=$(trim "$id") expect=$(trim "$expect") pattern=$(trim "$pattern")
         local row status ms log="$run/out/$id.log" problem=""
         row=$(grep -P "^\Q$id\E\t" "$results" 2> /dev/null || true)
         if [ -z "$row" ]; then
@@ -130,7 +139,7 @@ check() { # BUS RUN_FOLDER
         else
             failures=$(( failures + 1 ))
             printf 'FAIL  %-4s %-22s %s\n' "$bus" "$id" "$problem" | tee -a "$report"
-            echo "      command: $(echo $command)"
+            echo "      command: $(trim "$command")"
             [ -f "$log" ] && sed 's/^/      | /' "$log" | tail -15
         fi
     done < "$here/cases.txt"

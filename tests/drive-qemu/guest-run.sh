@@ -3,8 +3,8 @@
 # under its own time limit, and writes the exit status, the time and the output of each to out/.
 # `host WORDS` asks the host (through the second serial port) to change or pull the disc.
 set -u
-cd /data
-read -r bus < bus
+cd /data || exit 1
+read -r bus < /data/bus
 export HOME=/tmp LANG=C.UTF-8 KESTRANE_NO_STICKS=1 PATH=/usr/sbin:/usr/bin:/sbin:/bin
 export DISCS=/data/discs WORK=/data/work
 cli() { /data/Kestrane/kestrane-cli "$@"; }
@@ -56,10 +56,15 @@ pull_mid_copy() {
 }
 export -f pull_mid_copy
 
-while IFS='|' read -r buses id limit expect pattern command; do
+trim() { # the text without the blanks around it
+    local text=${1#"${1%%[![:space:]]*}"}
+    printf '%s' "${text%"${text##*[![:space:]]}"}"
+}
+
+while IFS='|' read -r buses id limit _ _ command; do
     case "$buses" in '#'* | '') continue ;; esac
-    case ",$(echo $buses)," in *",$bus,"*) ;; *) continue ;; esac
-    id=$(echo $id) limit=$(echo $limit)
+    case ",$(trim "$buses")," in *",$bus,"*) ;; *) continue ;; esac
+    id=$(trim "$id") limit=$(trim "$limit")
     echo "kestrane-guest: $id"
     start=$(date +%s%N)
     (cd "$WORK" && timeout -s KILL "$limit" bash -c "$command") > "out/$id.log" 2>&1 < /dev/null
