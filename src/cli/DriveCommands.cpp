@@ -1,6 +1,7 @@
 #include "cli/CliInterrupt.h"
 #include "cli/CliProgress.h"
 #include "cli/Commands.h"
+#include "cli/DriveWords.h"
 
 #include "engine/DiscContents.h"
 #include "engine/EngineCodes.h"
@@ -23,30 +24,19 @@ namespace {
 
 constexpr int64_t BlockBytes = 2048;
 
-QString discTypeWords(int type)
+// What the command line knows of the drive at `index`, which must be the current drive.
+DriveFacts factsOf(TDVDWriterPro2 &engine, int index)
 {
-    using namespace EngineCodes;
-    switch (type) {
-    case CdR:
-        return QStringLiteral("CD-R");
-    case CdRw:
-        return QStringLiteral("CD-RW");
-    case DvdRw:
-        return QStringLiteral("DVD-RW");
-    case DvdR:
-        return QStringLiteral("DVD-R");
-    case DvdPlusRw:
-        return QStringLiteral("DVD+RW");
-    case DvdPlusR:
-        return QStringLiteral("DVD+R");
-    case RandomAccess:
-        return QStringLiteral("rewritable in place (DVD-RAM, BD-RE or a virtual drive)");
-    case BdR:
-        return QStringLiteral("BD-R");
-    case NoWritableMedium:
-        return QStringLiteral("no writable disc");
-    }
-    return QStringLiteral("unknown disc (%1)").arg(type);
+    DriveFacts facts;
+    facts.letter = engine.DriveLetter(index);
+    facts.name = engine.DriveVendor(index) + QLatin1Char(' ') + engine.DriveProduct(index);
+    facts.writer = engine.IsWriter(index);
+    facts.stick = engine.StickDetails(index).has_value();
+    facts.discType = engine.DiscType();
+    facts.medium = engine.CurrentMedium();
+    if (facts.writer && facts.discType != EngineCodes::NoWritableMedium)
+        facts.freeBytes = engine.FreeBlocks() * BlockBytes;
+    return facts;
 }
 
 // The window's free-space message, with the same figures.
@@ -83,6 +73,9 @@ std::optional<int> selectWriter(const Invocation &invocation, TDVDWriterPro2 &en
             if (engine.IsWriter(i))
                 index = i;
         }
+        if (index < 0 && engine.DriveCount() > 0)
+            return fail(
+                QStringLiteral("No drive here can write discs (kestrane-cli drives tells what each is)."));
         if (index < 0)
             return fail(QStringLiteral("Please choose the CD/DVD-R driver."));
     }
@@ -157,22 +150,15 @@ int runDrives(const Invocation &)
     TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro);
     if (!initializeDrives(engine))
         return fail(QStringLiteral("Drives Cannot be initialized...Contact support!"));
-    const QLocale locale;
     for (int i = 0; i < engine.DriveCount(); ++i) {
-        // The window's drive list entry, then what the drive holds.
-        QString line = engine.DriveLetter(i) + QLatin1Char(':') + engine.DriveVendor(i) + QLatin1Char(' ') +
-            engine.DriveProduct(i);
+        // The window's drive list entry, then what the drive is and holds.
+        const QString entry = engine.DriveLetter(i) + QLatin1Char(':') + engine.DriveVendor(i) +
+            QLatin1Char(' ') + engine.DriveProduct(i);
         if (!engine.SelectDrive(i)) {
-            say(line + QStringLiteral(", cannot be opened"));
+            say(entry + QStringLiteral(", cannot be opened"));
             continue;
         }
-        const int type = engine.DiscType();
-        // A stick stands in for a rewritable disc inside the engine; the user knows it as a stick.
-        line += QStringLiteral(", ") +
-            (engine.StickDetails(i) ? QStringLiteral("USB stick or SD card") : discTypeWords(type));
-        if (engine.IsWriter(i) && type != EngineCodes::NoWritableMedium)
-            line += QStringLiteral(", %1 bytes free").arg(locale.toString(engine.FreeBlocks() * BlockBytes));
-        say(line);
+        say(entry + QStringLiteral(", ") + driveStateWords(factsOf(engine, i)));
     }
     return Success;
 }
@@ -194,6 +180,10 @@ int runBurn(const Invocation &invocation)
         return *failed;
     if (speed > 0)
         engine.SetWriteSpeed(speed);
+    // The window's message below covers every reason alike; here the reason is named.
+    if (const QString refusal = writeRefusal(WriteJob::Burn, factsOf(engine, engine.CurrentDrive()));
+        !refusal.isEmpty())
+        return fail(refusal);
     if (engine.DiscType() == EngineCodes::NoWritableMedium)
         return fail(QStringLiteral("Please Insert Writable Media before continuing!"));
     const QFileInfo image(isoPath);
@@ -270,6 +260,10 @@ int runErase(const Invocation &invocation)
     TDVDWriterPro2 engine(TDVDWriterPro2::Instance::DVDWriterPro1);
     if (const std::optional<int> failed = selectWriter(invocation, engine, QStringLiteral("erase")))
         return *failed;
+    // The erase window's "No Media Loaded" stands for every disc it cannot erase; here the reason is named.
+    if (const QString refusal = writeRefusal(WriteJob::Erase, factsOf(engine, engine.CurrentDrive()));
+        !refusal.isEmpty())
+        return fail(refusal);
     const EraseDecision decision = DecideErase(
         engine.DiscType(), [&engine](int capability) { return engine.HasCapability(capability); });
     if (!decision.erase)

@@ -3,6 +3,7 @@
 #include "engine/DiscContents.h"
 #include "engine/ImageCheck.h"
 #include "engine/ImageItem.h"
+#include "engine/MediumDetails.h"
 #include "engine/StickInfo.h"
 
 #include <QDateTime>
@@ -170,6 +171,8 @@ public:
     bool IsWriter(int index) const;
     bool SelectDrive(int index);
     int DiscType();
+    // What the current drive holds, for telling the user; NoDisc also when the drive cannot be opened.
+    MediumDetails CurrentMedium();
     bool HasCapability(int code);
     int MaxWriteSpeed();
     void SetWriteSpeed(int multiple);

@@ -228,6 +228,20 @@ int TDVDWriterPro2::DiscType()
     return Drives::discTypeFor(entry->lastMedium.profile, entry->lastMedium.status);
 }
 
+MediumDetails TDVDWriterPro2::CurrentMedium()
+{
+    Entry *entry = m_drives->current();
+    if (entry && entry->isVirtual) {
+        MediumDetails details;
+        details.state = MediumDetails::State::Blank;
+        details.virtualDisc = true;
+        return details;
+    }
+    if (!entry || !refreshMedium(*entry))
+        return {};
+    return Drives::mediumDetailsFor(entry->lastMedium.profile, entry->lastMedium.status);
+}
+
 bool TDVDWriterPro2::HasCapability(int code)
 {
     Entry *entry = m_drives->current();

@@ -18,7 +18,57 @@ bool hasAny(const std::vector<int> &profiles, std::initializer_list<int> wanted)
     });
 }
 
+struct KindRow
+{
+    int profile;
+    const char *name;
+    bool pressed;
+};
+
+// MMC's profile numbers and the names on the discs' packs.
+constexpr KindRow KindRows[] = {
+    {0x08, "CD-ROM", true},     {0x09, "CD-R", false},     {0x0a, "CD-RW", false},  {0x10, "DVD-ROM", true},
+    {0x11, "DVD-R", false},     {0x12, "DVD-RAM", false},  {0x13, "DVD-RW", false}, {0x14, "DVD-RW", false},
+    {0x15, "DVD-R DL", false},  {0x16, "DVD-R DL", false}, {0x1a, "DVD+RW", false}, {0x1b, "DVD+R", false},
+    {0x2a, "DVD+RW DL", false}, {0x2b, "DVD+R DL", false}, {0x40, "BD-ROM", true},  {0x41, "BD-R", false},
+    {0x42, "BD-R", false},      {0x43, "BD-RE", false},
+};
+
 } // namespace
+
+MediumDetails mediumDetailsFor(int profile, DiscStatus status)
+{
+    MediumDetails details;
+    switch (status) {
+    case DiscStatus::Empty:
+        return details;
+    case DiscStatus::Blank:
+        details.state = MediumDetails::State::Blank;
+        break;
+    case DiscStatus::Appendable:
+        details.state = MediumDetails::State::Appendable;
+        break;
+    case DiscStatus::Full:
+        details.state = MediumDetails::State::Closed;
+        break;
+    case DiscStatus::Unknown:
+    case DiscStatus::Unsuitable:
+        details.state = MediumDetails::State::Unreadable;
+        break;
+    }
+    if (profile == 0xffff) {
+        details.virtualDisc = true;
+        return details;
+    }
+    for (const KindRow &row : KindRows) {
+        if (row.profile == profile) {
+            details.kind = QString::fromLatin1(row.name);
+            details.pressed = row.pressed;
+            break;
+        }
+    }
+    return details;
+}
 
 int discTypeFor(int profile, DiscStatus status)
 {

@@ -102,6 +102,50 @@ INSTANTIATE_TEST_SUITE_P(
                       MediumRow {"UnknownProfile", 0x50, DiscStatus::Blank, 254}),
     [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
+struct KindRow
+{
+    const char *name;
+    int profile;
+    DiscStatus status;
+    MediumDetails::State state;
+    const char *kind;
+    bool pressed;
+};
+
+class MediumDetailsTableTest : public ::testing::TestWithParam<KindRow>
+{
+};
+
+TEST_P(MediumDetailsTableTest, NamesKindAndState)
+{
+    const MediumDetails details = mediumDetailsFor(GetParam().profile, GetParam().status);
+    EXPECT_EQ(details.state, GetParam().state);
+    EXPECT_EQ(details.kind, QString::fromLatin1(GetParam().kind));
+    EXPECT_EQ(details.pressed, GetParam().pressed);
+    EXPECT_EQ(details.virtualDisc, GetParam().profile == 0xffff);
+}
+
+using S = MediumDetails::State;
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MediumDetailsTableTest,
+    ::testing::Values(
+        KindRow {"EmptyTrayHasNoKindEvenWithAStaleProfile", 0x10, DiscStatus::Empty, S::NoDisc, "", false},
+        KindRow {"PressedCd", 0x08, DiscStatus::Full, S::Closed, "CD-ROM", true},
+        KindRow {"PressedDvd", 0x10, DiscStatus::Full, S::Closed, "DVD-ROM", true},
+        KindRow {"PressedBd", 0x40, DiscStatus::Full, S::Closed, "BD-ROM", true},
+        KindRow {"BlankCdR", 0x09, DiscStatus::Blank, S::Blank, "CD-R", false},
+        KindRow {"ClosedCdR", 0x09, DiscStatus::Full, S::Closed, "CD-R", false},
+        KindRow {"AppendableDvdPlusRDualLayer", 0x2b, DiscStatus::Appendable, S::Appendable, "DVD+R DL",
+                 false},
+        KindRow {"DvdRwRestrictedOverwrite", 0x13, DiscStatus::Blank, S::Blank, "DVD-RW", false},
+        KindRow {"BdRRandomRecording", 0x42, DiscStatus::Blank, S::Blank, "BD-R", false},
+        KindRow {"BdRe", 0x43, DiscStatus::Full, S::Closed, "BD-RE", false},
+        KindRow {"StatusNotYetKnown", 0x08, DiscStatus::Unknown, S::Unreadable, "CD-ROM", true},
+        KindRow {"UnsuitableDisc", 0x00, DiscStatus::Unsuitable, S::Unreadable, "", false},
+        KindRow {"UnknownProfileKeepsItsState", 0x50, DiscStatus::Full, S::Closed, "", false},
+        KindRow {"PlainFileIsVirtual", 0xffff, DiscStatus::Blank, S::Blank, "", false}),
+    [](const auto &testInfo) { return std::string(testInfo.param.name); });
+
 TEST(CapabilityTable, FollowsTheDriveProfiles)
 {
     const std::vector<int> cdWriter {0x08, 0x09, 0x0a};
