@@ -151,8 +151,8 @@ TEST(CliInterruptBurn, CtrlCCancelsTheBurnAndLeavesTheDriveUsable)
     for (const auto &[signal, status] : {std::pair(SIGINT, 130), std::pair(SIGTERM, 143)}) {
         SCOPED_TRACE(signal);
         const CliRunner::Result cancelled =
-            interruptAt({QStringLiteral("burn"), image}, QRegularExpression(QStringLiteral("burn: [1-8]0%")),
-                        drives, signal);
+            interruptAt({QStringLiteral("burn"), image, QStringLiteral("--yes")},
+                        QRegularExpression(QStringLiteral("burn: [1-8]0%")), drives, signal);
         EXPECT_EQ(cancelled.exitCode, status) << cancelled.err.toStdString();
         EXPECT_TRUE(cancelled.errLines().contains(QStringLiteral("kestrane-cli: Writing Cancelled!")))
             << cancelled.err.toStdString();

@@ -241,8 +241,8 @@ TEST_F(CliFlush, BurnToAVirtualDriveSyncsBeforeItIsComplete)
     const QString disc = m_work.filePath(QStringLiteral("disc.img"));
     // An older, longer image on the drive: the burn cuts the file to the new one's length.
     writeFile(disc, patterned(8 << 20, 3));
-    const QStringList calls =
-        tracedCalls({QStringLiteral("burn"), image}, disc, m_work.filePath(QStringLiteral("trace.log")));
+    const QStringList calls = tracedCalls({QStringLiteral("burn"), image, QStringLiteral("--yes")}, disc,
+                                          m_work.filePath(QStringLiteral("trace.log")));
     const qsizetype complete = firstIndex(
         calls, [](const QString &line) { return line.contains(QLatin1String("Writing is complete!")); });
     ASSERT_GE(complete, 0) << calls.join(QLatin1Char('\n')).toStdString();

@@ -1,9 +1,9 @@
 #include "engine/image/DiscImporter.h"
 
 #include "engine/Libraries.h"
-#include "engine/image/DiscLoader.h"
 #include "engine/image/DiscBoot.h"
 #include "engine/image/DiscDataSource.h"
+#include "engine/image/DiscLoader.h"
 #include "engine/image/ImagePaths.h"
 #include "engine/image/ImportedFileStream.h"
 #include "engine/image/IsoChildren.h"

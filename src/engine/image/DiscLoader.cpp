@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/cdrom.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -113,6 +114,13 @@ Loaded probe(const QByteArray &nativePath, Medium medium)
         return fails(Outcome::Unreadable, SystemErrorText(errno));
     if (!isMedium(st))
         return fails(Outcome::NotADisc, QStringLiteral("it is not a disc or an image file"));
+    // An optical drive opens without a disc in it and then fails every read with EIO; it tells an empty
+    // or open tray when asked. Other block devices do not know the request and are read as they are.
+    if (S_ISBLK(st.st_mode)) {
+        const int status = ::ioctl(fd.get(), CDROM_DRIVE_STATUS, CDSL_CURRENT);
+        if (status == CDS_NO_DISC || status == CDS_TRAY_OPEN)
+            return noDisc();
+    }
     result.mediumBytes = sizeOf(fd.get(), st);
     if (result.mediumBytes == 0) {
         if (medium == Medium::Drive)
