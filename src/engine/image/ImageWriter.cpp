@@ -497,6 +497,30 @@ private:
     int m_fd = -1;
 };
 
+// Refuses a target that is not a regular file (a device, a FIFO or a socket would be replaced by a
+// regular file: never what was meant), then sweeps what earlier writers left and makes the temporary.
+bool startTemporary(Temporary &temporary, const QByteArray &target, const QString &shownPath,
+                    QString &message, int &error)
+{
+    struct stat existing
+    {
+    };
+    if (::stat(target.constData(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        message = S_ISDIR(existing.st_mode)
+            ? QStringLiteral("%1 is a folder.").arg(shownPath)
+            : QStringLiteral("%1 is not a regular file (a device, a FIFO or a socket); it was left as it is.")
+                  .arg(shownPath);
+        return false;
+    }
+    sweepStaleTemporaries(temporary.folder());
+    if (!temporary.create(error)) {
+        message = QStringLiteral("Could not write in %1: %2")
+                      .arg(QFile::decodeName(temporary.folder()), SystemErrorText(error));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int64_t ImageWriter::sizeBlocks(IsoImage *image, const WriteSettings &settings)
@@ -533,25 +557,10 @@ ImageWriter::Result ImageWriter::write(IsoImage *image, const WriteSettings &set
     directBytes = 0;
     ignoreFileSizeSignal();
     const QByteArray target = resolveTarget(NativePath::encode(isoPath));
-    struct stat existing
-    {
-    };
-    if (::stat(target.constData(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
-        // A device, a FIFO or a socket would be replaced by a regular file: never what was meant.
-        result.error = S_ISDIR(existing.st_mode)
-            ? QStringLiteral("%1 is a folder.").arg(isoPath)
-            : QStringLiteral("%1 is not a regular file (a device, a FIFO or a socket); it was left as it is.")
-                  .arg(isoPath);
-        return result;
-    }
     Temporary temporary(target);
-    sweepStaleTemporaries(temporary.folder());
     int error = 0;
-    if (!temporary.create(error)) {
-        result.error = QStringLiteral("Could not write in %1: %2")
-                           .arg(QFile::decodeName(temporary.folder()), SystemErrorText(error));
+    if (!startTemporary(temporary, target, isoPath, result.error, error))
         return result;
-    }
     auto fail = [&](const QString &message) {
         result.error = message;
         return result;
@@ -663,19 +672,11 @@ ImageWriter::Result ImageWriter::writeThrough(const QString &path, WriteControl 
 {
     Result result;
     ignoreFileSizeSignal();
-    const QByteArray target = resolveTarget(QFile::encodeName(path));
-    if (QFileInfo(QFile::decodeName(target)).isDir()) {
-        result.error = QStringLiteral("%1 is a folder.").arg(path);
-        return result;
-    }
+    const QByteArray target = resolveTarget(NativePath::encode(path));
     Temporary temporary(target);
-    sweepStaleTemporaries(temporary.folder());
     int error = 0;
-    if (!temporary.create(error)) {
-        result.error = QStringLiteral("Could not write in %1: %2")
-                           .arg(QFile::decodeName(temporary.folder()), SystemErrorText(error));
+    if (!startTemporary(temporary, target, path, result.error, error))
         return result;
-    }
     QString reason;
     const bool filled = fill(temporary.fd(), reason);
     if (control.cancel.load()) {

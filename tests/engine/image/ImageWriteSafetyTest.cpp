@@ -4,6 +4,7 @@
 #include "engine/NativePath.h"
 #include "engine/TDVDWriterPro2.h"
 #include "engine/image/ImageWriter.h"
+#include "engine/image/SourceFileStream.h"
 
 #include <QDir>
 #include <QFile>
@@ -220,6 +221,20 @@ TEST_P(NonFileTargets, AreRefusedAndLeftAsTheyAre)
     ASSERT_EQ(::lstat(QFile::encodeName(target).constData(), &now), 0);
     EXPECT_EQ(now.st_ino, was.st_ino);
     EXPECT_EQ(now.st_mode, was.st_mode);
+
+    // A disc copied block for block goes through the same door.
+    WriteControl control;
+    bool filled = false;
+    const ImageWriter::Result raw = ImageWriter::writeThrough(target, control, [&](int, QString &) {
+        filled = true;
+        return true;
+    });
+    EXPECT_FALSE(raw.ok);
+    EXPECT_FALSE(filled);
+    EXPECT_TRUE(raw.error.contains(QLatin1String(row.reason))) << raw.error.toStdString();
+    EXPECT_EQ(entriesOf(m_target), before);
+    ASSERT_EQ(::lstat(QFile::encodeName(target).constData(), &now), 0);
+    EXPECT_EQ(now.st_ino, was.st_ino);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, NonFileTargets, ::testing::ValuesIn(TargetRows),
