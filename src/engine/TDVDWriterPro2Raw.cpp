@@ -1,3 +1,4 @@
+#include "engine/FileDescriptor.h"
 #include "engine/ImageSide.h"
 #include "engine/TDVDWriterPro2.h"
 #include "settings/SystemError.h"
@@ -15,22 +16,6 @@ namespace {
 
 constexpr int64_t ChunkBytes = 1 << 20; // one read from the drive, one write(2)
 constexpr qint64 ProgressEveryMs = 50;
-
-bool writeAll(int fd, const char *data, int64_t size, int &error)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            return false;
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -80,7 +65,7 @@ bool TDVDWriterPro2::CopyDiscRaw(int index, const QString &isoPath)
                     return false;
                 }
                 int writeError = 0;
-                if (!writeAll(fd, buffer.get(), want, writeError)) {
+                if (!writeAll(fd, buffer.get(), size_t(want), writeError)) {
                     error =
                         QStringLiteral("Could not write %1: %2").arg(isoPath, SystemErrorText(writeError));
                     return false;

@@ -1,5 +1,6 @@
 #include "engine/drives/StickDrive.h"
 
+#include "engine/FileDescriptor.h"
 #include "engine/drives/UdisksClient.h"
 #include "settings/SystemError.h"
 
@@ -77,26 +78,6 @@ struct AlignedBuffer
     AlignedBuffer(const AlignedBuffer &) = delete;
     AlignedBuffer &operator=(const AlignedBuffer &) = delete;
     char *data;
-};
-
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd = -1)
-        : m_fd(fd)
-    { }
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_fd; }
-    int &ref() { return m_fd; }
-
-private:
-    int m_fd;
 };
 
 // Fills `bytes` from `fd` at `offset`; answers what was read (less only at the end) or -1 with errno.
@@ -255,7 +236,7 @@ void StickDrive::run(WriteRequest request)
             fail(error);
         return finish(false);
     }
-    Descriptor device;
+    FileDescriptor device;
     if (const QString error = openDevice(device.ref()); !error.isEmpty()) {
         if (error != NoMessage)
             fail(error);
@@ -326,7 +307,8 @@ QString StickDrive::openDevice(int &fd)
 
 QString StickDrive::copy(int fd, const WriteRequest &request, QByteArray &hash)
 {
-    const Descriptor image(::open(QFile::encodeName(request.imagePath).constData(), O_RDONLY | O_CLOEXEC));
+    const FileDescriptor image(
+        ::open(QFile::encodeName(request.imagePath).constData(), O_RDONLY | O_CLOEXEC));
     if (image.get() < 0) {
         m_outcome.sourceError =
             QStringLiteral("Cannot open %1: %2").arg(request.imagePath, SystemErrorText(errno));

@@ -1,4 +1,5 @@
 #include "engine/image/DiscLoader.h"
+#include "engine/FileDescriptor.h"
 #include "settings/SystemError.h"
 
 #include "engine/image/DiscDataSource.h"
@@ -24,25 +25,6 @@ namespace {
 
 constexpr int64_t BlockBytes = 2048;
 constexpr int64_t PrimaryDescriptor = 16;
-
-class Descriptor final
-{
-public:
-    explicit Descriptor(int fd)
-        : m_fd(fd)
-    { }
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 uint32_t littleEndian32(const uint8_t *p)
 {
@@ -100,7 +82,7 @@ int openMedium(const QByteArray &nativePath)
 Loaded probe(const QByteArray &nativePath, Medium medium)
 {
     Loaded result;
-    const Descriptor fd(::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const FileDescriptor fd(::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
         // A drive without a disc, or a virtual drive whose file is not there yet.
         if (errno == ENOMEDIUM || (medium == Medium::Drive && errno == ENOENT))

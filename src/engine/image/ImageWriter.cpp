@@ -1,4 +1,5 @@
 #include "engine/image/ImageWriter.h"
+#include "engine/FileDescriptor.h"
 
 #include "engine/FileSync.h"
 #include "engine/Libraries.h"
@@ -227,22 +228,6 @@ void ignoreFileSizeSignal()
         return true;
     }();
     (void)done;
-}
-
-bool writeAll(int fd, const unsigned char *data, size_t size, int &error)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 std::atomic<bool> unnamedAllowed {true};
