@@ -37,7 +37,8 @@ for path in ./usr/bin/kestrane ./usr/lib/kestrane/kestrane ./usr/lib/kestrane/Ke
     ./usr/share/applications/kestrane.desktop ./usr/share/metainfo/example.varnholt.Kestrane.metainfo.xml \
     ./usr/share/mime/packages/kestrane-filelist.xml ./usr/share/man/man1/kestrane.1.gz \
     ./usr/share/icons/hicolor/48x48/apps/kestrane.png; do
-    awk '{print $6}' "$build/deb-contents.txt" | grep -qx -- "$path" || {
+    # Not `awk | grep -q`: grep leaving early would end awk by SIGPIPE, and pipefail would call it a miss.
+    awk -v path="$path" '$6 == path {found = 1} END {exit !found}' "$build/deb-contents.txt" || {
         ls -la "$build"/_CPack_Packages/*/DEB/*/usr/bin >&2 || true
         fail "the package lacks $path"
     }
