@@ -243,7 +243,7 @@ udisksd_pid=$!
 loop_object="/org/freedesktop/UDisks2/block_devices/${loop#/dev/}"
 loop_known() {
     gdbus introspect --system --dest org.freedesktop.UDisks2 --object-path "$loop_object" --only-properties |
-        grep -q 'interface org.freedesktop.UDisks2.Loop'
+        grep 'interface org.freedesktop.UDisks2.Loop' > /dev/null # reads it all: no SIGPIPE under pipefail
 }
 poll 20 loop_known || skip "udisksd did not come up with $loop within 20 s"
 objects="$(gdbus call --system --dest org.freedesktop.UDisks2 --object-path /org/freedesktop/UDisks2 \
