@@ -3,7 +3,7 @@
 #include "engine/Libraries.h"
 #include "engine/TDVDWriterPro2.h"
 #include "engine/image/ImageWriter.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <QDir>
 #include <QDirIterator>

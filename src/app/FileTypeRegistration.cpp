@@ -1,7 +1,7 @@
 #include "app/FileTypeRegistration.h"
 
 #include "app/GlobalSettings.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <QBuffer>
 #include <QDir>

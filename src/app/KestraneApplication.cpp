@@ -1,7 +1,7 @@
 #include "app/KestraneApplication.h"
 
 #include "app/MessageBox.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <exception>
 

@@ -2,7 +2,7 @@
 
 #include "app/GlobalSettings.h"
 #include "app/SettingsLocation.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 #include "settings/TIniFile32.h"
 
 #include <QDir>

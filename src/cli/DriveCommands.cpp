@@ -7,8 +7,8 @@
 #include "engine/EngineCodes.h"
 #include "engine/StickInfo.h"
 #include "engine/TDVDWriterPro2.h"
-#include "jobs/EraseTable.h"
-#include "jobs/WriteErrors.h"
+#include "core/EraseTable.h"
+#include "core/WriteErrors.h"
 
 #include <QEventLoop>
 #include <QFileInfo>

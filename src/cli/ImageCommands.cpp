@@ -2,12 +2,12 @@
 #include "cli/CliProgress.h"
 #include "cli/Commands.h"
 
-#include "compilation/CompilationModel.h"
-#include "compilation/ListFile.h"
+#include "core/CompilationModel.h"
+#include "core/ListFile.h"
 #include "engine/NativePath.h"
 #include "engine/TDVDWriterPro2.h"
-#include "jobs/ImageJobParams.h"
-#include "settings/KestraneError.h"
+#include "core/ImageJobParams.h"
+#include "base/KestraneError.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "cli/Commands.h"
 
 #include "engine/NativePath.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <QCoreApplication>
 #include <QStringList>

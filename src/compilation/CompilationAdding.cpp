@@ -1,9 +1,9 @@
 #include "compilation/CompilationPage.h"
 
 #include "app/MessageBox.h"
-#include "compilation/BackgroundAdd.h"
+#include "core/BackgroundAdd.h"
 #include "compilation/TFrmFilesSelect.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <QDateTime>
 #include <QProgressBar>

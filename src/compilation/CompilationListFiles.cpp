@@ -1,13 +1,13 @@
 #include "compilation/CompilationPage.h"
 
-#include "compilation/FolderLister.h"
+#include "core/FolderLister.h"
 
 #include "app/FileDialogs.h"
 #include "app/MessageBox.h"
-#include "compilation/BackgroundAdd.h"
-#include "compilation/ListFile.h"
+#include "core/BackgroundAdd.h"
+#include "core/ListFile.h"
 #include "engine/TDVDWriterPro2.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,14 +1,14 @@
 #include "compilation/CompilationPage.h"
 
-#include "compilation/FolderLister.h"
+#include "core/FolderLister.h"
 
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
-#include "compilation/BackgroundAdd.h"
-#include "compilation/ImageSizeCalculator.h"
+#include "core/BackgroundAdd.h"
+#include "core/ImageSizeCalculator.h"
 #include "compilation/TFrmFilesSelect.h"
 #include "engine/TDVDWriterPro2.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 #include "widgets/ImageList.h"
 
 #include <QAction>

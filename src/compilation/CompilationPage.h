@@ -9,8 +9,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "compilation/CompilationModel.h"
-#include "compilation/SizeTexts.h"
+#include "core/CompilationModel.h"
+#include "core/SizeTexts.h"
 #include "engine/ImageItem.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "compilation/CompilationPage.h"
 
 #include "app/MessageBox.h"
-#include "compilation/RootText.h"
+#include "core/RootText.h"
 #include "compilation/TFrmSetVolume.h"
 #include "engine/TDVDWriterPro2.h"
 

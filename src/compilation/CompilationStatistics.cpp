@@ -1,9 +1,9 @@
 #include "compilation/CompilationPage.h"
 
 #include "app/MessageBox.h"
-#include "compilation/ImageSizeCalculator.h"
-#include "compilation/RootText.h"
-#include "compilation/SizeTexts.h"
+#include "core/ImageSizeCalculator.h"
+#include "core/RootText.h"
+#include "core/SizeTexts.h"
 
 #include <QTreeWidget>
 

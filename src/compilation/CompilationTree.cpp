@@ -1,8 +1,8 @@
 #include "compilation/CompilationPage.h"
 
-#include "compilation/FolderLister.h"
-#include "compilation/RootText.h"
-#include "compilation/SizeTexts.h"
+#include "core/FolderLister.h"
+#include "core/RootText.h"
+#include "core/SizeTexts.h"
 #include "engine/TDVDWriterPro2.h"
 
 #include <QScopeGuard>

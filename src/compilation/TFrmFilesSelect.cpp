@@ -3,7 +3,7 @@
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
 #include "engine/TDVDWriterPro2.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 #include "widgets/ImageList.h"
 
 #include <QAction>

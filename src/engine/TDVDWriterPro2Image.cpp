@@ -6,7 +6,7 @@
 #include "engine/image/IsoChildren.h"
 #include "engine/image/LocalSourceAdder.h"
 #include "engine/image/SizeSnapshot.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

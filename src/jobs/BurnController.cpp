@@ -8,7 +8,7 @@
 #include "jobs/DiscQuestions.h"
 #include "jobs/DriveAnswers.h"
 #include "jobs/StickBurn.h"
-#include "jobs/WriteErrors.h"
+#include "core/WriteErrors.h"
 
 #include <QAction>
 #include <QComboBox>

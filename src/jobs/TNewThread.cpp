@@ -1,7 +1,7 @@
 #include "jobs/TNewThread.h"
 
 #include "engine/TDVDWriterPro2.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 TNewThread::TNewThread(ImageJobParams params, QObject *parent)
     : QThread(parent)

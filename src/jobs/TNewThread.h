@@ -1,6 +1,6 @@
 #pragma once
 
-#include "jobs/ImageJobParams.h"
+#include "core/ImageJobParams.h"
 
 #include <QString>
 #include <QThread>

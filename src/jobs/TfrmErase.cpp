@@ -6,8 +6,8 @@
 #include "jobs/DiscQuestions.h"
 #include "jobs/DriveAnswers.h"
 #include "jobs/DriveLists.h"
-#include "jobs/EraseTable.h"
-#include "jobs/WriteErrors.h"
+#include "core/EraseTable.h"
+#include "core/WriteErrors.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

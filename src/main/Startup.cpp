@@ -10,7 +10,7 @@
 #include "jobs/TFrmConvertProcess.h"
 #include "jobs/TfrmErase.h"
 #include "mainwindow/TMainForm.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <QApplication>
 #include <QMetaObject>

@@ -16,7 +16,7 @@
 #include "mainwindow/PageEntry.h"
 #include "mainwindow/PictureStrip.h"
 #include "mainwindow/TNotebook.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 #include "widgets/TsuiSkinForm.h"
 
 #include <QAction>

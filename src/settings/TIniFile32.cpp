@@ -1,7 +1,7 @@
 #include "settings/TIniFile32.h"
-#include "settings/SystemError.h"
+#include "base/SystemError.h"
 
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #include "app/MessageBox.h"
 #include "app/GlobalSettings.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <QApplication>
 #include <QKeyEvent>

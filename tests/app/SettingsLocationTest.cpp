@@ -1,7 +1,7 @@
 #include "app/SettingsLocation.h"
 #include "TestSupport.h"
 #include "app/GlobalSettings.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <QDir>
 #include <QTemporaryDir>

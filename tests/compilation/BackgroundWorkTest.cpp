@@ -5,7 +5,7 @@
 #include "TestSupport.h"
 #include "app/FileDialogs.h"
 #include "app/MessageBox.h"
-#include "compilation/SizeTexts.h"
+#include "core/SizeTexts.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

@@ -2,7 +2,7 @@
 #include "TestSupport.h"
 #include "app/FileTypeRegistration.h"
 #include "app/GlobalSettings.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <QDir>
 #include <QFile>

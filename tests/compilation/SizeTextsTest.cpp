@@ -1,5 +1,5 @@
 // The two size notations: exact decimal rounding, the locale's separators.
-#include "compilation/SizeTexts.h"
+#include "core/SizeTexts.h"
 
 #include <gtest/gtest.h>
 

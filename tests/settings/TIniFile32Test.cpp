@@ -1,6 +1,6 @@
 #include "settings/TIniFile32.h"
 #include "TestSupport.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <QDir>
 #include <QFile>

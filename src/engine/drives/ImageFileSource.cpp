@@ -1,4 +1,4 @@
-#include "settings/SystemError.h"
+#include "base/SystemError.h"
 #include <cstdint>
 // libburn.h puts its API in namespace burn.
 #include <libburn/libburn.h>

@@ -1,5 +1,5 @@
 #include "engine/drives/LibraryMessages.h"
-#include "settings/SystemError.h"
+#include "base/SystemError.h"
 
 #include "engine/drives/SenseTable.h"
 

@@ -2,7 +2,7 @@
 
 #include "engine/FileDescriptor.h"
 #include "engine/drives/UdisksClient.h"
-#include "settings/SystemError.h"
+#include "base/SystemError.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "engine/image/DiscLoader.h"
 #include "engine/image/ImageFiles.h"
 #include "engine/image/ImageTree.h"
-#include "settings/SystemError.h"
+#include "base/SystemError.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

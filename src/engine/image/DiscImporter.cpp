@@ -8,7 +8,7 @@
 #include "engine/image/ImportedFileStream.h"
 #include "engine/image/IsoChildren.h"
 #include "engine/image/SourceFileStream.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

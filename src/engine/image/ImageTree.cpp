@@ -4,7 +4,7 @@
 
 #include "engine/image/ImagePaths.h"
 #include "engine/image/SourceFileStream.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

@@ -9,8 +9,8 @@
 #include "engine/image/ImageLayout.h"
 #include "engine/image/ImageTree.h"
 #include "engine/image/SourceFileStream.h"
-#include "settings/KestraneError.h"
-#include "settings/SystemError.h"
+#include "base/KestraneError.h"
+#include "base/SystemError.h"
 
 #include <cstdint>
 // libburn.h first: it puts its API in namespace burn, while libisofs.h declares a global burn_source.

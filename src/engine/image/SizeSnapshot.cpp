@@ -4,7 +4,7 @@
 #include "engine/image/ImageWriter.h"
 #include "engine/image/IsoChildren.h"
 #include "engine/image/IsoStreamHeader.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <libisofs/libisofs.h>
 

@@ -1,5 +1,5 @@
 #include "engine/image/SourceFileStream.h"
-#include "settings/SystemError.h"
+#include "base/SystemError.h"
 
 #include "engine/image/IsoStreamHeader.h"
 

@@ -4,7 +4,7 @@
 #include "ScriptedDriveLayer.h"
 #include "TestSupport.h"
 #include "app/MessageBox.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <QThread>
 

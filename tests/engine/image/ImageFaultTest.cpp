@@ -2,7 +2,7 @@
 #include "ImageTestSupport.h"
 #include "engine/TDVDWriterPro2.h"
 #include "engine/image/ImageWriter.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <QDir>
 #include <QFile>

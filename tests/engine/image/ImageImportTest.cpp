@@ -3,7 +3,7 @@
 #include "ImageTestSupport.h"
 #include "engine/Libraries.h"
 #include "engine/TDVDWriterPro2.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

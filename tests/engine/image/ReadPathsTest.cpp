@@ -6,7 +6,7 @@
 #include "engine/Libraries.h"
 #include "engine/TDVDWriterPro2.h"
 #include "engine/drives/BurnVerifier.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <QDir>
 #include <QElapsedTimer>

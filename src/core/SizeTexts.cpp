@@ -1,4 +1,4 @@
-#include "compilation/SizeTexts.h"
+#include "core/SizeTexts.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "jobs/WriteErrors.h"
+#include "core/WriteErrors.h"
 
 #include "engine/EngineCodes.h"
 

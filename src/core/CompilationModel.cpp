@@ -1,6 +1,6 @@
-#include "compilation/CompilationModel.h"
+#include "core/CompilationModel.h"
 
-#include "compilation/ListFile.h"
+#include "core/ListFile.h"
 #include "engine/TDVDWriterPro2.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "compilation/ImageSizeCalculator.h"
+#include "core/ImageSizeCalculator.h"
 
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <QTimer>
 

@@ -1,4 +1,4 @@
-#include "compilation/RootText.h"
+#include "core/RootText.h"
 
 QString RootText::compose(const QString &label, const QString &sizeText)
 {

@@ -1,7 +1,7 @@
-#include "compilation/ListFile.h"
+#include "core/ListFile.h"
 
-#include "settings/KestraneError.h"
-#include "settings/SystemError.h"
+#include "base/KestraneError.h"
+#include "base/SystemError.h"
 
 #include <QFile>
 #include <QIODevice>

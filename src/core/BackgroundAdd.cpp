@@ -1,4 +1,4 @@
-#include "compilation/BackgroundAdd.h"
+#include "core/BackgroundAdd.h"
 
 #include <QElapsedTimer>
 

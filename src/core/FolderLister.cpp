@@ -1,7 +1,7 @@
-#include "compilation/FolderLister.h"
+#include "core/FolderLister.h"
 
 #include "engine/TDVDWriterPro2.h"
-#include "settings/KestraneError.h"
+#include "base/KestraneError.h"
 
 #include <memory>
 

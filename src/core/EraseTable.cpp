@@ -1,4 +1,4 @@
-#include "jobs/EraseTable.h"
+#include "core/EraseTable.h"
 
 #include "engine/EngineCodes.h"
 
