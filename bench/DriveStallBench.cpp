@@ -11,6 +11,8 @@
 #include "app/MessageBox.h"
 #include "engine/DriveThread.h"
 #include "engine/TDVDWriterPro2.h"
+#include "jobs/BurnIsoPage.h"
+#include "jobs/CdToIsoPage.h"
 #include "jobs/DriveLists.h"
 #include "jobs/EraseLauncher.h"
 #include "jobs/TfrmErase.h"
@@ -214,18 +216,18 @@ int main(int argc, char **argv)
     heartbeat.start();
     form.show();
     form.ActCDTOISO->trigger();
-    if (!runUntil([&] { return entryEnded; }) || form.CboCdList->count() != 2)
+    if (!runUntil([&] { return entryEnded; }) || form.cdPage()->CboCdList->count() != 2)
         return std::fprintf(stderr, "the CD -> ISO list did not fill\n"), 1;
     report("start-up, the CD -> ISO page:", heartbeat.stop(), peerCd);
 
     entryEnded = false;
     heartbeat.start();
     form.ActBURNISO->trigger();
-    if (!runUntil([&] { return entryEnded; }) || form.CboCDRWList->count() != 1)
+    if (!runUntil([&] { return entryEnded; }) || form.burnPage()->CboCDRWList->count() != 1)
         return std::fprintf(stderr, "the burn page's list did not fill\n"), 1;
     report("entering the burn page:", heartbeat.stop(), peerBurnPage);
 
-    form.EdtBurnISOPath->setText(iso);
+    form.burnPage()->EdtBurnISOPath->setText(iso);
     heartbeat.start();
     form.ActBURNISOExec->trigger();
     if (!runUntil([] { return shownAlready(QStringLiteral("Writing is complete!")); }))
@@ -246,7 +248,7 @@ int main(int argc, char **argv)
     EraseLauncher *launcher = form.subsystems()->Erase.get();
     heartbeat.start();
     QTimer::singleShot(0, &form, [launcher] { launcher->currentEraseWindow()->cmdErase->click(); });
-    form.suiImageButton20->Click();
+    form.burnPage()->suiImageButton20->Click();
     if (!runUntil([] { return shownAlready(QStringLiteral(" Erase     Completed!!!")); }))
         return std::fprintf(stderr, "the erase did not end\n"), 1;
     report("starting an erase (to its end):", heartbeat.stop(), peerErase);

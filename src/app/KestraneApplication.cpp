@@ -1,7 +1,7 @@
 #include "app/KestraneApplication.h"
 
 #include "app/MessageBox.h"
-#include "base/KestraneError.h"
+#include "base/ErrorText.h"
 
 #include <exception>
 
@@ -13,10 +13,8 @@ bool KestraneApplication::notify(QObject *receiver, QEvent *event)
 {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const KestraneError &error) {
-        ShowErrorBox(error.message());
     } catch (const std::exception &error) {
-        ShowErrorBox(QString::fromLocal8Bit(error.what()));
+        ShowErrorBox(ErrorText(error));
     }
     return false;
 }

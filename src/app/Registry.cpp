@@ -3,13 +3,12 @@
 #include "app/GlobalSettings.h"
 #include "app/SettingsLocation.h"
 #include "base/KestraneError.h"
+#include "base/StdErr.h"
 #include "settings/TIniFile32.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-
-#include <cstdio>
 
 namespace {
 
@@ -24,7 +23,7 @@ bool openKeyFolder()
 void reportRegistryProblem(const QString &message)
 {
     // Start-up goes on without the registry; nothing the user must act on, so no box.
-    std::fprintf(stderr, "kestrane: registry: %s\n", qPrintable(message));
+    StdErr::line(QStringLiteral("kestrane: registry: ") + message);
 }
 
 } // namespace

@@ -1,16 +1,16 @@
 #include "compilation/CompilationPage.h"
 
 #include "app/MessageBox.h"
-#include "core/BackgroundAdd.h"
+#include "base/ErrorText.h"
 #include "compilation/TFrmFilesSelect.h"
-#include "base/KestraneError.h"
+#include "core/BackgroundAdd.h"
+#include "engine/TDVDWriterPro2.h"
 
 #include <QDateTime>
 #include <QProgressBar>
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <exception>
 #include <memory>
 
 namespace {
@@ -44,9 +44,9 @@ void CompilationPage::CancelAdding()
 void CompilationPage::startAdding(const std::function<void(BackgroundAdd &)> &work,
                                   const std::function<void()> &done)
 {
-    for (QWidget *window : {m_c.MainForm, static_cast<QWidget *>(m_c.FrmFilesSelect)}) {
-        if (window)
-            window->setCursor(Qt::WaitCursor);
+    for (QWidget *top : {window(), static_cast<QWidget *>(m_picker)}) {
+        if (top)
+            top->setCursor(Qt::WaitCursor);
     }
     m_addingStartedMs = QDateTime::currentMSecsSinceEpoch();
     m_progressDone = 0;
@@ -74,9 +74,9 @@ void CompilationPage::startAdding(const std::function<void(BackgroundAdd &)> &wo
     handlers.finished = [this, done] {
         if (m_progress)
             m_progress->hide();
-        for (QWidget *window : {m_c.MainForm, static_cast<QWidget *>(m_c.FrmFilesSelect)}) {
-            if (window)
-                window->unsetCursor();
+        for (QWidget *top : {window(), static_cast<QWidget *>(m_picker)}) {
+            if (top)
+                top->unsetCursor();
         }
         done();
         Q_EMIT AddingFinished();
@@ -90,7 +90,7 @@ void CompilationPage::addingProgress(qint64 done, qint64 total)
     m_progressTotal = total;
     if (QDateTime::currentMSecsSinceEpoch() - m_addingStartedMs < ProgressAfterMs)
         return;
-    QWidget *list = m_c.LsviewFile;
+    QWidget *list = LsviewFile;
     if (!m_progress) {
         // As the burn page's bar: thin and without text, here over the foot of the file list.
         m_progress = new QProgressBar(list);
@@ -108,30 +108,50 @@ void CompilationPage::addingProgress(qint64 done, qint64 total)
     m_progress->raise();
 }
 
-void CompilationPage::runPickerAdds(const std::function<void()> &adds,
-                                    const std::function<void()> &afterSuccess)
+void CompilationPage::addPicked(const QList<PickedItem> &items)
+{
+    if (!items.isEmpty())
+        runPickerAdds(items, {});
+}
+
+void CompilationPage::finishPicking(const QList<PickedItem> &items)
+{
+    if (items.isEmpty()) {
+        m_picker->accept();
+        return;
+    }
+    runPickerAdds(items, [this] { m_picker->accept(); });
+}
+
+void CompilationPage::runPickerAdds(const QList<PickedItem> &items, const std::function<void()> &afterSuccess)
 {
     if (refuseWhileAdding())
         return;
-    auto failure = std::make_shared<QString>();
-    auto failed = std::make_shared<bool>(false);
+    // Where the picks go is read now, from the tree as the user left it; the adds run on another thread.
+    const QList<ImageAddition> additions = AdditionsOf(items, selectedDestPath());
+    auto failure = std::make_shared<std::optional<QString>>();
+    TDVDWriterPro2 *engine = &m_engine;
     startAdding(
-        [adds, failure, failed](BackgroundAdd &job) {
-            try {
-                adds();
-            } catch (const KestraneError &error) {
-                *failed = true;
-                *failure = error.message();
-            } catch (const std::exception &error) {
-                *failed = true;
-                *failure = QString::fromLocal8Bit(error.what());
-            }
+        [this, engine, additions, failure](BackgroundAdd &job) {
+            // The engine's adding reports each new folder, so that the tree grows while the add runs.
+            const auto reportFolder = [this](const ImageItem &item) {
+                if (item.isDirectory)
+                    m_adding->reportItem(item);
+            };
+            *failure = FailureOf([&] {
+                for (const ImageAddition &addition : additions) {
+                    if (addition.folder)
+                        engine->AddFolderReporting(addition.destPath, addition.source, reportFolder);
+                    else
+                        engine->AddFileReporting(addition.destPath, addition.source, reportFolder);
+                }
+            });
             job.reportProgress(1, 1);
         },
-        [this, failure, failed, afterSuccess] {
+        [this, failure, afterSuccess] {
             // An error ends the add where it happened; the page is not refreshed then.
-            if (*failed) {
-                ShowErrorBox(*failure);
+            if (*failure) {
+                ShowErrorBox(**failure);
                 return;
             }
             bool refreshed = false;

@@ -4,17 +4,16 @@
 
 #include "app/FileDialogs.h"
 #include "app/MessageBox.h"
+#include "base/ErrorText.h"
 #include "core/BackgroundAdd.h"
 #include "core/ListFile.h"
 #include "engine/TDVDWriterPro2.h"
-#include "base/KestraneError.h"
 
 #include <QFile>
 #include <QSaveFile>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
-#include <exception>
 #include <memory>
 
 namespace {
@@ -82,14 +81,13 @@ void CompilationPage::ActSaveFileListExecute()
     if (refuseWhileAdding())
         return;
     guarded([this] {
-        QStringList ownBuffer;
-        QStringList &buffer = m_c.FileListBuffer ? *m_c.FileListBuffer : ownBuffer;
+        QStringList &buffer = m_fileListBuffer;
         buffer.clear();
         {
             // Every node's files, top to bottom: each gives its line, and its row to the file list.
             const RowBatch batch(*this);
             QStringList paths;
-            for (QTreeWidgetItemIterator it(m_c.TsListDir); *it; ++it)
+            for (QTreeWidgetItemIterator it(TsListDir); *it; ++it)
                 paths.append((*it)->data(0, DestPathRole).toString());
             buffer = m_model.listFileLines(paths, [this](const ImageItem &file) {
                 DVDWriterPro21EnumISOItems(file.parentDest, file.itemDest, file.name, file.sourcePath,
@@ -120,19 +118,20 @@ void CompilationPage::ActLoadFileListExecute()
         if (fileName.isEmpty())
             return;
         auto outcome = std::make_shared<LoadOutcome>();
-        TDVDWriterPro2 *engine = m_c.DVDWriterPro21;
+        TDVDWriterPro2 *engine = &m_engine;
         // Reading the file and adding its lines both run away from the UI thread: a list of
         // 100,000 files takes seconds.
         startAdding(
             [engine, fileName, outcome](BackgroundAdd &job) {
                 QFile file(fileName);
                 PageListSink sink(*engine, job);
-                try {
+                const std::optional<QString> failure = FailureOf([&] {
                     if (ListFile::open(file, &outcome->problem))
                         outcome->result = ListFile::load(file, sink, &outcome->problem);
-                } catch (const std::exception &error) {
+                });
+                if (failure) {
                     outcome->result = ListFile::LoadResult::LoadError;
-                    outcome->problem = QString::fromLocal8Bit(error.what());
+                    outcome->problem = *failure;
                 }
                 outcome->reset = sink.wasReset();
                 outcome->cancelled = sink.wasCancelled();
@@ -147,7 +146,7 @@ void CompilationPage::endLoad(const LoadOutcome &outcome)
     if (!loaded && outcome.reset)
         restoreImageBeforeLoad();
     else
-        m_c.DVDWriterPro21->DropKeptImage();
+        m_engine.DropKeptImage();
     if (outcome.cancelled)
         return;
     switch (outcome.result) {
@@ -171,7 +170,7 @@ void CompilationPage::restoreImageBeforeLoad()
 {
     // A load either completes or leaves the compilation exactly as it was: the image comes back
     // whole, and the tree grows again from what it holds.
-    m_c.DVDWriterPro21->RestoreKeptImage();
+    m_engine.RestoreKeptImage();
     deleteNodesBelowRoot();
     try {
         addFolderNodes(QStringLiteral("\\"));
@@ -179,13 +178,13 @@ void CompilationPage::restoreImageBeforeLoad()
     } catch (const KestraneError &) {
         // The engine that refused a line refuses the refresh too: the views show no stale rows.
         stopListing();
-        m_c.LsviewFile->clear();
+        LsviewFile->clear();
     }
 }
 
 void CompilationPage::addFolderNodes(const QString &destPath)
 {
-    for (const ImageItem &item : m_c.DVDWriterPro21->ListItems(destPath)) {
+    for (const ImageItem &item : m_engine.ListItems(destPath)) {
         if (!item.isDirectory)
             continue;
         DVDWriterPro21ISOItemAdded(item.parentDest, item.itemDest, item.name, item.sourcePath, true,

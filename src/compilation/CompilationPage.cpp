@@ -4,14 +4,17 @@
 
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
+#include "base/ErrorText.h"
+#include "compilation/TFrmFilesSelect.h"
 #include "core/BackgroundAdd.h"
 #include "core/ImageSizeCalculator.h"
-#include "compilation/TFrmFilesSelect.h"
 #include "engine/TDVDWriterPro2.h"
-#include "base/KestraneError.h"
 #include "widgets/ImageList.h"
+#include "widgets/PageParts.h"
+#include "widgets/TsuiImageButton.h"
 
 #include <QAction>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -27,16 +30,17 @@ constexpr int MinimumPaneWidth = 50;
 constexpr int PictureCount = 6;
 } // namespace
 
-CompilationPage::CompilationPage(const CompilationControls &controls, QObject *parent)
-    : QObject(parent)
-    , m_c(controls)
-    , m_model(*controls.DVDWriterPro21)
-    , m_sizes(std::make_unique<ImageSizeCalculator>(*controls.DVDWriterPro21))
+CompilationPage::CompilationPage(TDVDWriterPro2 &engine, QWidget *parent)
+    : QWidget(parent)
+    , m_engine(engine)
+    , m_model(engine)
+    , m_sizes(std::make_unique<ImageSizeCalculator>(engine))
     , m_adding(std::make_unique<BackgroundAdd>())
-    , m_lister(std::make_unique<FolderLister>(*controls.DVDWriterPro21))
+    , m_lister(std::make_unique<FolderLister>(engine))
 {
-    Q_ASSERT(m_c.DVDWriterPro21 && m_c.TsListDir && m_c.LsviewFile);
+    setObjectName(QStringLiteral("FILETOISO"));
     m_pictures = LoadImageList(Globals().ExeFolder);
+    buildControls();
     while (m_pictures.size() < PictureCount)
         m_pictures.append(QIcon());
     // A node shows its own picture, and the open folder while it is selected.
@@ -68,9 +72,42 @@ CompilationPage::~CompilationPage()
     qDeleteAll(m_pendingRows);
 }
 
+void CompilationPage::buildControls()
+{
+    const QString folder = Globals().ExeFolder;
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(1, 2, 522, 227);
+    auto *layout = new QHBoxLayout(Panel1);
+    layout->setContentsMargins(0, 0, 0, 0);
+    Splitter1 = new QSplitter(Qt::Horizontal, Panel1);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setChildrenCollapsible(false);
+    layout->addWidget(Splitter1);
+
+    TsListDir = new QTreeWidget(Splitter1);
+    TsListDir->setObjectName(QStringLiteral("TsListDir"));
+    LsviewFile = new QTreeWidget(Splitter1);
+    LsviewFile->setObjectName(QStringLiteral("LsviewFile"));
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    ChangeVolume1 = PopupMenu1->addAction(QStringLiteral("Change  Volume"));
+    ChangeVolume1->setObjectName(QStringLiteral("ChangeVolume1"));
+    if (m_pictures.size() > 2)
+        ChangeVolume1->setIcon(m_pictures[2]);
+
+    suiImageButton9 = PageParts::pageButton(this, "suiImageButton9", "AddFile", {23, 238}, folder);
+    suiImageButton10 = PageParts::pageButton(this, "suiImageButton10", "RemoveFile", {102, 238}, folder);
+    suiImageButton11 = PageParts::pageButton(this, "suiImageButton11", "ClearAll", {182, 238}, folder);
+    suiImageButton13 = PageParts::pageButton(this, "suiImageButton13", "SaveList", {262, 238}, folder);
+    suiImageButton14 = PageParts::pageButton(this, "suiImageButton14", "LoadList", {342, 238}, folder);
+    suiImageButton12 = PageParts::pageButton(this, "suiImageButton12", "MakeIso", {422, 238}, folder);
+}
+
 void CompilationPage::setUpViews()
 {
-    QTreeWidget *tree = m_c.TsListDir;
+    QTreeWidget *tree = TsListDir;
     tree->setHeaderHidden(true);
     tree->setColumnCount(1);
     tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -81,7 +118,7 @@ void CompilationPage::setUpViews()
     tree->installEventFilter(this);
     tree->viewport()->installEventFilter(this);
 
-    QTreeWidget *list = m_c.LsviewFile;
+    QTreeWidget *list = LsviewFile;
     list->setColumnCount(2);
     list->setHeaderLabels({QStringLiteral("File Name"), QStringLiteral("Size")});
     list->header()->setStretchLastSection(false);
@@ -99,10 +136,10 @@ void CompilationPage::setUpViews()
     list->installEventFilter(this);
     list->viewport()->installEventFilter(this);
 
-    if (QSplitter *splitter = m_c.Splitter1) {
+    if (QSplitter *splitter = Splitter1) {
         splitter->setChildrenCollapsible(false);
-        const int treePane = splitter->indexOf(m_c.TsListDir);
-        const int filesPane = splitter->indexOf(m_c.LsviewFile);
+        const int treePane = splitter->indexOf(TsListDir);
+        const int filesPane = splitter->indexOf(LsviewFile);
         if (treePane >= 0 && filesPane >= 0) {
             // The tree keeps its width when the window changes size; the list takes the rest.
             splitter->setStretchFactor(treePane, 0);
@@ -118,7 +155,7 @@ void CompilationPage::setUpViews()
 
 void CompilationPage::connectControls()
 {
-    TDVDWriterPro2 *engine = m_c.DVDWriterPro21;
+    TDVDWriterPro2 *engine = &m_engine;
     // The engine raises these inside the call that causes them, on this thread.
     connect(engine, &TDVDWriterPro2::OnISOItemAdded, this, &CompilationPage::DVDWriterPro21ISOItemAdded,
             Qt::DirectConnection);
@@ -131,48 +168,28 @@ void CompilationPage::connectControls()
         listAfterSize();
     });
 
-    connect(m_c.TsListDir, &QAbstractItemView::clicked, this, [this] { userClickedTree(); });
-    connect(m_c.TsListDir->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+    connect(TsListDir, &QAbstractItemView::clicked, this, [this] { userClickedTree(); });
+    connect(TsListDir->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { trackSelection(); });
-    if (m_c.PopupMenu1) {
-        connect(m_c.TsListDir, &QWidget::customContextMenuRequested, m_c.PopupMenu1,
-                [this](const QPoint &pos) {
-                    m_c.PopupMenu1->popup(m_c.TsListDir->viewport()->mapToGlobal(pos));
-                });
+    if (PopupMenu1) {
+        connect(TsListDir, &QWidget::customContextMenuRequested, PopupMenu1,
+                [this](const QPoint &pos) { PopupMenu1->popup(TsListDir->viewport()->mapToGlobal(pos)); });
     }
-    if (m_c.ChangeVolume1)
-        connect(m_c.ChangeVolume1, &QAction::triggered, this, [this] { Change1Click(); });
+    if (ChangeVolume1)
+        connect(ChangeVolume1, &QAction::triggered, this, [this] { Change1Click(); });
+}
 
-    if (m_c.FrmFilesSelect) {
-        FilesSelectTarget target;
-        // Called inside the adds that runAdds hands to the adding thread.
-        target.addFolder = [this, engine](const QString &dest, const QString &source) {
-            engine->AddFolderReporting(dest, source, [this](const ImageItem &item) {
-                if (item.isDirectory)
-                    m_adding->reportItem(item);
-            });
-        };
-        target.addFile = [this, engine](const QString &dest, const QString &file) {
-            engine->AddFileReporting(dest, file, [this](const ImageItem &item) {
-                if (item.isDirectory)
-                    m_adding->reportItem(item);
-            });
-        };
-        target.selectedDestPath = [this] {
-            return selectedDestPath();
-        };
-        target.runAdds = [this](const std::function<void()> &adds,
-                                const std::function<void()> &afterSuccess) {
-            runPickerAdds(adds, afterSuccess);
-        };
-        m_c.FrmFilesSelect->setTarget(target);
-    }
+void CompilationPage::setPicker(TFrmFilesSelect *picker)
+{
+    m_picker = picker;
+    connect(picker, &TFrmFilesSelect::addPressed, this, &CompilationPage::addPicked);
+    connect(picker, &TFrmFilesSelect::finishedPressed, this, &CompilationPage::finishPicking);
 }
 
 bool CompilationPage::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
-    if (watched == m_c.TsListDir->viewport()) {
+    if (watched == TsListDir->viewport()) {
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
             auto *mouse = static_cast<QMouseEvent *>(event);
             // A right click opens the menu without touching the selection, and a click on empty
@@ -180,43 +197,38 @@ bool CompilationPage::eventFilter(QObject *watched, QEvent *event)
             if (mouse->button() == Qt::RightButton)
                 return true;
             if (mouse->button() == Qt::LeftButton &&
-                !m_c.TsListDir->indexAt(mouse->position().toPoint()).isValid()) {
-                m_c.TsListDir->setFocus(Qt::MouseFocusReason);
+                !TsListDir->indexAt(mouse->position().toPoint()).isValid()) {
+                TsListDir->setFocus(Qt::MouseFocusReason);
                 return true;
             }
         } else if (type == QEvent::MouseButtonRelease) {
             auto *mouse = static_cast<QMouseEvent *>(event);
             // Clicks on a node arrive through clicked(), once the view has updated its selection.
             if (mouse->button() == Qt::LeftButton &&
-                !m_c.TsListDir->indexAt(mouse->position().toPoint()).isValid())
+                !TsListDir->indexAt(mouse->position().toPoint()).isValid())
                 userClickedTree();
         }
-    } else if (watched == m_c.LsviewFile->viewport()) {
+    } else if (watched == LsviewFile->viewport()) {
         if (type == QEvent::MouseButtonRelease &&
             static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
             LsviewFileClick();
-    } else if (type == QEvent::KeyPress && (watched == m_c.TsListDir || watched == m_c.LsviewFile)) {
+    } else if (type == QEvent::KeyPress && (watched == TsListDir || watched == LsviewFile)) {
         const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Delete || (key == Qt::Key_Escape && watched == m_c.TsListDir)) {
-            if (watched == m_c.TsListDir)
+        if (key == Qt::Key_Delete || (key == Qt::Key_Escape && watched == TsListDir)) {
+            if (watched == TsListDir)
                 TsListDirKeyDown(key);
             else
                 LsviewFileKeyDown(key);
             return true;
         }
     }
-    return QObject::eventFilter(watched, event);
+    return QWidget::eventFilter(watched, event);
 }
 
 void CompilationPage::guarded(const std::function<void()> &command)
 {
-    try {
-        command();
-    } catch (const KestraneError &error) {
-        ShowErrorBox(error.message());
-    } catch (const std::exception &error) {
-        ShowErrorBox(QString::fromLocal8Bit(error.what()));
-    }
+    if (const std::optional<QString> failure = FailureOf(command))
+        ShowErrorBox(*failure);
 }
 
 void CompilationPage::EnterFileToIsoPage()
@@ -229,7 +241,7 @@ void CompilationPage::EnterFileToIsoPage()
     });
     // The file list stays empty until a folder of the tree is clicked.
     stopListing();
-    m_c.LsviewFile->clear();
+    LsviewFile->clear();
 }
 
 void CompilationPage::TsListDirKeyDown(int key)
@@ -255,14 +267,12 @@ void CompilationPage::LsviewFileClick()
 
 void CompilationPage::ActFileAddExecute()
 {
-    if (!m_c.FrmFilesSelect || refuseWhileAdding())
+    if (!m_picker || refuseWhileAdding())
         return;
-    if (m_c.MainForm) {
-        QRect frame = m_c.FrmFilesSelect->frameGeometry();
-        frame.moveCenter(m_c.MainForm->frameGeometry().center());
-        m_c.FrmFilesSelect->move(frame.topLeft());
-    }
-    m_c.FrmFilesSelect->exec();
+    QRect frame = m_picker->frameGeometry();
+    frame.moveCenter(window()->frameGeometry().center());
+    m_picker->move(frame.topLeft());
+    m_picker->exec();
 }
 
 std::optional<QString> CompilationPage::imageLabel() const

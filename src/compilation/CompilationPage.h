@@ -3,13 +3,14 @@
 #include <QHash>
 #include <QIcon>
 #include <QList>
-#include <QObject>
 #include <QPersistentModelIndex>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 
 #include "core/CompilationModel.h"
+#include "core/PickedItem.h"
 #include "core/SizeTexts.h"
 #include "engine/ImageItem.h"
 
@@ -29,33 +30,20 @@ class QProgressBar;
 class QSplitter;
 class QTreeWidget;
 class QTreeWidgetItem;
-class QWidget;
 class TDVDWriterPro2;
 class TFrmFilesSelect;
+class TsuiImageButton;
 
-// The controls of the FILETOISO page that the main window creates and owns.
-struct CompilationControls
-{
-    QWidget *MainForm = nullptr;
-    TDVDWriterPro2 *DVDWriterPro21 = nullptr;
-    QTreeWidget *TsListDir = nullptr;
-    QTreeWidget *LsviewFile = nullptr;
-    QSplitter *Splitter1 = nullptr;
-    QMenu *PopupMenu1 = nullptr;
-    QAction *ChangeVolume1 = nullptr;
-    TFrmFilesSelect *FrmFilesSelect = nullptr;
-    QStringList *FileListBuffer = nullptr;
-};
-
-// The FILETOISO compilation: mirrors the image of DVDWriterPro21 in the folder tree and the file
-// list, and carries out adding, removal, the label, the size display and the list files. What the
+// The FILETOISO page: its controls, and the compilation they show. It mirrors the image of
+// DVDWriterPro21 in the folder tree and the file list, and carries out adding, removal, the label, the
+// size display and the list files. What the
 // compilation holds is asked of its CompilationModel; the tree grows from the engine's add events
 // and the file list is filled by enumerating one folder.
 //
 // The operations are split by concern: CompilationTree.cpp (the two views and their events),
 // CompilationRemoval.cpp (removal, clearing, the label), CompilationStatistics.cpp (the size),
 // CompilationListFiles.cpp (saving and loading list files).
-class CompilationPage final : public QObject
+class CompilationPage final : public QWidget
 {
     Q_OBJECT
 public:
@@ -64,8 +52,25 @@ public:
     // Which view removal acts on.
     enum ClickedView { NoView = 0, TreeView = 1, FileListView = 2 };
 
-    explicit CompilationPage(const CompilationControls &controls, QObject *parent = nullptr);
+    // `engine` (DVDWriterPro21) must outlive the page.
+    explicit CompilationPage(TDVDWriterPro2 &engine, QWidget *parent = nullptr);
     ~CompilationPage() override;
+
+    // The picker "Add File" opens; its picks are added to the image here.
+    void setPicker(TFrmFilesSelect *picker);
+
+    QWidget *Panel1 = nullptr;
+    QSplitter *Splitter1 = nullptr;
+    QTreeWidget *TsListDir = nullptr;
+    QTreeWidget *LsviewFile = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QAction *ChangeVolume1 = nullptr;
+    TsuiImageButton *suiImageButton9 = nullptr; // Add File
+    TsuiImageButton *suiImageButton10 = nullptr; // Remove File
+    TsuiImageButton *suiImageButton11 = nullptr; // Clear All
+    TsuiImageButton *suiImageButton13 = nullptr; // Save List
+    TsuiImageButton *suiImageButton14 = nullptr; // Load List
+    TsuiImageButton *suiImageButton12 = nullptr; // Make ISO
 
     // Page entry: a root for an empty image, an empty file list. The picture strip is the main
     // window's.
@@ -127,6 +132,8 @@ public:
     QTreeWidgetItem *selectedNode() const;
     // The selected nodes in the order in which they were selected.
     QList<QTreeWidgetItem *> selectionOrder() const;
+    // The lines of the list file saved last.
+    const QStringList &fileListBuffer() const { return m_fileListBuffer; }
 
 Q_SIGNALS:
     // The root shows the exact size of the image as it is now.
@@ -142,6 +149,7 @@ private:
     class PageListSink;
     struct LoadOutcome;
 
+    void buildControls();
     void setUpViews();
     void connectControls();
     // Runs a user command; an engine error reaches the error box.
@@ -183,9 +191,15 @@ private:
     // and, for long work, the progress bar show that it runs; `done` runs when it has ended.
     void startAdding(const std::function<void(BackgroundAdd &)> &work, const std::function<void()> &done);
     void addingProgress(qint64 done, qint64 total);
-    void runPickerAdds(const std::function<void()> &adds, const std::function<void()> &afterSuccess);
+    // The picker's "Add" and "Finished": the picks go into the selected folder of the tree; Finished
+    // closes the picker once they have gone in well.
+    void addPicked(const QList<PickedItem> &items);
+    void finishPicking(const QList<PickedItem> &items);
+    void runPickerAdds(const QList<PickedItem> &items, const std::function<void()> &afterSuccess);
 
-    CompilationControls m_c;
+    TDVDWriterPro2 &m_engine;
+    TFrmFilesSelect *m_picker = nullptr;
+    QStringList m_fileListBuffer;
     CompilationModel m_model;
     std::unique_ptr<ImageSizeCalculator> m_sizes;
     std::unique_ptr<BackgroundAdd> m_adding;

@@ -1,8 +1,8 @@
 #include "compilation/CompilationPage.h"
 
 #include "app/MessageBox.h"
-#include "core/RootText.h"
 #include "compilation/TFrmSetVolume.h"
+#include "core/RootText.h"
 #include "engine/TDVDWriterPro2.h"
 
 #include <QTreeWidget>
@@ -32,13 +32,13 @@ void CompilationPage::removeTreeSelection()
     if (order.isEmpty())
         return;
     QList<QTreeWidgetItem *> nodes;
-    for (QTreeWidgetItemIterator it(m_c.TsListDir); *it; ++it)
+    for (QTreeWidgetItemIterator it(TsListDir); *it; ++it)
         nodes.append(*it);
     // Bottom up, so that a sub-folder goes before the folder that holds it; the root stays.
     for (qsizetype i = nodes.size() - 1; i >= 1; --i) {
         if (!nodes[i]->isSelected())
             continue;
-        if (!m_c.DVDWriterPro21->RemoveItem(nodes[i]->data(0, DestPathRole).toString())) {
+        if (!m_engine.RemoveItem(nodes[i]->data(0, DestPathRole).toString())) {
             ShowMessageBox(NotRemoved, 1);
             return;
         }
@@ -48,26 +48,26 @@ void CompilationPage::removeTreeSelection()
     const QTreeWidgetItem *top = root();
     for (auto it = order.crbegin(); it != order.crend(); ++it) {
         if (*it != top)
-            doomed.append(QPersistentModelIndex(m_c.TsListDir->indexFromItem(*it)));
+            doomed.append(QPersistentModelIndex(TsListDir->indexFromItem(*it)));
     }
     for (const QPersistentModelIndex &index : std::as_const(doomed)) {
         if (index.isValid())
-            deleteNode(m_c.TsListDir->itemFromIndex(index));
+            deleteNode(TsListDir->itemFromIndex(index));
     }
     RefreshCompilation();
 }
 
 void CompilationPage::removeListSelection()
 {
-    QModelIndexList rows = m_c.LsviewFile->selectionModel()->selectedRows(0);
+    QModelIndexList rows = LsviewFile->selectionModel()->selectedRows(0);
     std::sort(rows.begin(), rows.end(),
               [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
     QStringList paths;
     paths.reserve(rows.size());
     for (const QModelIndex &row : std::as_const(rows))
-        paths.append(m_c.LsviewFile->topLevelItem(row.row())->data(0, DestPathRole).toString());
+        paths.append(LsviewFile->topLevelItem(row.row())->data(0, DestPathRole).toString());
     for (const QString &path : std::as_const(paths)) {
-        if (!m_c.DVDWriterPro21->RemoveItem(path))
+        if (!m_engine.RemoveItem(path))
             ShowMessageBox(NotRemoved, 1);
     }
     // The list is made again from the engine for the selected folder, which is not always the folder
@@ -81,16 +81,16 @@ void CompilationPage::ClearCompilation()
     if (refuseWhileAdding())
         return;
     guarded([this] {
-        m_c.DVDWriterPro21->ResetImage();
+        m_engine.ResetImage();
         RebuildImageRoot();
-        m_c.TsListDir->setCurrentItem(root());
+        TsListDir->setCurrentItem(root());
         TsListDirClick();
     });
 }
 
 void CompilationPage::Change1Click()
 {
-    const QString answer = AskVolumeLabel(m_c.MainForm);
+    const QString answer = AskVolumeLabel(window());
     if (answer.isEmpty())
         return;
     m_model.setLabel(answer);

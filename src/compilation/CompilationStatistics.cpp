@@ -38,8 +38,8 @@ void CompilationPage::userClickedTree()
     // Listing needs the engine, which the size thread holds while it lays out a big image: the
     // click is answered when the size is known, with the hourglass meanwhile.
     if (m_sizes->isComputing()) {
-        if (!m_listAfterSize && m_c.MainForm)
-            m_c.MainForm->setCursor(Qt::WaitCursor);
+        if (!m_listAfterSize)
+            window()->setCursor(Qt::WaitCursor);
         m_listAfterSize = true;
         return;
     }
@@ -51,7 +51,6 @@ void CompilationPage::listAfterSize()
     if (!m_listAfterSize)
         return;
     m_listAfterSize = false;
-    if (m_c.MainForm)
-        m_c.MainForm->unsetCursor();
+    window()->unsetCursor();
     TsListDirClick();
 }

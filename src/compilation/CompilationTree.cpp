@@ -66,7 +66,7 @@ private:
 
 QTreeWidgetItem *CompilationPage::root() const
 {
-    return m_c.TsListDir->topLevelItem(0);
+    return TsListDir->topLevelItem(0);
 }
 
 QTreeWidgetItem *CompilationPage::addNode(QTreeWidgetItem *parent, const QString &text,
@@ -78,7 +78,7 @@ QTreeWidgetItem *CompilationPage::addNode(QTreeWidgetItem *parent, const QString
     if (parent)
         parent->addChild(node);
     else
-        m_c.TsListDir->addTopLevelItem(node);
+        TsListDir->addTopLevelItem(node);
     m_nodesByPath[destPath].append(node);
     return node;
 }
@@ -119,7 +119,7 @@ void CompilationPage::deleteNodesBelowRoot()
 
 void CompilationPage::RebuildImageRoot()
 {
-    m_c.TsListDir->clear();
+    TsListDir->clear();
     m_nodesByPath.clear();
     m_selectionOrder.clear();
     m_model.setLabel(QStringLiteral("New Disc"));
@@ -135,24 +135,20 @@ void CompilationPage::RebuildImageRoot()
 void CompilationPage::ShowFolderFiles(const QString &destPath)
 {
     // The hourglass for as long as the listing runs, also when it ends with an error.
-    if (m_c.MainForm)
-        m_c.MainForm->setCursor(Qt::WaitCursor);
-    const auto restore = qScopeGuard([this] {
-        if (m_c.MainForm)
-            m_c.MainForm->unsetCursor();
-    });
+    window()->setCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([this] { window()->unsetCursor(); });
     stopListing(); // a listing still running in the background is overtaken
-    m_c.LsviewFile->clear();
+    LsviewFile->clear();
     // Rows listed before an engine error still reach the list when the batch ends.
     const RowBatch batch(*this);
-    m_c.DVDWriterPro21->EnumItems(destPath);
+    m_engine.EnumItems(destPath);
 }
 
 void CompilationPage::RefreshCompilationInBackground()
 {
     const QTreeWidgetItem *node = selectedNode();
     stopListing();
-    m_c.LsviewFile->clear();
+    LsviewFile->clear();
     m_lister->list(node ? node->data(0, DestPathRole).toString() : RootPath);
     if (QTreeWidgetItem *top = root())
         top->setExpanded(true);
@@ -173,7 +169,7 @@ void CompilationPage::stopListing()
 
 void CompilationPage::showListedFiles(const std::vector<ImageItem> &items)
 {
-    m_c.LsviewFile->clear();
+    LsviewFile->clear();
     m_listed = items;
     m_listedNext = 0;
     static uint64_t serials = 0;
@@ -212,7 +208,7 @@ void CompilationPage::flushRows()
         return;
     QList<QTreeWidgetItem *> rows;
     rows.swap(m_pendingRows);
-    m_c.LsviewFile->addTopLevelItems(rows);
+    LsviewFile->addTopLevelItems(rows);
 }
 
 void CompilationPage::RefreshCompilation()
@@ -251,7 +247,7 @@ void CompilationPage::DVDWriterPro21EnumISOItems(const QString &, const QString 
     if (m_rowBatchDepth > 0)
         m_pendingRows.append(row);
     else
-        m_c.LsviewFile->addTopLevelItem(row);
+        LsviewFile->addTopLevelItem(row);
 }
 
 void CompilationPage::TsListDirClick()
@@ -274,7 +270,7 @@ void CompilationPage::TsListDirClick()
 
 QTreeWidgetItem *CompilationPage::selectedNode() const
 {
-    QTreeWidgetItem *current = m_c.TsListDir->currentItem();
+    QTreeWidgetItem *current = TsListDir->currentItem();
     if (current && current->isSelected())
         return current;
     const QList<QTreeWidgetItem *> order = selectionOrder();
@@ -293,7 +289,7 @@ QList<QTreeWidgetItem *> CompilationPage::selectionOrder() const
     for (const QPersistentModelIndex &index : m_selectionOrder) {
         if (!index.isValid())
             continue;
-        QTreeWidgetItem *node = m_c.TsListDir->itemFromIndex(index);
+        QTreeWidgetItem *node = TsListDir->itemFromIndex(index);
         if (node && node->isSelected())
             nodes.append(node);
     }
@@ -302,7 +298,7 @@ QList<QTreeWidgetItem *> CompilationPage::selectionOrder() const
 
 void CompilationPage::trackSelection()
 {
-    const QItemSelectionModel *selection = m_c.TsListDir->selectionModel();
+    const QItemSelectionModel *selection = TsListDir->selectionModel();
     QList<QPersistentModelIndex> order;
     for (const QPersistentModelIndex &index : std::as_const(m_selectionOrder)) {
         if (index.isValid() && selection->isSelected(index))

@@ -1,9 +1,6 @@
 #include "compilation/TFrmFilesSelect.h"
 
 #include "app/GlobalSettings.h"
-#include "app/MessageBox.h"
-#include "engine/TDVDWriterPro2.h"
-#include "base/KestraneError.h"
 #include "widgets/ImageList.h"
 
 #include <QAction>
@@ -19,26 +16,11 @@
 #include <QListView>
 #include <QMenu>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QTreeView>
 
 #include <algorithm>
-#include <exception>
-
-namespace {
-
-const QChar Backslash = QLatin1Char('\\');
-
-struct Chosen
-{
-    bool folder;
-    QString fullPath;
-    QString displayName;
-};
-
-} // namespace
 
 TFrmFilesSelect::TFrmFilesSelect(QWidget *parent)
     : QDialog(parent,
@@ -67,7 +49,7 @@ TFrmFilesSelect::TFrmFilesSelect(QWidget *parent)
     BtnFinished->setObjectName(QStringLiteral("BtnFinished"));
     BtnFinished->setGeometry(392, 240, 75, 25);
     BtnFinished->setAutoDefault(false);
-    connect(BtnAdd, &QPushButton::clicked, this, [this] { guarded([this] { BtnAddClick(); }); });
+    connect(BtnAdd, &QPushButton::clicked, this, &TFrmFilesSelect::BtnAddClick);
     connect(BtnFinished, &QPushButton::clicked, this, &TFrmFilesSelect::BtnFinishedClick);
 
     setCurrentFolder(QDir::homePath());
@@ -173,11 +155,6 @@ void TFrmFilesSelect::buildViews()
 QAbstractItemView *TFrmFilesSelect::ShellListView() const
 {
     return static_cast<QAbstractItemView *>(m_stack->currentWidget());
-}
-
-void TFrmFilesSelect::setTarget(const FilesSelectTarget &target)
-{
-    m_target = target;
 }
 
 void TFrmFilesSelect::setCurrentFolder(const QString &path)
@@ -286,98 +263,33 @@ void TFrmFilesSelect::Details1Click()
     Details1->setChecked(true);
 }
 
-bool TFrmFilesSelect::guarded(const std::function<void()> &work)
+QList<PickedItem> TFrmFilesSelect::selectedItems() const
 {
-    try {
-        work();
-        return true;
-    } catch (const KestraneError &error) {
-        ShowErrorBox(error.message());
-    } catch (const std::exception &error) {
-        ShowErrorBox(QString::fromLocal8Bit(error.what()));
-    }
-    return false;
-}
-
-void TFrmFilesSelect::BtnAddClick()
-{
-    addSelection({});
-}
-
-void TFrmFilesSelect::addSelection(const std::function<void()> &afterSuccess)
-{
-    m_addsStarted = false;
     const QModelIndex root = ShellListView()->rootIndex();
     QModelIndexList selected = m_listView->selectionModel()->selectedRows(0);
     selected.erase(std::remove_if(selected.begin(), selected.end(),
                                   [&root](const QModelIndex &index) { return index.parent() != root; }),
                    selected.end());
-    if (selected.isEmpty() || !m_target.addFolder || !m_target.addFile)
-        return;
-    QString prefix;
-    if (m_target.selectedDestPath) {
-        const QString node = m_target.selectedDestPath();
-        if (node != QString(Backslash))
-            prefix = node;
-    }
-    // In the view's order: folders first, then by name.
     std::sort(selected.begin(), selected.end(),
               [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
-    QList<Chosen> chosen;
-    for (const QModelIndex &index : std::as_const(selected))
-        chosen.append({m_model->isDir(index), m_model->filePath(index), m_model->fileName(index)});
-    // The calls are worked out here, from the view; they may run on another thread.
-    QList<std::pair<bool, std::pair<QString, QString>>> calls;
-    for (const Chosen &item : std::as_const(chosen)) {
-        if (item.folder)
-            calls.append({true,
-                          {prefix + Backslash + TDVDWriterPro2::ImageName(item.displayName),
-                           item.fullPath + QStringLiteral("/*.*")}});
+    QList<PickedItem> items;
+    for (const QModelIndex &index : std::as_const(selected)) {
+        const QString path = m_model->filePath(index);
+        // A folder goes in under the name the view shows, a file under its file name.
+        if (m_model->isDir(index))
+            items.append({path, m_model->fileName(index), true});
         else
-            calls.append(
-                {false,
-                 {prefix + Backslash + TDVDWriterPro2::ImageName(QFileInfo(item.fullPath).fileName()),
-                  item.fullPath}});
+            items.append({path, QFileInfo(path).fileName(), false});
     }
-    const FilesSelectTarget target = m_target;
-    const auto adds = [target, calls] {
-        for (const auto &[folder, args] : calls) {
-            if (folder)
-                target.addFolder(args.first, args.second);
-            else
-                target.addFile(args.first, args.second);
-        }
-    };
-    if (m_target.runAdds) {
-        // The page shows the busy cursor and the progress, and refreshes when the adds end.
-        m_target.runAdds(adds, afterSuccess);
-        m_addsStarted = true;
-        return;
-    }
-    {
-        QWidget *view = ShellListView()->viewport();
-        view->setCursor(Qt::WaitCursor);
-        setCursor(Qt::WaitCursor);
-        const auto restore = qScopeGuard([this, view] {
-            view->unsetCursor();
-            unsetCursor();
-        });
-        adds();
-    }
-    if (m_target.refresh)
-        m_target.refresh();
+    return items;
+}
+
+void TFrmFilesSelect::BtnAddClick()
+{
+    Q_EMIT addPressed(selectedItems());
 }
 
 void TFrmFilesSelect::BtnFinishedClick()
 {
-    // The window closes once the adds have gone well; an error keeps it open.
-    if (m_target.runAdds) {
-        if (!guarded([this] { addSelection([this] { accept(); }); }))
-            return;
-        if (!m_addsStarted)
-            accept();
-        return;
-    }
-    if (guarded([this] { BtnAddClick(); }))
-        accept();
+    Q_EMIT finishedPressed(selectedItems());
 }

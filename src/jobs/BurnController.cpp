@@ -2,13 +2,15 @@
 
 #include "app/FileDialogs.h"
 #include "app/MessageBox.h"
+#include "core/WriteErrors.h"
 #include "engine/DriveThread.h"
 #include "engine/EngineCodes.h"
 #include "engine/TDVDWriterPro2.h"
+#include "jobs/BurnIsoPage.h"
+#include "jobs/CdToIsoPage.h"
 #include "jobs/DiscQuestions.h"
 #include "jobs/DriveAnswers.h"
 #include "jobs/StickBurn.h"
-#include "core/WriteErrors.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -16,6 +18,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QProgressBar>
+#include <QToolButton>
 
 #include <cmath>
 
@@ -39,13 +42,14 @@ struct BurnStart
 } // namespace
 
 BurnController::BurnController(TDVDWriterPro2 *DVDWriterPro, TDVDWriterPro2 *DVDWriterPro1,
-                               DriveThread *drives, const BurnPageControls &controls,
+                               DriveThread *drives, BurnIsoPage &page, CdToIsoPage &cdPage,
                                QList<QAction *> actions, QObject *parent)
     : QObject(parent)
     , m_engine(DVDWriterPro)
     , m_eraseEngine(DVDWriterPro1)
     , m_drives(drives)
-    , m_controls(controls)
+    , m_page(page)
+    , m_cdPage(cdPage)
     , m_actions(std::move(actions))
 {
     connect(m_engine, &TDVDWriterPro2::OnTrackWriteStatus, this,
@@ -61,21 +65,21 @@ void BurnController::SpeedButton2Click()
 {
     QString path;
     AskOpenFileName(QStringLiteral("ISO Files(*.iso)|*.iso"), QStringLiteral(".iso"), path);
-    m_controls.EdtBurnISOPath->setText(path);
+    m_page.EdtBurnISOPath->setText(path);
 }
 
 void BurnController::ActBURNISOExecExecute()
 {
-    if (m_controls.CboCDRWList->currentText().isEmpty()) {
+    if (m_page.CboCDRWList->currentText().isEmpty()) {
         ShowMessageBox(QStringLiteral("Please choose the CD/DVD-R driver."), 1);
         return;
     }
-    if (m_controls.EdtBurnISOPath->text().isEmpty()) {
+    if (m_page.EdtBurnISOPath->text().isEmpty()) {
         ShowMessageBox(QStringLiteral("Please choose the ISO file you want to burn."), 1);
         return;
     }
     SetJobControlsEnabled(false);
-    StartBurn(m_controls.EdtBurnISOPath->text());
+    StartBurn(m_page.EdtBurnISOPath->text());
 }
 
 qint64 BurnController::ImageFileSize(const QString &path)
@@ -100,7 +104,7 @@ QString BurnController::FreeSpaceMessage(qint64 freeBytes, qint64 imageBytes)
 void BurnController::StartBurn(const QString &path)
 {
     // Whatever goes wrong in here ends the start quietly; the page stays locked until Cancel.
-    m_controls.CboCDRWList->window()->setCursor(Qt::BusyCursor);
+    m_page.CboCDRWList->window()->setCursor(Qt::BusyCursor);
     TDVDWriterPro2 *engine = m_engine;
     const int cancels = m_cancels;
     m_drives->ask(
@@ -197,7 +201,7 @@ void BurnController::BeginBurn(const QString &path, const Medium &medium, int ca
 
 void BurnController::EndStart()
 {
-    m_controls.CboCDRWList->window()->unsetCursor();
+    m_page.CboCDRWList->window()->unsetCursor();
 }
 
 void BurnController::DriveNotAnswering()
@@ -210,7 +214,7 @@ void BurnController::DVDWriterProTrackWriteStatus(int, qint64 lBlocksWritten, qi
 {
     if (lBlocksToWrite == 0)
         return;
-    m_controls.PsBarWriteDisk->setValue(
+    m_page.PsBarWriteDisk->setValue(
         static_cast<int>(double(lBlocksWritten) / double(lBlocksToWrite) * 100.0));
 }
 
@@ -222,13 +226,13 @@ void BurnController::DVDWriterProWriteComplete()
         TDVDWriterPro2 *engine = m_engine;
         m_drives->post([engine] { engine->EjectTray(0); });
     }
-    m_controls.PsBarWriteDisk->setValue(0);
+    m_page.PsBarWriteDisk->setValue(0);
     SetJobControlsEnabled(true);
 }
 
 void BurnController::DVDWriterProWriteCancelled()
 {
-    m_controls.PsBarWriteDisk->setValue(0);
+    m_page.PsBarWriteDisk->setValue(0);
     // Whether a stick was left partly written is the drive's to say; both boxes follow its answer.
     TDVDWriterPro2 *engine = m_engine;
     m_drives->ask(
@@ -269,8 +273,8 @@ void BurnController::SetJobControlsEnabled(bool enabled)
             action->setEnabled(enabled);
     }
     for (QWidget *control :
-         {static_cast<QWidget *>(m_controls.CboCDRWList), static_cast<QWidget *>(m_controls.EdtBurnISOPath),
-          m_controls.SpeedButton2, m_controls.SbtnSelSavepath}) {
+         {static_cast<QWidget *>(m_page.CboCDRWList), static_cast<QWidget *>(m_page.EdtBurnISOPath),
+          static_cast<QWidget *>(m_page.SpeedButton2), static_cast<QWidget *>(m_cdPage.SbtnSelSavepath)}) {
         if (control)
             control->setEnabled(enabled);
     }

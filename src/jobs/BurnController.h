@@ -4,23 +4,11 @@
 #include <QObject>
 
 struct StickTarget;
+class BurnIsoPage;
+class CdToIsoPage;
 class DriveThread;
 class QAction;
-class QComboBox;
-class QLineEdit;
-class QProgressBar;
-class QWidget;
 class TDVDWriterPro2;
-
-// The BURNISO page's controls that a burn reads, moves or locks.
-struct BurnPageControls
-{
-    QComboBox *CboCDRWList = nullptr;
-    QLineEdit *EdtBurnISOPath = nullptr;
-    QWidget *SpeedButton2 = nullptr;
-    QWidget *SbtnSelSavepath = nullptr;
-    QProgressBar *PsBarWriteDisk = nullptr;
-};
 
 // Burning an image file: the checks, the start, the progress and end events, cancel and the job lock.
 // The engine is asked on the drive thread; the start goes on as its answers come.
@@ -28,9 +16,12 @@ class BurnController final : public QObject
 {
     Q_OBJECT
 public:
-    // Actions carry their category in the dynamic property "Category"; "sys" ones are never locked.
+    // Reads and moves the burn page's controls; a burn locks them, the CD page's browse button and
+    // the actions. Actions carry their category in the dynamic property "Category"; "sys" ones are never
+    // locked.
     BurnController(TDVDWriterPro2 *DVDWriterPro, TDVDWriterPro2 *DVDWriterPro1, DriveThread *drives,
-                   const BurnPageControls &controls, QList<QAction *> actions, QObject *parent = nullptr);
+                   BurnIsoPage &page, CdToIsoPage &cdPage, QList<QAction *> actions,
+                   QObject *parent = nullptr);
 
     void SpeedButton2Click();
     void ActBURNISOExecExecute();
@@ -64,7 +55,8 @@ private:
     TDVDWriterPro2 *m_engine;
     TDVDWriterPro2 *m_eraseEngine;
     DriveThread *m_drives;
-    BurnPageControls m_controls;
+    BurnIsoPage &m_page;
+    CdToIsoPage &m_cdPage;
     QList<QAction *> m_actions;
     int m_cancels = 0;
 };

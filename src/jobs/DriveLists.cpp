@@ -4,6 +4,8 @@
 #include "engine/DriveThread.h"
 #include "engine/EngineCodes.h"
 #include "engine/TDVDWriterPro2.h"
+#include "jobs/BurnIsoPage.h"
+#include "jobs/CdToIsoPage.h"
 #include "jobs/DriveAnswers.h"
 #include "jobs/StickListFollower.h"
 
@@ -14,24 +16,23 @@
 
 #include <cmath>
 
-DriveLists::DriveLists(TDVDWriterPro2 *engine, DriveThread *drives, QComboBox *CboCdList,
-                       QComboBox *CboCDRWList, QLineEdit *EdtSavePath, QObject *parent)
+DriveLists::DriveLists(TDVDWriterPro2 *engine, DriveThread *drives, CdToIsoPage &cdPage,
+                       BurnIsoPage &burnPage, QObject *parent)
     : QObject(parent)
     , m_engine(engine)
     , m_drives(drives)
-    , m_cdList(CboCdList)
-    , m_cdrwList(CboCDRWList)
-    , m_savePath(EdtSavePath)
+    , m_cdPage(cdPage)
+    , m_burnPage(burnPage)
 {
     // The reader list only offers its entries: typed characters never reach its text.
-    if (m_cdList->lineEdit())
-        m_cdList->lineEdit()->installEventFilter(this);
-    m_cdList->installEventFilter(this);
+    if (m_cdPage.CboCdList->lineEdit())
+        m_cdPage.CboCdList->lineEdit()->installEventFilter(this);
+    m_cdPage.CboCdList->installEventFilter(this);
     // With the drop-down open the keys go to its view, whose keyboard search would pick an entry.
-    m_cdList->view()->installEventFilter(this);
+    m_cdPage.CboCdList->view()->installEventFilter(this);
     // A pick by the user opens the writer; filling the list programmatically does not.
-    connect(m_cdrwList, &QComboBox::activated, this, [this](int) { CboCDRWListClick(); });
-    FollowStickPlugging(this, m_drives, m_engine, m_cdrwList);
+    connect(m_burnPage.CboCDRWList, &QComboBox::activated, this, [this](int) { CboCDRWListClick(); });
+    FollowStickPlugging(this, m_drives, m_engine, m_burnPage.CboCDRWList);
 }
 
 bool DriveLists::eventFilter(QObject *watched, QEvent *event)
@@ -51,7 +52,7 @@ void DriveLists::notAnswered(const Then &then)
         then(false);
 }
 
-QStringList DriveLists::DriveEntries(const TDVDWriterPro2 *engine, int mode)
+QStringList DriveLists::DriveEntries(const TDVDWriterPro2 *engine, Mode mode)
 {
     QStringList entries;
     const int count = engine->DriveCount();
@@ -66,7 +67,7 @@ QStringList DriveLists::DriveEntries(const TDVDWriterPro2 *engine, int mode)
     return entries;
 }
 
-void DriveLists::FillDriveList(QComboBox *list, int mode, Then then)
+void DriveLists::FillDriveList(QComboBox *list, Mode mode, Then then)
 {
     {
         const QSignalBlocker quiet(list);
@@ -108,13 +109,13 @@ QString DriveLists::chosenRecorderLetter() const
 {
     // The entry picked from the list, not the field's text: the field takes typing, and typed text is
     // no choice of a drive (an erase of whatever "Zed" names would be a guess).
-    const int chosen = m_cdrwList->currentIndex();
-    return chosen >= 0 ? m_cdrwList->itemText(chosen).left(1) : QString();
+    const int chosen = m_burnPage.CboCDRWList->currentIndex();
+    return chosen >= 0 ? m_burnPage.CboCDRWList->itemText(chosen).left(1) : QString();
 }
 
 void DriveLists::CboCDRWListClick(Then then)
 {
-    if (m_cdrwList->count() == 0) {
+    if (m_burnPage.CboCDRWList->count() == 0) {
         // With an empty list no drive is selected and nothing is shown.
         if (then)
             then(true);
@@ -180,30 +181,31 @@ DriveLists::Then DriveLists::entryEnd(Then then)
 
 void DriveLists::EnterCdToIsoPage(Then then)
 {
-    FillDriveList(m_cdList, EveryDrive, entryEnd(std::move(then)));
+    FillDriveList(m_cdPage.CboCdList, EveryDrive, entryEnd(std::move(then)));
     m_engine->ResetImage();
-    m_savePath->clear();
+    m_cdPage.EdtSavePath->clear();
 }
 
 void DriveLists::EnterBurnIsoPage(Then then)
 {
     // The list, the pick of its first writer and the write speed follow one another as the drive
     // answers; what needs no drive is done at once.
-    FillDriveList(m_cdrwList, WritersOnly, [this, then = entryEnd(std::move(then))](bool answered) mutable {
-        if (!answered) {
-            if (then)
-                then(false);
-            return;
-        }
-        CboCDRWListClick([this, then = std::move(then)](bool selectAnswered) mutable {
-            if (!selectAnswered) {
-                if (then)
-                    then(false);
-                return;
-            }
-            ApplyWriteSpeed(std::move(then));
-        });
-    });
+    FillDriveList(m_burnPage.CboCDRWList, WritersOnly,
+                  [this, then = entryEnd(std::move(then))](bool answered) mutable {
+                      if (!answered) {
+                          if (then)
+                              then(false);
+                          return;
+                      }
+                      CboCDRWListClick([this, then = std::move(then)](bool selectAnswered) mutable {
+                          if (!selectAnswered) {
+                              if (then)
+                                  then(false);
+                              return;
+                          }
+                          ApplyWriteSpeed(std::move(then));
+                      });
+                  });
     m_engine->ResetImage();
-    m_savePath->clear();
+    m_cdPage.EdtSavePath->clear();
 }

@@ -6,9 +6,10 @@
 #include <functional>
 #include <optional>
 
+class BurnIsoPage;
+class CdToIsoPage;
 class DriveThread;
 class QComboBox;
-class QLineEdit;
 class TDVDWriterPro2;
 
 // The reader list of the CDTOISO page and the writer list of the BURNISO page, filled from the engine.
@@ -23,12 +24,12 @@ public:
     // been told, and the steps after it were left out).
     using Then = std::function<void(bool answered)>;
 
-    DriveLists(TDVDWriterPro2 *engine, DriveThread *drives, QComboBox *CboCdList, QComboBox *CboCDRWList,
-               QLineEdit *EdtSavePath, QObject *parent = nullptr);
+    DriveLists(TDVDWriterPro2 *engine, DriveThread *drives, CdToIsoPage &cdPage, BurnIsoPage &burnPage,
+               QObject *parent = nullptr);
 
-    void FillDriveList(QComboBox *list, int mode, Then then = {});
+    void FillDriveList(QComboBox *list, Mode mode, Then then = {});
     // The entries of a list, as the engine gives them; on the thread that makes the drive calls.
-    static QStringList DriveEntries(const TDVDWriterPro2 *engine, int mode);
+    static QStringList DriveEntries(const TDVDWriterPro2 *engine, Mode mode);
     static int FindDriveIndex(const TDVDWriterPro2 *engine, const QString &letter);
     void CboCDRWListClick(Then then = {});
     // The letter of the recorder chosen from the burn page's list (whatever is typed into its field);
@@ -58,7 +59,6 @@ private:
 
     TDVDWriterPro2 *m_engine;
     DriveThread *m_drives;
-    QComboBox *m_cdList;
-    QComboBox *m_cdrwList;
-    QLineEdit *m_savePath;
+    CdToIsoPage &m_cdPage;
+    BurnIsoPage &m_burnPage;
 };

@@ -3,10 +3,13 @@
 #include "app/FileDialogs.h"
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
+#include "base/StdErr.h"
 #include "engine/DriveThread.h"
 #include "engine/EngineCodes.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/BurnController.h"
+#include "jobs/BurnIsoPage.h"
+#include "jobs/CdToIsoPage.h"
 #include "jobs/DriveLists.h"
 #include "jobs/TFrmConvertProcess.h"
 #include "jobs/TNewThread.h"
@@ -16,16 +19,25 @@
 #include <QLineEdit>
 #include <QWidget>
 
-#include <cstdio>
-
-ImageJobController::ImageJobController(const ImageJobContext &context, QObject *parent)
+ImageJobController::ImageJobController(TDVDWriterPro2 *DVDWriterPro, TDVDWriterPro2 *DVDWriterPro21,
+                                       DriveThread *drives, TFrmConvertProcess *progressWindow,
+                                       CdToIsoPage &cdPage, BurnIsoPage &burnPage, DriveLists &driveLists,
+                                       BurnController &burn, LabelSource imageLabel, QObject *parent)
     : QObject(parent)
-    , m_context(context)
+    , m_discEngine(DVDWriterPro)
+    , m_compilationEngine(DVDWriterPro21)
+    , m_drives(drives)
+    , m_progressWindow(progressWindow)
+    , m_cdPage(cdPage)
+    , m_burnPage(burnPage)
+    , m_driveLists(driveLists)
+    , m_burn(burn)
+    , m_imageLabel(std::move(imageLabel))
 {
-    TFrmConvertProcess *window = m_context.progressWindow;
+    TFrmConvertProcess *window = m_progressWindow;
     connect(window, &TFrmConvertProcess::FormShown, this, &ImageJobController::FormShow);
     connect(window, &TFrmConvertProcess::CancelPressed, this, &ImageJobController::cancelJob);
-    for (TDVDWriterPro2 *engine : {m_context.DVDWriterPro, m_context.DVDWriterPro21}) {
+    for (TDVDWriterPro2 *engine : {m_discEngine, m_compilationEngine}) {
         connect(engine, &TDVDWriterPro2::OnImageWriteProgress, window, &TFrmConvertProcess::showWriteProgress,
                 Qt::QueuedConnection);
     }
@@ -44,35 +56,34 @@ ImageJobController::~ImageJobController()
 
 void ImageJobController::ActCDTOISOExecExecute()
 {
-    if (m_context.CboCdList->currentText().isEmpty()) {
+    if (m_cdPage.CboCdList->currentText().isEmpty()) {
         ShowMessageBox(QStringLiteral("Please choose the CD/DVD driver to get the ISO file."), 1);
         return;
     }
-    if (m_context.EdtSavePath->text().isEmpty()) {
+    if (m_cdPage.EdtSavePath->text().isEmpty()) {
         ShowMessageBox(QStringLiteral("Please choose the path to save ISO file."), 1);
         return;
     }
     QCoreApplication::processEvents();
     finishPrevious();
-    m_context.DVDWriterPro->ResetImage();
+    m_discEngine->ResetImage();
     ImageJobParams params;
     params.kind = ImageJobParams::Kind::DiscToImage;
-    params.engine = m_context.DVDWriterPro;
+    params.engine = m_discEngine;
     // The copy is named like a compilation: by the FILETOISO tree's label, or, before that page was
     // ever entered, by the label its root starts with.
-    params.label =
-        (m_context.imageLabel ? m_context.imageLabel() : std::nullopt).value_or(QStringLiteral("New Disc"));
-    params.isoPath = m_context.EdtSavePath->text();
-    params.sourceDrive = m_context.CboCdList->currentText().left(2);
+    params.label = (m_imageLabel ? m_imageLabel() : std::nullopt).value_or(QStringLiteral("New Disc"));
+    params.isoPath = m_cdPage.EdtSavePath->text();
+    params.sourceDrive = m_cdPage.CboCdList->currentText().left(2);
     m_shown = params;
-    ShowJobProgress(1);
+    ShowJobProgress(ImageJobParams::Kind::DiscToImage);
 }
 
 void ImageJobController::SbtnSelSavepathClick()
 {
     QString path;
     AskSaveFileName(QStringLiteral("ISO Files(*.iso)|*.iso"), QStringLiteral(".iso"), path);
-    m_context.EdtSavePath->setText(path);
+    m_cdPage.EdtSavePath->setText(path);
 }
 
 void ImageJobController::ActFILETOISOExecExecute()
@@ -84,20 +95,20 @@ void ImageJobController::ActFILETOISOExecExecute()
     finishPrevious();
     ImageJobParams params;
     params.kind = ImageJobParams::Kind::FilesToImage;
-    params.engine = m_context.DVDWriterPro21;
+    params.engine = m_compilationEngine;
     params.isoPath = path;
     // Before the tree has a root there is no label to take: the instance keeps its own.
-    params.label = m_context.imageLabel ? m_context.imageLabel() : std::nullopt;
+    params.label = m_imageLabel ? m_imageLabel() : std::nullopt;
     m_shown = params;
-    ShowJobProgress(2);
+    ShowJobProgress(ImageJobParams::Kind::FilesToImage);
 }
 
-void ImageJobController::ShowJobProgress(int kind)
+void ImageJobController::ShowJobProgress(ImageJobParams::Kind kind)
 {
-    TFrmConvertProcess *window = m_context.progressWindow;
-    window->playAnimation(
-        Globals().ExeFolder +
-        (kind == 1 ? QStringLiteral("fla/cdtoiso.gif") : QStringLiteral("fla/filetoiso.gif")));
+    TFrmConvertProcess *window = m_progressWindow;
+    window->playAnimation(Globals().ExeFolder +
+                          (kind == ImageJobParams::Kind::DiscToImage ? QStringLiteral("fla/cdtoiso.gif")
+                                                                     : QStringLiteral("fla/filetoiso.gif")));
     window->exec();
 }
 
@@ -116,9 +127,9 @@ void ImageJobController::StartImageJob(const ImageJobParams &params)
     engine->setVolumeType(1);
     if (params.label)
         engine->setVolumeIdentifier(*params.label);
-    m_context.mainWindow->setCursor(Qt::WaitCursor);
+    m_cdPage.window()->setCursor(Qt::WaitCursor);
     const int start = ++m_startsAsked;
-    m_context.drives->ask(
+    m_drives->ask(
         this,
         [engine] {
             engine->setAutoVerify(false);
@@ -130,7 +141,7 @@ void ImageJobController::StartImageJob(const ImageJobParams &params)
             return type;
         },
         [this, params, start](std::optional<int>) {
-            m_context.mainWindow->unsetCursor();
+            m_cdPage.window()->unsetCursor();
             if (start == m_startsAsked)
                 startWorker(params);
         });
@@ -161,19 +172,19 @@ void ImageJobController::jobEnd(TNewThread *job, const QString &failure)
     const ImageJobParams params = job->params();
     job = nullptr;
     m_current.clear();
-    m_context.progressWindow->accept();
+    m_progressWindow->accept();
     if (Succeeded) {
         ShowMessageBox(QStringLiteral("ISO File Created successfully!"), 1);
         if (ShowMessageBox(QStringLiteral("Do you want to burn the ISO file now?"), 2) == IDYES) {
-            m_context.EdtBurnISOPath->setText(params.isoPath);
+            m_burnPage.EdtBurnISOPath->setText(params.isoPath);
             // The burn starts once the drives have answered the page's entry. Until then the job
             // controls are locked, so that nothing starts beside it; the burn locks them itself and
             // unlocks them when it ends (unlocking after its start would let Make ISO and Burn ISO
             // run beside it).
-            m_context.burn->SetJobControlsEnabled(false);
-            QPointer<BurnController> burn = m_context.burn;
+            m_burn.SetJobControlsEnabled(false);
+            QPointer<BurnController> burn = &m_burn;
             const int cancels = burn->cancelCount();
-            m_context.driveLists->EnterBurnIsoPage([burn, cancels](bool answered) {
+            m_driveLists.EnterBurnIsoPage([burn, cancels](bool answered) {
                 // Cancel pressed meanwhile has unlocked the controls and drops the burn.
                 if (!burn || burn->cancelCount() != cancels)
                     return;
@@ -181,17 +192,16 @@ void ImageJobController::jobEnd(TNewThread *job, const QString &failure)
                 if (answered)
                     burn->ActBURNISOExecExecute();
             });
-            if (m_context.showBurnPage)
-                m_context.showBurnPage();
+            Q_EMIT burnPageWanted();
             return;
         }
     } else {
         // The message stays as it is; the engine's reason goes into its details and onto stderr.
         const QString text = QStringLiteral("Error creating ISO File.");
-        std::fprintf(stderr, "kestrane: %s %s\n", qPrintable(text), qPrintable(failure));
+        StdErr::line(QStringLiteral("kestrane: ") + text + QLatin1Char(' ') + failure);
         ShowMessageBox(text, 1, failure);
     }
-    m_context.burn->SetJobControlsEnabled(true);
+    m_burn.SetJobControlsEnabled(true);
 }
 
 void ImageJobController::cancelJob()
@@ -202,7 +212,7 @@ void ImageJobController::cancelJob()
         m_previous = job;
         m_current.clear();
     }
-    m_context.progressWindow->accept();
+    m_progressWindow->accept();
 }
 
 void ImageJobController::finishPrevious()

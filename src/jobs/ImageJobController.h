@@ -9,50 +9,43 @@
 #include <optional>
 
 class BurnController;
+class BurnIsoPage;
+class CdToIsoPage;
 class DriveLists;
 class DriveThread;
-class QComboBox;
-class QLineEdit;
-class QWidget;
 class TDVDWriterPro2;
 class TFrmConvertProcess;
 class TNewThread;
-
-// What an image job reads from and reports to the main window.
-struct ImageJobContext
-{
-    QWidget *mainWindow = nullptr;
-    TDVDWriterPro2 *DVDWriterPro = nullptr;
-    TDVDWriterPro2 *DVDWriterPro21 = nullptr;
-    // Asks the engine's drive side (the disc type before a job).
-    DriveThread *drives = nullptr;
-    TFrmConvertProcess *progressWindow = nullptr;
-    QComboBox *CboCdList = nullptr;
-    QLineEdit *EdtSavePath = nullptr;
-    QLineEdit *EdtBurnISOPath = nullptr;
-    DriveLists *driveLists = nullptr;
-    BurnController *burn = nullptr;
-    // The volume label of the compilation; none before the tree has a root.
-    std::function<std::optional<QString>()> imageLabel;
-    // Makes the BURNISO page the current one (its entry work is done by the job itself).
-    std::function<void()> showBurnPage;
-};
 
 // Writing an image file on a worker thread behind the progress window, and the burn offered after it.
 class ImageJobController final : public QObject
 {
     Q_OBJECT
 public:
-    explicit ImageJobController(const ImageJobContext &context, QObject *parent = nullptr);
+    // The volume label of the compilation; none before its tree has a root.
+    using LabelSource = std::function<std::optional<QString>()>;
+
+    // `DVDWriterPro` copies discs, `DVDWriterPro21` writes the compilation; `drives` asks the engine's
+    // drive side (the disc type before a job). The job reads the CD page's reader and path, and puts
+    // a written image into the burn page's path.
+    ImageJobController(TDVDWriterPro2 *DVDWriterPro, TDVDWriterPro2 *DVDWriterPro21, DriveThread *drives,
+                       TFrmConvertProcess *progressWindow, CdToIsoPage &cdPage, BurnIsoPage &burnPage,
+                       DriveLists &driveLists, BurnController &burn, LabelSource imageLabel,
+                       QObject *parent = nullptr);
     ~ImageJobController() override;
 
     void ActCDTOISOExecExecute();
     void SbtnSelSavepathClick();
     void ActFILETOISOExecExecute();
-    void ShowJobProgress(int kind);
+    void ShowJobProgress(ImageJobParams::Kind kind);
     void StartImageJob(const ImageJobParams &params);
 
     TNewThread *currentImageJob() const { return m_current; }
+
+Q_SIGNALS:
+    // The user wants the image just written burnt: the burn page is to become the current one (its
+    // entry work is done by the job itself).
+    void burnPageWanted();
 
 private:
     void FormShow();
@@ -63,7 +56,15 @@ private:
     // The worker of a job whose engine is set up.
     void startWorker(const ImageJobParams &params);
 
-    ImageJobContext m_context;
+    TDVDWriterPro2 *m_discEngine;
+    TDVDWriterPro2 *m_compilationEngine;
+    DriveThread *m_drives;
+    TFrmConvertProcess *m_progressWindow;
+    CdToIsoPage &m_cdPage;
+    BurnIsoPage &m_burnPage;
+    DriveLists &m_driveLists;
+    BurnController &m_burn;
+    LabelSource m_imageLabel;
     std::optional<ImageJobParams> m_shown; // the job the progress window is showing
     QPointer<TNewThread> m_current;
     QPointer<TNewThread> m_previous;

@@ -1,3 +1,6 @@
+#include "compilation/CompilationPage.h"
+#include "jobs/BurnIsoPage.h"
+#include "jobs/CdToIsoPage.h"
 #include "mainwindow/MainFormBuild.h"
 #include "mainwindow/PictureStrip.h"
 #include "mainwindow/TActionList.h"
@@ -17,7 +20,7 @@ struct Binding
     QAction *TMainForm::*action;
     const char *name;
     bool sys;
-    TsuiImageButton *TMainForm::*button;
+    TsuiImageButton *button;
     void (TMainForm::*handler)();
 };
 
@@ -26,53 +29,59 @@ struct Binding
 void MainFormBuild::setUpActions(TMainForm &form)
 {
     form.ActionList1 = new TActionList(&form);
+    CdToIsoPage *cd = form.cdPage();
+    CompilationPage *files = form.compilationPage();
+    BurnIsoPage *burn = form.burnPage();
     // Actions whose handler is null are connected to their subsystem by MainFormSubsystems.
     const Binding bindings[] = {
-        {&TMainForm::ActCDTOISO, "ActCDTOISO", false, &TMainForm::suiImageButton5,
-         &TMainForm::ActCDTOISOExecute},
-        {&TMainForm::ActFILETOISO, "ActFILETOISO", false, &TMainForm::suiImageButton6,
+        {&TMainForm::ActCDTOISO, "ActCDTOISO", false, form.suiImageButton5, &TMainForm::ActCDTOISOExecute},
+        {&TMainForm::ActFILETOISO, "ActFILETOISO", false, form.suiImageButton6,
          &TMainForm::ActFILETOISOExecute},
-        {&TMainForm::ActBURNISO, "ActBURNISO", false, &TMainForm::suiImageButton7,
-         &TMainForm::ActBURNISOExecute},
-        {&TMainForm::ActFileAdd, "ActFileAdd", false, &TMainForm::suiImageButton9, nullptr},
-        {&TMainForm::ActFileDel, "ActFileDel", false, &TMainForm::suiImageButton10, nullptr},
-        {&TMainForm::ActFileClear, "ActFileClear", false, &TMainForm::suiImageButton11, nullptr},
-        {&TMainForm::ActCDTOISOExec, "ActCDTOISOExec", false, &TMainForm::suiImageButton15, nullptr},
-        {&TMainForm::ActFILETOISOExec, "ActFILETOISOExec", false, &TMainForm::suiImageButton12, nullptr},
-        {&TMainForm::ActSaveFileList, "ActSaveFileList", false, &TMainForm::suiImageButton13, nullptr},
-        {&TMainForm::ActLoadFileList, "ActLoadFileList", false, &TMainForm::suiImageButton14, nullptr},
-        {&TMainForm::ActBURNISOExec, "ActBURNISOExec", false, &TMainForm::suiImageButton16, nullptr},
-        {&TMainForm::ActCancelBURNISOExec, "ActCancelBURNISOExec", true, &TMainForm::suiImageButton17,
-         nullptr},
-        {&TMainForm::ActApplicationClose, "ActApplicationClose", true, &TMainForm::suiImageButton18,
+        {&TMainForm::ActBURNISO, "ActBURNISO", false, form.suiImageButton7, &TMainForm::ActBURNISOExecute},
+        {&TMainForm::ActFileAdd, "ActFileAdd", false, files->suiImageButton9, nullptr},
+        {&TMainForm::ActFileDel, "ActFileDel", false, files->suiImageButton10, nullptr},
+        {&TMainForm::ActFileClear, "ActFileClear", false, files->suiImageButton11, nullptr},
+        {&TMainForm::ActCDTOISOExec, "ActCDTOISOExec", false, cd->suiImageButton15, nullptr},
+        {&TMainForm::ActFILETOISOExec, "ActFILETOISOExec", false, files->suiImageButton12, nullptr},
+        {&TMainForm::ActSaveFileList, "ActSaveFileList", false, files->suiImageButton13, nullptr},
+        {&TMainForm::ActLoadFileList, "ActLoadFileList", false, files->suiImageButton14, nullptr},
+        {&TMainForm::ActBURNISOExec, "ActBURNISOExec", false, burn->suiImageButton16, nullptr},
+        {&TMainForm::ActCancelBURNISOExec, "ActCancelBURNISOExec", true, burn->suiImageButton17, nullptr},
+        {&TMainForm::ActApplicationClose, "ActApplicationClose", true, form.suiImageButton18,
          &TMainForm::ActApplicationCloseExecute},
-        {&TMainForm::ActMainFormMinSize, "ActMainFormMinSize", true, &TMainForm::suiImageButton19,
+        {&TMainForm::ActMainFormMinSize, "ActMainFormMinSize", true, form.suiImageButton19,
          &TMainForm::ActMainFormMinSizeExecute},
-        {&TMainForm::ActWebsite, "ActWebsite", true, &TMainForm::suiImageButton1,
-         &TMainForm::ActWebsiteExecute},
-        {&TMainForm::ActEMail, "ActEMail", true, &TMainForm::suiImageButton2, &TMainForm::ActEMailExecute},
-        {&TMainForm::ActContent, "ActContent", true, &TMainForm::suiImageButton4,
-         &TMainForm::ActContentExecute},
-        {&TMainForm::ActAbout, "ActAbout", true, &TMainForm::suiImageButton8, &TMainForm::ActAboutExecute},
+        {&TMainForm::ActWebsite, "ActWebsite", true, form.suiImageButton1, &TMainForm::ActWebsiteExecute},
+        {&TMainForm::ActEMail, "ActEMail", true, form.suiImageButton2, &TMainForm::ActEMailExecute},
+        {&TMainForm::ActContent, "ActContent", true, form.suiImageButton4, &TMainForm::ActContentExecute},
+        {&TMainForm::ActAbout, "ActAbout", true, form.suiImageButton8, &TMainForm::ActAboutExecute},
     };
     for (const Binding &b : bindings) {
         QAction *action = form.ActionList1->add(QLatin1String(b.name), b.sys ? Sys : QString());
         form.*b.action = action;
         if (b.handler)
             QObject::connect(action, &QAction::triggered, &form, b.handler);
-        (form.*b.button)->setAction(action);
+        b.button->setAction(action);
     }
 
     PictureStrip *strip = form.pictureStrip();
     const std::pair<TsuiImageButton *, QLabel *> descriptions[] = {
-        {form.suiImageButton5, form.ImgCDTOISO},        {form.suiImageButton6, form.ImgDATATOISO},
-        {form.suiImageButton7, form.ImgBURNISO},        {form.suiImageButton8, form.ImgAbout},
-        {form.suiImageButton1, form.ImgWEBSITE},        {form.suiImageButton2, form.ImgEmail},
-        {form.suiImageButton4, form.ImgHelp},           {form.suiImageButton9, form.ImgBtnAddFile},
-        {form.suiImageButton10, form.ImgBtnRemoveFile}, {form.suiImageButton11, form.ImgBtnClearAll},
-        {form.suiImageButton13, form.ImgBtnSaveList},   {form.suiImageButton14, form.ImgBtnLoadList},
-        {form.suiImageButton12, form.ImgBtnMakeIso},    {form.suiImageButton15, form.ImgBtnMakeIso},
-        {form.suiImageButton16, form.ImgBtnBurnIso},    {form.suiImageButton17, form.ImgBtnCancel},
+        {form.suiImageButton5, form.ImgCDTOISO},
+        {form.suiImageButton6, form.ImgDATATOISO},
+        {form.suiImageButton7, form.ImgBURNISO},
+        {form.suiImageButton8, form.ImgAbout},
+        {form.suiImageButton1, form.ImgWEBSITE},
+        {form.suiImageButton2, form.ImgEmail},
+        {form.suiImageButton4, form.ImgHelp},
+        {files->suiImageButton9, form.ImgBtnAddFile},
+        {files->suiImageButton10, form.ImgBtnRemoveFile},
+        {files->suiImageButton11, form.ImgBtnClearAll},
+        {files->suiImageButton13, form.ImgBtnSaveList},
+        {files->suiImageButton14, form.ImgBtnLoadList},
+        {files->suiImageButton12, form.ImgBtnMakeIso},
+        {cd->suiImageButton15, form.ImgBtnMakeIso},
+        {burn->suiImageButton16, form.ImgBtnBurnIso},
+        {burn->suiImageButton17, form.ImgBtnCancel},
     };
     for (const auto &[button, banner] : descriptions)
         strip->describe(button, banner);

@@ -2,6 +2,8 @@
 
 #include "compilation/CompilationPage.h"
 #include "jobs/BurnController.h"
+#include "jobs/BurnIsoPage.h"
+#include "jobs/CdToIsoPage.h"
 #include "jobs/DriveLists.h"
 #include "jobs/EraseLauncher.h"
 #include "jobs/ImageJobController.h"
@@ -17,52 +19,22 @@
 MainFormSubsystems::MainFormSubsystems(TMainForm &form)
 {
     const SecondaryWindows &windows = form.secondaryWindows();
+    CdToIsoPage &cdPage = *form.cdPage();
+    CompilationPage *compilation = form.compilationPage();
+    BurnIsoPage &burnPage = *form.burnPage();
 
-    CompilationControls compilation;
-    compilation.MainForm = &form;
-    compilation.DVDWriterPro21 = form.DVDWriterPro21;
-    compilation.TsListDir = form.TsListDir;
-    compilation.LsviewFile = form.LsviewFile;
-    compilation.Splitter1 = form.Splitter1;
-    compilation.PopupMenu1 = form.PopupMenu1;
-    compilation.ChangeVolume1 = form.ChangeVolume1;
-    compilation.FrmFilesSelect = windows.FrmFilesSelect;
-    compilation.FileListBuffer = &form.FileListBuffer;
-    Compilation = std::make_unique<CompilationPage>(compilation);
-
-    Drives = std::make_unique<DriveLists>(form.DVDWriterPro, form.driveThread, form.CboCdList,
-                                          form.CboCDRWList, form.EdtSavePath);
-
-    BurnPageControls burnPage;
-    burnPage.CboCDRWList = form.CboCDRWList;
-    burnPage.EdtBurnISOPath = form.EdtBurnISOPath;
-    burnPage.SpeedButton2 = form.SpeedButton2;
-    burnPage.SbtnSelSavepath = form.SbtnSelSavepath;
-    burnPage.PsBarWriteDisk = form.PsBarWriteDisk;
+    compilation->setPicker(windows.FrmFilesSelect);
+    Drives = std::make_unique<DriveLists>(form.DVDWriterPro, form.driveThread, cdPage, burnPage);
     Burn = std::make_unique<BurnController>(form.DVDWriterPro, form.DVDWriterPro1, form.driveThread, burnPage,
-                                            form.ActionList1->actions());
-
-    ImageJobContext job;
-    job.mainWindow = &form;
-    job.DVDWriterPro = form.DVDWriterPro;
-    job.DVDWriterPro21 = form.DVDWriterPro21;
-    job.drives = form.driveThread;
-    job.progressWindow = windows.FrmConvertProcess;
-    job.CboCdList = form.CboCdList;
-    job.EdtSavePath = form.EdtSavePath;
-    job.EdtBurnISOPath = form.EdtBurnISOPath;
-    job.driveLists = Drives.get();
-    job.burn = Burn.get();
-    CompilationPage *page = Compilation.get();
-    job.imageLabel = [page] {
-        return page->imageLabel();
-    };
+                                            cdPage, form.ActionList1->actions());
+    ImageJobs = std::make_unique<ImageJobController>(
+        form.DVDWriterPro, form.DVDWriterPro21, form.driveThread, windows.FrmConvertProcess, cdPage, burnPage,
+        *Drives, *Burn, [compilation] { return compilation->imageLabel(); });
     // The job has done the page's entry work already; only the banner and the page change remain.
-    job.showBurnPage = [&form] {
+    QObject::connect(ImageJobs.get(), &ImageJobController::burnPageWanted, &form, [&form] {
         form.ShowPictureStrip(form.ImgBURNISO);
         form.Notebook->setActivePage(QStringLiteral("BURNISO"));
-    };
-    ImageJobs = std::make_unique<ImageJobController>(job);
+    });
 
     DriveLists *drives = Drives.get();
     Erase = std::make_unique<EraseLauncher>(&form, form.DVDWriterPro1, form.driveThread,
@@ -75,7 +47,7 @@ MainFormSubsystems::~MainFormSubsystems() = default;
 
 void MainFormSubsystems::connectActions(TMainForm &form)
 {
-    CompilationPage *page = Compilation.get();
+    CompilationPage *page = form.compilationPage();
     QObject::connect(form.ActFileAdd, &QAction::triggered, page, &CompilationPage::ActFileAddExecute);
     QObject::connect(form.ActFileDel, &QAction::triggered, page, &CompilationPage::RemoveSelectedItems);
     QObject::connect(form.ActFileClear, &QAction::triggered, page, &CompilationPage::ClearCompilation);
@@ -92,15 +64,16 @@ void MainFormSubsystems::connectActions(TMainForm &form)
         if (!page->refuseWhileAdding())
             jobs->ActFILETOISOExecExecute();
     });
-    QObject::connect(form.SbtnSelSavepath, &QToolButton::clicked, jobs,
+    QObject::connect(form.cdPage()->SbtnSelSavepath, &QToolButton::clicked, jobs,
                      &ImageJobController::SbtnSelSavepathClick);
 
     BurnController *burn = Burn.get();
+    BurnIsoPage *burnPage = form.burnPage();
     QObject::connect(form.ActBURNISOExec, &QAction::triggered, burn, &BurnController::ActBURNISOExecExecute);
     QObject::connect(form.ActCancelBURNISOExec, &QAction::triggered, burn,
                      &BurnController::ActCancelBURNISOExecExecute);
-    QObject::connect(form.SpeedButton2, &QToolButton::clicked, burn, &BurnController::SpeedButton2Click);
+    QObject::connect(burnPage->SpeedButton2, &QToolButton::clicked, burn, &BurnController::SpeedButton2Click);
 
-    QObject::connect(form.suiImageButton20, &TsuiImageButton::OnClick, Erase.get(),
+    QObject::connect(burnPage->suiImageButton20, &TsuiImageButton::OnClick, Erase.get(),
                      &EraseLauncher::suiImageButton20Click);
 }

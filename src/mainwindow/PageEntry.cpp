@@ -18,8 +18,9 @@ void PageEntry::EnterCdToIsoPage()
 
 void PageEntry::EnterFileToIsoPage()
 {
-    if (MainFormSubsystems *s = m_form.subsystems())
-        s->Compilation->EnterFileToIsoPage();
+    // Before the secondary windows are adopted the page does no work.
+    if (m_form.subsystems())
+        m_form.compilationPage()->EnterFileToIsoPage();
     m_form.ShowPictureStrip(m_form.ImgDATATOISO);
 }
 

@@ -5,10 +5,14 @@
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
 #include "app/Shell.h"
+#include "base/KestraneError.h"
+#include "compilation/CompilationPage.h"
 #include "dialogs/TAboutForm.h"
 #include "dialogs/TFormSplash.h"
 #include "engine/DriveThread.h"
 #include "engine/TDVDWriterPro2.h"
+#include "jobs/BurnIsoPage.h"
+#include "jobs/CdToIsoPage.h"
 #include "jobs/DriveAnswers.h"
 #include "mainwindow/EngineInstances.h"
 #include "mainwindow/MainFormBuild.h"
@@ -16,7 +20,7 @@
 #include "mainwindow/PageEntry.h"
 #include "mainwindow/PictureStrip.h"
 #include "mainwindow/TNotebook.h"
-#include "base/KestraneError.h"
+#include "widgets/ImageList.h"
 #include "widgets/TsuiSkinForm.h"
 
 #include <QAction>
@@ -64,7 +68,7 @@ TMainForm::TMainForm(std::chrono::milliseconds driveAnswerBound, QWidget *parent
     m_strip = new PictureStrip(this);
     m_pageEntry = std::make_unique<PageEntry>(*this);
     MainFormBuild::buildFace(*this);
-    MainFormBuild::buildPages(*this);
+    buildPages();
     MainFormBuild::setUpActions(*this);
     connect(suiSkinForm1, &TsuiSkinForm::OnMouseMove, this, &TMainForm::suiSkinForm1MouseMove);
     connect(Notebook, &TNotebook::OnMouseMove, this, &TMainForm::NotebookMouseMove);
@@ -75,8 +79,27 @@ TMainForm::TMainForm(std::chrono::milliseconds driveAnswerBound, QWidget *parent
     FormCreate();
 }
 
-// Members go before the QWidget base deletes the controls the subsystems act on.
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm()
+{
+    // The subsystems go before the pages they act on, and the pages before the engines: the
+    // compilation page joins its threads, which still call its engine.
+    m_subsystems.reset();
+    delete Notebook;
+    Notebook = nullptr;
+}
+
+void TMainForm::buildPages()
+{
+    const QList<QIcon> icons = LoadImageList(Globals().ExeFolder);
+    const QIcon browse = icons.value(0);
+    m_cdPage = new CdToIsoPage(browse, Notebook);
+    Notebook->addPage(m_cdPage);
+    m_compilationPage = new CompilationPage(*DVDWriterPro21, Notebook);
+    Notebook->addPage(m_compilationPage);
+    m_burnPage = new BurnIsoPage(browse, Notebook);
+    Notebook->addPage(m_burnPage);
+    Notebook->setActivePage(QStringLiteral("CDTOISO"));
+}
 
 void TMainForm::adoptSecondaryWindows(const SecondaryWindows &windows)
 {
@@ -103,7 +126,6 @@ void TMainForm::FormCreate()
     } catch (const KestraneError &error) {
         ShowErrorBox(error.message());
     }
-    FileListBuffer.clear();
     // The scan runs on the drive thread; the first page's drive list is asked after it and so shows
     // what it found.
     TDVDWriterPro2 *engine = DVDWriterPro;

@@ -1,22 +1,17 @@
 #pragma once
 
-#include <QStringList>
 #include <QWidget>
 
 #include <chrono>
 #include <memory>
 
+class BurnIsoPage;
+class CdToIsoPage;
+class CompilationPage;
 class DriveThread;
 class QAction;
-class QComboBox;
 class QLabel;
-class QLineEdit;
-class QMenu;
-class QProgressBar;
-class QSplitter;
 class QTimer;
-class QToolButton;
-class QTreeWidget;
 class MainFormSubsystems;
 class PageEntry;
 class PictureStrip;
@@ -43,8 +38,8 @@ struct SecondaryWindows
     TfrmErase *frmErase = nullptr;
 };
 
-// The main window: owns everything that lives for the run; the subsystems do the work.
-// Its face is built by MainFormFace.cpp, its pages by MainFormPages.cpp, its actions by
+// The main window: owns everything that lives for the run and composes the three pages, which own
+// their controls; the subsystems do the work. Its face is built by MainFormFace.cpp, its actions by
 // ActionSetup.cpp.
 class TMainForm final : public QWidget
 {
@@ -73,7 +68,6 @@ public:
     TDVDWriterPro2 *DVDWriterPro1 = nullptr;
     // Every drive-side call of the three engines goes through it.
     DriveThread *driveThread = nullptr;
-    QStringList FileListBuffer;
     QTimer *TimerSplash = nullptr;
 
     // Frame.
@@ -89,38 +83,10 @@ public:
     TsuiImageButton *suiImageButton19 = nullptr; // minimise
     TNotebook *Notebook = nullptr;
 
-    // CDTOISO page.
-    QLabel *ImgSourceDrive = nullptr;
-    QLabel *ImgOutputIsoFile = nullptr;
-    QComboBox *CboCdList = nullptr;
-    QLineEdit *EdtSavePath = nullptr;
-    QToolButton *SbtnSelSavepath = nullptr;
-    TsuiImageButton *suiImageButton15 = nullptr; // Make ISO
-
-    // FILETOISO page.
-    QWidget *Panel1 = nullptr;
-    QSplitter *Splitter1 = nullptr;
-    QTreeWidget *TsListDir = nullptr;
-    QTreeWidget *LsviewFile = nullptr;
-    QMenu *PopupMenu1 = nullptr;
-    QAction *ChangeVolume1 = nullptr;
-    TsuiImageButton *suiImageButton9 = nullptr; // Add File
-    TsuiImageButton *suiImageButton10 = nullptr; // Remove File
-    TsuiImageButton *suiImageButton11 = nullptr; // Clear All
-    TsuiImageButton *suiImageButton13 = nullptr; // Save List
-    TsuiImageButton *suiImageButton14 = nullptr; // Load List
-    TsuiImageButton *suiImageButton12 = nullptr; // Make ISO
-
-    // BURNISO page.
-    QLabel *ImgRecorder = nullptr;
-    QLabel *ImgIsoFile = nullptr;
-    QComboBox *CboCDRWList = nullptr;
-    QLineEdit *EdtBurnISOPath = nullptr;
-    QToolButton *SpeedButton2 = nullptr;
-    QProgressBar *PsBarWriteDisk = nullptr;
-    TsuiImageButton *suiImageButton20 = nullptr; // Erase
-    TsuiImageButton *suiImageButton16 = nullptr; // Burn ISO
-    TsuiImageButton *suiImageButton17 = nullptr; // Cancel
+    // The pages, children of the notebook.
+    CdToIsoPage *cdPage() const { return m_cdPage; }
+    CompilationPage *compilationPage() const { return m_compilationPage; }
+    BurnIsoPage *burnPage() const { return m_burnPage; }
 
     // Picture strip.
     QLabel *ImgCDTOISO = nullptr;
@@ -187,8 +153,12 @@ private:
     void setUpWindows();
     void suiSkinForm1MouseMove();
     void NotebookMouseMove();
+    void buildPages();
 
     SecondaryWindows m_windows;
+    CdToIsoPage *m_cdPage = nullptr;
+    CompilationPage *m_compilationPage = nullptr;
+    BurnIsoPage *m_burnPage = nullptr;
     PictureStrip *m_strip = nullptr;
     std::unique_ptr<PageEntry> m_pageEntry;
     std::unique_ptr<MainFormSubsystems> m_subsystems;

@@ -9,14 +9,11 @@ TNotebook::TNotebook(QWidget *parent)
     setMouseTracking(true);
 }
 
-QWidget *TNotebook::addPage(const QString &name)
+void TNotebook::addPage(QWidget *page)
 {
-    auto *page = new QWidget(this);
-    page->setObjectName(name);
     // Moves over the page's free space pass up to the notebook (QWidget ignores them).
     page->setMouseTracking(true);
     addWidget(page);
-    return page;
 }
 
 QWidget *TNotebook::page(const QString &name) const

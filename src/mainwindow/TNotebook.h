@@ -9,8 +9,8 @@ class TNotebook final : public QStackedWidget
 public:
     explicit TNotebook(QWidget *parent = nullptr);
 
-    // Adds an empty page; the pointer moving over its free space reaches OnMouseMove.
-    QWidget *addPage(const QString &name);
+    // Adds a page, named by its object name; the pointer moving over its free space reaches OnMouseMove.
+    void addPage(QWidget *page);
     QWidget *page(const QString &name) const;
     QString ActivePage() const;
     // Makes the named page current; an unknown name changes nothing.

@@ -160,9 +160,7 @@ TEST_F(BackgroundWorkFixture, ThePageCanGoWhileThePickersAddRuns)
     // Folders all through the walk: the add reports them to the page until its very end.
     for (int i = 0; i < 2000; ++i)
         makeFile(QStringLiteral("Many/d%1/f.txt").arg(i), 0);
-    const FilesSelectTarget target = m_picker->target();
-    const QString source = src(QStringLiteral("Many/*.*"));
-    target.runAdds([target, source] { target.addFolder(QStringLiteral("\\Many"), source); }, {});
+    Q_EMIT m_picker->addPressed({PickedItem {src(QStringLiteral("Many")), QStringLiteral("Many"), true}});
     ASSERT_TRUE(m_page->isAdding());
     // The window closing: the add still reports to the page while the page waits for it.
     m_page.reset();

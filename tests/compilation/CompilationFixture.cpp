@@ -33,27 +33,16 @@ void CompilationFixture::SetUp()
 
     m_window = std::make_unique<QWidget>();
     m_window->resize(640, 360);
-    auto *layout = new QHBoxLayout(m_window.get());
-    m_splitter = new QSplitter(Qt::Horizontal, m_window.get());
-    layout->addWidget(m_splitter);
-    m_tree = new QTreeWidget(m_splitter);
-    m_list = new QTreeWidget(m_splitter);
-    m_menu = new QMenu(m_window.get());
-    m_changeVolume = m_menu->addAction(QStringLiteral("Change  Volume"));
     m_picker = new TFrmFilesSelect(m_window.get());
     m_engine = std::make_unique<TDVDWriterPro2>(TDVDWriterPro2::Instance::DVDWriterPro21);
-
-    CompilationControls controls;
-    controls.MainForm = m_window.get();
-    controls.DVDWriterPro21 = m_engine.get();
-    controls.TsListDir = m_tree;
-    controls.LsviewFile = m_list;
-    controls.Splitter1 = m_splitter;
-    controls.PopupMenu1 = m_menu;
-    controls.ChangeVolume1 = m_changeVolume;
-    controls.FrmFilesSelect = m_picker;
-    controls.FileListBuffer = &m_buffer;
-    m_page = std::make_unique<CompilationPage>(controls);
+    m_page = std::make_unique<CompilationPage>(*m_engine, m_window.get());
+    (new QHBoxLayout(m_window.get()))->addWidget(m_page.get());
+    m_page->setPicker(m_picker);
+    m_splitter = m_page->Splitter1;
+    m_tree = m_page->TsListDir;
+    m_list = m_page->LsviewFile;
+    m_menu = m_page->PopupMenu1;
+    m_changeVolume = m_page->ChangeVolume1;
     m_window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get(), 5000));
     m_page->EnterFileToIsoPage();

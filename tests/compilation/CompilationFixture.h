@@ -27,8 +27,8 @@ class QSplitter;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-// A small window with the FILETOISO page's controls, a real engine and a CompilationPage over them;
-// the page has been entered once. Source trees are made under a temporary folder.
+// A small window with the FILETOISO page over a real engine; the page has been entered once. Source trees are
+// made under a temporary folder.
 class CompilationFixture : public ::testing::Test
 {
 protected:
@@ -70,7 +70,6 @@ protected:
     QMenu *m_menu = nullptr;
     QAction *m_changeVolume = nullptr;
     TFrmFilesSelect *m_picker = nullptr;
-    QStringList m_buffer;
     std::unique_ptr<TDVDWriterPro2> m_engine;
     std::unique_ptr<CompilationPage> m_page;
 };

@@ -85,7 +85,7 @@ TEST_F(ListFileFixture, SaveWritesEveryFileFromTheTopDown)
     EXPECT_TRUE(asked[0].save);
     EXPECT_EQ(asked[0].filter, QStringLiteral("ISO List File(*.mst)|*.mst"));
     EXPECT_EQ(asked[0].defaultExt, QStringLiteral(".txt"));
-    EXPECT_EQ(m_buffer.size(), 4);
+    EXPECT_EQ(m_page->fileListBuffer().size(), 4);
     // The selected folder is listed again, as before the save.
     EXPECT_EQ(rows(), QStringList {QStringLiteral("b.txt|0.00 KB")});
     EXPECT_EQ(m_page->LastClickedView(), 1);

@@ -27,18 +27,16 @@ protected:
         CompilationFixture::SetUp();
         if (HasFatalFailure())
             return;
-        // Every call is recorded, then made on the real engine as the page would.
-        FilesSelectTarget target = m_picker->target();
-        const FilesSelectTarget real = target;
-        target.addFolder = [this, real](const QString &dest, const QString &source) {
-            m_calls.append(QStringLiteral("AddFolder ") + dest + QStringLiteral(" ") + source);
-            real.addFolder(dest, source);
-        };
-        target.addFile = [this, real](const QString &dest, const QString &file) {
-            m_calls.append(QStringLiteral("AddFile ") + dest + QStringLiteral(" ") + file);
-            real.addFile(dest, file);
-        };
-        m_picker->setTarget(target);
+        // What the picker hands the page is recorded as the engine calls it becomes, into the folder
+        // selected in the tree at the press.
+        for (const auto signal : {&TFrmFilesSelect::addPressed, &TFrmFilesSelect::finishedPressed}) {
+            QObject::connect(m_picker, signal, [this](const QList<PickedItem> &items) {
+                for (const ImageAddition &addition : AdditionsOf(items, m_page->selectedDestPath()))
+                    m_calls.append(
+                        (addition.folder ? QStringLiteral("AddFolder ") : QStringLiteral("AddFile ")) +
+                        addition.destPath + QStringLiteral(" ") + addition.source);
+            });
+        }
     }
 
     QFileSystemModel *model() const { return m_picker->fileSystemModel(); }
@@ -201,7 +199,8 @@ TEST_F(PickerFixture, EngineErrorStopsTheRemainingItemsAndSkipsTheRefresh)
     m_picker->show();
     m_picker->BtnFinished->click();
     settle();
-    EXPECT_EQ(m_calls.size(), 1);
+    // The add stopped at the item that failed: the one after it never reached the image.
+    EXPECT_TRUE(m_engine->ListItems(QStringLiteral("\\")).empty());
     const auto shown = MessageBoxSeam::takeShown();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].kind, 0);

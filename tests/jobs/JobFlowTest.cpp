@@ -7,6 +7,8 @@
 #include "engine/DriveThread.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/BurnController.h"
+#include "jobs/BurnIsoPage.h"
+#include "jobs/CdToIsoPage.h"
 #include "jobs/DriveLists.h"
 #include "jobs/ImageJobController.h"
 #include "jobs/TFrmConvertProcess.h"
@@ -17,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QIcon>
 #include <QLineEdit>
 #include <QLocale>
 #include <QProgressBar>
@@ -60,7 +63,6 @@ protected:
         }
         m_sysAction = new QAction(&m_window);
         m_sysAction->setProperty("Category", QStringLiteral("sys"));
-        m_controls = {&m_cdrwList, &m_burnPath, &m_speedButton2, &m_selSavePath, &m_bar};
     }
 
     void TearDown() override
@@ -81,30 +83,16 @@ protected:
         ASSERT_TRUE(m_engine.InitializeDrives(0));
         if (!m_drives)
             m_drives = std::make_unique<DriveThread>();
-        m_lists =
-            std::make_unique<DriveLists>(&m_engine, m_drives.get(), &m_cdList, &m_cdrwList, &m_savePath);
+        m_lists = std::make_unique<DriveLists>(&m_engine, m_drives.get(), m_cdPage, m_burnPage);
         QList<QAction *> actions(m_actions.begin(), m_actions.end());
         actions.append(m_sysAction);
-        m_burn =
-            std::make_unique<BurnController>(&m_engine, &m_eraseEngine, m_drives.get(), m_controls, actions);
-        ImageJobContext context;
-        context.mainWindow = &m_window;
-        context.DVDWriterPro = &m_engine;
-        context.DVDWriterPro21 = &m_compilation;
-        context.drives = m_drives.get();
-        context.progressWindow = &m_progress;
-        context.CboCdList = &m_cdList;
-        context.EdtSavePath = &m_savePath;
-        context.EdtBurnISOPath = &m_burnPath;
-        context.driveLists = m_lists.get();
-        context.burn = m_burn.get();
-        context.imageLabel = [this] {
-            return m_label;
-        };
-        context.showBurnPage = [this] {
-            m_burnPageShown = true;
-        };
-        m_job = std::make_unique<ImageJobController>(context);
+        m_burn = std::make_unique<BurnController>(&m_engine, &m_eraseEngine, m_drives.get(), m_burnPage,
+                                                  m_cdPage, actions);
+        m_job = std::make_unique<ImageJobController>(&m_engine, &m_compilation, m_drives.get(), &m_progress,
+                                                     m_cdPage, m_burnPage, *m_lists, *m_burn,
+                                                     [this] { return m_label; });
+        QObject::connect(m_job.get(), &ImageJobController::burnPageWanted,
+                         [this] { m_burnPageShown = true; });
     }
 
     QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
@@ -134,16 +122,18 @@ protected:
     TDVDWriterPro2 m_compilation {TDVDWriterPro2::Instance::DVDWriterPro21};
     TDVDWriterPro2 m_eraseEngine {TDVDWriterPro2::Instance::DVDWriterPro1};
     TFrmConvertProcess m_progress;
-    QComboBox m_cdList;
-    QComboBox m_cdrwList;
-    QLineEdit m_savePath;
-    QLineEdit m_burnPath;
-    QToolButton m_speedButton2;
-    QToolButton m_selSavePath;
-    QProgressBar m_bar;
+    // The pages the main window shows, with their own controls, in a window of the test's.
+    CdToIsoPage m_cdPage {QIcon(), &m_window};
+    BurnIsoPage m_burnPage {QIcon(), &m_window};
+    QComboBox &m_cdList = *m_cdPage.CboCdList;
+    QComboBox &m_cdrwList = *m_burnPage.CboCDRWList;
+    QLineEdit &m_savePath = *m_cdPage.EdtSavePath;
+    QLineEdit &m_burnPath = *m_burnPage.EdtBurnISOPath;
+    QToolButton &m_speedButton2 = *m_burnPage.SpeedButton2;
+    QToolButton &m_selSavePath = *m_cdPage.SbtnSelSavepath;
+    QProgressBar &m_bar = *m_burnPage.PsBarWriteDisk;
     std::array<QAction *, 11> m_actions {};
     QAction *m_sysAction = nullptr;
-    BurnPageControls m_controls;
     std::optional<QString> m_label = QStringLiteral("Holiday 2026");
     bool m_burnPageShown = false;
     std::unique_ptr<DriveThread> m_drives;

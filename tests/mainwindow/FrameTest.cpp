@@ -2,6 +2,9 @@
 
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
+#include "compilation/CompilationPage.h"
+#include "jobs/BurnIsoPage.h"
+#include "jobs/CdToIsoPage.h"
 #include "jobs/TFrmConvertProcess.h"
 #include "mainwindow/PictureStrip.h"
 #include "mainwindow/TNotebook.h"
@@ -48,33 +51,46 @@ TEST_F(Frame, ControlsSitWhereTheLayoutPutsThem)
 {
     TMainForm &f = *m_form;
     const std::pair<QWidget *, QRect> rows[] = {
-        {f.suiSkinForm1, {0, 0, 718, 463}},       {f.suiImageButton19, {648, 8, 26, 28}},
-        {f.suiImageButton18, {672, 8, 26, 28}},   {f.suiImageButton1, {271, 40, 70, 50}},
-        {f.suiImageButton2, {431, 40, 70, 50}},   {f.suiImageButton4, {511, 40, 70, 50}},
-        {f.suiImageButton5, {17, 113, 132, 61}},  {f.suiImageButton6, {17, 174, 132, 61}},
-        {f.suiImageButton7, {17, 235, 132, 61}},  {f.suiImageButton8, {17, 299, 132, 61}},
-        {f.Notebook, {174, 93, 524, 277}},        {f.ImgCDTOISO, {170, 384, 500, 59}},
-        {f.ImgSourceDrive, {12, 58, 135, 23}},    {f.ImgOutputIsoFile, {44, 94, 100, 23}},
-        {f.EdtSavePath, {149, 96, 309, 21}},      {f.SbtnSelSavepath, {458, 95, 23, 22}},
-        {f.suiImageButton15, {432, 238, 80, 33}}, {f.suiImageButton9, {23, 238, 80, 33}},
-        {f.suiImageButton12, {422, 238, 80, 33}}, {f.ImgRecorder, {24, 56, 63, 23}},
-        {f.EdtBurnISOPath, {88, 99, 361, 21}},    {f.SpeedButton2, {449, 98, 23, 22}},
-        {f.PsBarWriteDisk, {20, 212, 489, 17}},   {f.suiImageButton20, {268, 238, 81, 33}},
-        {f.suiImageButton16, {350, 238, 80, 33}}, {f.suiImageButton17, {429, 238, 80, 33}},
+        {f.suiSkinForm1, {0, 0, 718, 463}},
+        {f.suiImageButton19, {648, 8, 26, 28}},
+        {f.suiImageButton18, {672, 8, 26, 28}},
+        {f.suiImageButton1, {271, 40, 70, 50}},
+        {f.suiImageButton2, {431, 40, 70, 50}},
+        {f.suiImageButton4, {511, 40, 70, 50}},
+        {f.suiImageButton5, {17, 113, 132, 61}},
+        {f.suiImageButton6, {17, 174, 132, 61}},
+        {f.suiImageButton7, {17, 235, 132, 61}},
+        {f.suiImageButton8, {17, 299, 132, 61}},
+        {f.Notebook, {174, 93, 524, 277}},
+        {f.ImgCDTOISO, {170, 384, 500, 59}},
+        {f.cdPage()->ImgSourceDrive, {12, 58, 135, 23}},
+        {f.cdPage()->ImgOutputIsoFile, {44, 94, 100, 23}},
+        {f.cdPage()->EdtSavePath, {149, 96, 309, 21}},
+        {f.cdPage()->SbtnSelSavepath, {458, 95, 23, 22}},
+        {f.cdPage()->suiImageButton15, {432, 238, 80, 33}},
+        {f.compilationPage()->suiImageButton9, {23, 238, 80, 33}},
+        {f.compilationPage()->suiImageButton12, {422, 238, 80, 33}},
+        {f.burnPage()->ImgRecorder, {24, 56, 63, 23}},
+        {f.burnPage()->EdtBurnISOPath, {88, 99, 361, 21}},
+        {f.burnPage()->SpeedButton2, {449, 98, 23, 22}},
+        {f.burnPage()->PsBarWriteDisk, {20, 212, 489, 17}},
+        {f.burnPage()->suiImageButton20, {268, 238, 81, 33}},
+        {f.burnPage()->suiImageButton16, {350, 238, 80, 33}},
+        {f.burnPage()->suiImageButton17, {429, 238, 80, 33}},
     };
     for (const auto &[widget, geometry] : rows)
         EXPECT_EQ(widget->geometry(), geometry) << widget->objectName().toStdString();
-    EXPECT_EQ(f.CboCdList->geometry().topLeft(), QPoint(149, 60));
-    EXPECT_EQ(f.CboCdList->width(), 310);
-    EXPECT_EQ(f.CboCDRWList->width(), 361);
+    EXPECT_EQ(f.cdPage()->CboCdList->geometry().topLeft(), QPoint(149, 60));
+    EXPECT_EQ(f.cdPage()->CboCdList->width(), 310);
+    EXPECT_EQ(f.burnPage()->CboCDRWList->width(), 361);
     EXPECT_EQ(f.font().pointSize(), 8);
 
     // The buttons on the frame let the skin show through; the close button and the page buttons do not.
     for (TsuiImageButton *b : {f.suiImageButton19, f.suiImageButton1, f.suiImageButton2, f.suiImageButton4,
                                f.suiImageButton5, f.suiImageButton6, f.suiImageButton7, f.suiImageButton8})
         EXPECT_TRUE(b->Transparent()) << b->objectName().toStdString();
-    for (TsuiImageButton *b :
-         {f.suiImageButton18, f.suiImageButton15, f.suiImageButton20, f.suiImageButton16})
+    for (TsuiImageButton *b : {f.suiImageButton18, f.cdPage()->suiImageButton15,
+                               f.burnPage()->suiImageButton20, f.burnPage()->suiImageButton16})
         EXPECT_FALSE(b->Transparent()) << b->objectName().toStdString();
     // Nor does the progress window's Cancel, which lies over the moving animation.
     ASSERT_NE(f.secondaryWindows().FrmConvertProcess, nullptr);

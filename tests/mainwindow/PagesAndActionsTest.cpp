@@ -3,7 +3,10 @@
 #include "app/FileDialogs.h"
 #include "app/GlobalSettings.h"
 #include "app/Shell.h"
+#include "compilation/CompilationPage.h"
 #include "dialogs/TAboutForm.h"
+#include "jobs/BurnIsoPage.h"
+#include "jobs/CdToIsoPage.h"
 #include "mainwindow/TActionList.h"
 #include "mainwindow/TNotebook.h"
 #include "widgets/TsuiImageButton.h"
@@ -43,16 +46,16 @@ TEST_F(PagesAndActions, EachPageSwitchRunsTheEntryWorkAlsoToTheCurrentPage)
     for (const Row &row : rows) {
         for (int time = 1; time <= 2; ++time) {
             SCOPED_TRACE(std::string(row.page) + " switch " + std::to_string(time));
-            f.EdtSavePath->setText(QStringLiteral("/tmp/old.iso"));
-            f.EdtBurnISOPath->setText(QStringLiteral("/tmp/burn.iso"));
-            new QTreeWidgetItem(f.LsviewFile, {QStringLiteral("a.txt")});
+            f.cdPage()->EdtSavePath->setText(QStringLiteral("/tmp/old.iso"));
+            f.burnPage()->EdtBurnISOPath->setText(QStringLiteral("/tmp/burn.iso"));
+            new QTreeWidgetItem(f.compilationPage()->LsviewFile, {QStringLiteral("a.txt")});
             f.ShowPictureStrip(f.ImgAbout);
 
             (f.*row.action)->trigger();
             EXPECT_EQ(f.currentPageName(), QLatin1String(row.page));
-            EXPECT_EQ(f.EdtSavePath->text().isEmpty(), row.clearsSavePath);
-            EXPECT_EQ(f.LsviewFile->topLevelItemCount() == 0, row.clearsFileList);
-            EXPECT_EQ(f.EdtBurnISOPath->text(), QStringLiteral("/tmp/burn.iso"));
+            EXPECT_EQ(f.cdPage()->EdtSavePath->text().isEmpty(), row.clearsSavePath);
+            EXPECT_EQ(f.compilationPage()->LsviewFile->topLevelItemCount() == 0, row.clearsFileList);
+            EXPECT_EQ(f.burnPage()->EdtBurnISOPath->text(), QStringLiteral("/tmp/burn.iso"));
             EXPECT_FALSE((f.*row.banner)->isHidden());
             EXPECT_TRUE(f.ImgAbout->isHidden());
         }
@@ -88,15 +91,24 @@ TEST_F(PagesAndActions, ActionsCarryTheirCategoryAndTheirButton)
     EXPECT_EQ(seen, all);
 
     const std::pair<TsuiImageButton *, QAction *> bound[] = {
-        {f.suiImageButton5, f.ActCDTOISO},           {f.suiImageButton6, f.ActFILETOISO},
-        {f.suiImageButton7, f.ActBURNISO},           {f.suiImageButton9, f.ActFileAdd},
-        {f.suiImageButton10, f.ActFileDel},          {f.suiImageButton11, f.ActFileClear},
-        {f.suiImageButton15, f.ActCDTOISOExec},      {f.suiImageButton12, f.ActFILETOISOExec},
-        {f.suiImageButton13, f.ActSaveFileList},     {f.suiImageButton14, f.ActLoadFileList},
-        {f.suiImageButton16, f.ActBURNISOExec},      {f.suiImageButton17, f.ActCancelBURNISOExec},
-        {f.suiImageButton18, f.ActApplicationClose}, {f.suiImageButton19, f.ActMainFormMinSize},
-        {f.suiImageButton1, f.ActWebsite},           {f.suiImageButton2, f.ActEMail},
-        {f.suiImageButton4, f.ActContent},           {f.suiImageButton8, f.ActAbout},
+        {f.suiImageButton5, f.ActCDTOISO},
+        {f.suiImageButton6, f.ActFILETOISO},
+        {f.suiImageButton7, f.ActBURNISO},
+        {f.compilationPage()->suiImageButton9, f.ActFileAdd},
+        {f.compilationPage()->suiImageButton10, f.ActFileDel},
+        {f.compilationPage()->suiImageButton11, f.ActFileClear},
+        {f.cdPage()->suiImageButton15, f.ActCDTOISOExec},
+        {f.compilationPage()->suiImageButton12, f.ActFILETOISOExec},
+        {f.compilationPage()->suiImageButton13, f.ActSaveFileList},
+        {f.compilationPage()->suiImageButton14, f.ActLoadFileList},
+        {f.burnPage()->suiImageButton16, f.ActBURNISOExec},
+        {f.burnPage()->suiImageButton17, f.ActCancelBURNISOExec},
+        {f.suiImageButton18, f.ActApplicationClose},
+        {f.suiImageButton19, f.ActMainFormMinSize},
+        {f.suiImageButton1, f.ActWebsite},
+        {f.suiImageButton2, f.ActEMail},
+        {f.suiImageButton4, f.ActContent},
+        {f.suiImageButton8, f.ActAbout},
     };
     for (const auto &[button, action] : bound) {
         EXPECT_EQ(button->Action(), action) << button->objectName().toStdString();
@@ -105,7 +117,7 @@ TEST_F(PagesAndActions, ActionsCarryTheirCategoryAndTheirButton)
         EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
         action->setEnabled(true);
     }
-    EXPECT_EQ(f.suiImageButton20->Action(), nullptr);
+    EXPECT_EQ(f.burnPage()->suiImageButton20->Action(), nullptr);
 }
 
 TEST_F(PagesAndActions, WebsiteMailAndHelpGoToTheShell)
@@ -124,19 +136,19 @@ TEST_F(PagesAndActions, BrowseButtonsFillTheirFieldAndCancellingEmptiesIt)
 {
     struct Row
     {
-        QToolButton *TMainForm::*button;
-        QLineEdit *TMainForm::*field;
+        QToolButton *button;
+        QLineEdit *field;
         bool save;
     };
-    for (const Row &row : {Row {&TMainForm::SbtnSelSavepath, &TMainForm::EdtSavePath, true},
-                           Row {&TMainForm::SpeedButton2, &TMainForm::EdtBurnISOPath, false}}) {
+    TMainForm &f = *m_form;
+    for (const Row &row : {Row {f.cdPage()->SbtnSelSavepath, f.cdPage()->EdtSavePath, true},
+                           Row {f.burnPage()->SpeedButton2, f.burnPage()->EdtBurnISOPath, false}}) {
         SCOPED_TRACE(row.save);
-        TMainForm &f = *m_form;
         FileDialogSeam::setNextFileName(QStringLiteral("/home/ann/disc.iso"));
-        (f.*row.button)->click();
-        EXPECT_EQ((f.*row.field)->text(), QStringLiteral("/home/ann/disc.iso"));
-        (f.*row.button)->click(); // nothing queued: the dialog is cancelled
-        EXPECT_EQ((f.*row.field)->text(), QString());
+        row.button->click();
+        EXPECT_EQ(row.field->text(), QStringLiteral("/home/ann/disc.iso"));
+        row.button->click(); // nothing queued: the dialog is cancelled
+        EXPECT_EQ(row.field->text(), QString());
 
         const auto asked = FileDialogSeam::takeAsked();
         ASSERT_EQ(asked.size(), 2);
@@ -170,7 +182,7 @@ TEST(FileDialogs, ACancelledDialogLeavesTheNameAsItWas)
 
 TEST_F(PagesAndActions, TheReaderListIgnoresTypedCharacters)
 {
-    QComboBox *list = m_form->CboCdList;
+    QComboBox *list = m_form->cdPage()->CboCdList;
     list->addItems({QStringLiteral("D:Vendor Reader"), QStringLiteral("E:Other Writer")});
     list->setCurrentIndex(0);
     QTest::keyClicks(list, QStringLiteral("E "));

@@ -1,5 +1,8 @@
 #include "MainFormFixture.h"
 
+#include "compilation/CompilationPage.h"
+#include "jobs/BurnIsoPage.h"
+#include "jobs/CdToIsoPage.h"
 #include "mainwindow/PictureStrip.h"
 #include "mainwindow/TNotebook.h"
 #include "widgets/TsuiImageButton.h"
@@ -57,14 +60,22 @@ TEST_F(Strip, EnteringAButtonShowsItsBanner)
 {
     TMainForm &f = *m_form;
     const std::pair<TsuiImageButton *, QLabel *> rows[] = {
-        {f.suiImageButton5, f.ImgCDTOISO},        {f.suiImageButton6, f.ImgDATATOISO},
-        {f.suiImageButton7, f.ImgBURNISO},        {f.suiImageButton8, f.ImgAbout},
-        {f.suiImageButton1, f.ImgWEBSITE},        {f.suiImageButton2, f.ImgEmail},
-        {f.suiImageButton4, f.ImgHelp},           {f.suiImageButton9, f.ImgBtnAddFile},
-        {f.suiImageButton10, f.ImgBtnRemoveFile}, {f.suiImageButton11, f.ImgBtnClearAll},
-        {f.suiImageButton13, f.ImgBtnSaveList},   {f.suiImageButton14, f.ImgBtnLoadList},
-        {f.suiImageButton12, f.ImgBtnMakeIso},    {f.suiImageButton15, f.ImgBtnMakeIso},
-        {f.suiImageButton16, f.ImgBtnBurnIso},    {f.suiImageButton17, f.ImgBtnCancel},
+        {f.suiImageButton5, f.ImgCDTOISO},
+        {f.suiImageButton6, f.ImgDATATOISO},
+        {f.suiImageButton7, f.ImgBURNISO},
+        {f.suiImageButton8, f.ImgAbout},
+        {f.suiImageButton1, f.ImgWEBSITE},
+        {f.suiImageButton2, f.ImgEmail},
+        {f.suiImageButton4, f.ImgHelp},
+        {f.compilationPage()->suiImageButton9, f.ImgBtnAddFile},
+        {f.compilationPage()->suiImageButton10, f.ImgBtnRemoveFile},
+        {f.compilationPage()->suiImageButton11, f.ImgBtnClearAll},
+        {f.compilationPage()->suiImageButton13, f.ImgBtnSaveList},
+        {f.compilationPage()->suiImageButton14, f.ImgBtnLoadList},
+        {f.compilationPage()->suiImageButton12, f.ImgBtnMakeIso},
+        {f.cdPage()->suiImageButton15, f.ImgBtnMakeIso},
+        {f.burnPage()->suiImageButton16, f.ImgBtnBurnIso},
+        {f.burnPage()->suiImageButton17, f.ImgBtnCancel},
     };
     for (const auto &[button, banner] : rows) {
         SCOPED_TRACE(button->objectName().toStdString());
@@ -74,14 +85,14 @@ TEST_F(Strip, EnteringAButtonShowsItsBanner)
         EXPECT_FALSE(banner->pixmap().isNull());
     }
     // Erase and the two title-bar buttons leave the strip as it is.
-    for (TsuiImageButton *button : {f.suiImageButton20, f.suiImageButton18, f.suiImageButton19}) {
+    for (TsuiImageButton *button : {f.burnPage()->suiImageButton20, f.suiImageButton18, f.suiImageButton19}) {
         SCOPED_TRACE(button->objectName().toStdString());
         enterOnItsPage(f, button);
         EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBtnCancel);
     }
     // A button of a page that is not current describes nothing, even if Qt hands it an enter.
     f.Notebook->setActivePage(QStringLiteral("BURNISO"));
-    enter(f.suiImageButton12);
+    enter(f.compilationPage()->suiImageButton12);
     EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBtnCancel);
 }
 
@@ -128,10 +139,10 @@ TEST_F(Strip, ThePointerOverTheTreeLeavesTheButtonBannerUp)
     // The pointer comes in over the frame, then goes to a button.
     QTest::mouseMove(window, QPoint(300, 20));
     EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgDATATOISO);
-    QTest::mouseMove(window, at(f.suiImageButton9));
+    QTest::mouseMove(window, at(f.compilationPage()->suiImageButton9));
     EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBtnAddFile);
-    QTest::mouseMove(window, at(f.TsListDir->viewport(), {30, 30}));
-    QTest::mouseMove(window, at(f.LsviewFile->viewport(), {30, 30}));
+    QTest::mouseMove(window, at(f.compilationPage()->TsListDir->viewport(), {30, 30}));
+    QTest::mouseMove(window, at(f.compilationPage()->LsviewFile->viewport(), {30, 30}));
     EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBtnAddFile);
     // The free space of the page, below the views.
     QTest::mouseMove(window, at(f.Notebook, {5, 232}));

@@ -6,8 +6,11 @@
 #include "ScriptedDriveLayer.h"
 #include "TestSupport.h"
 #include "app/MessageBox.h"
+#include "compilation/CompilationPage.h"
 #include "engine/DriveThread.h"
 #include "engine/TDVDWriterPro2.h"
+#include "jobs/BurnIsoPage.h"
+#include "jobs/CdToIsoPage.h"
 #include "jobs/DriveAnswers.h"
 #include "jobs/EraseLauncher.h"
 #include "jobs/TfrmErase.h"
@@ -77,7 +80,8 @@ protected:
     {
         m_layer->gate->open();
         m_form->ActBURNISO->trigger();
-        ASSERT_TRUE(TestSupport::waitFor([this] { return m_form->CboCDRWList->count() == 1; }, 30000));
+        ASSERT_TRUE(
+            TestSupport::waitFor([this] { return m_form->burnPage()->CboCDRWList->count() == 1; }, 30000));
         ASSERT_TRUE(settleDrives());
     }
 
@@ -91,7 +95,7 @@ protected:
             window->cmdErase->click();
             whileAsked(window);
         });
-        QTest::keyClick(m_form->suiImageButton20, Qt::Key_Space);
+        QTest::keyClick(m_form->burnPage()->suiImageButton20, Qt::Key_Space);
     }
 
     bool m_holdFromTheStart = true; // the start-up scan waits for the gate too
@@ -105,35 +109,37 @@ TEST_F(SlowDrives, TheListsFillWhenTheDrivesAnswerWhileTheWindowGoesOn)
     TMainForm &f = *m_form;
     // The scan, the lists and the recorder's selection all wait for the held drives; the pages change
     // and their other entry steps are done at once.
-    f.EdtSavePath->setText(QStringLiteral("/tmp/old.iso"));
+    f.cdPage()->EdtSavePath->setText(QStringLiteral("/tmp/old.iso"));
     f.ActCDTOISO->trigger();
     EXPECT_EQ(f.currentPageName(), QStringLiteral("CDTOISO"));
-    EXPECT_EQ(f.CboCdList->count(), 0);
-    EXPECT_TRUE(f.EdtSavePath->text().isEmpty());
+    EXPECT_EQ(f.cdPage()->CboCdList->count(), 0);
+    EXPECT_TRUE(f.cdPage()->EdtSavePath->text().isEmpty());
     f.ActBURNISO->trigger();
     EXPECT_EQ(f.currentPageName(), QStringLiteral("BURNISO"));
     EXPECT_TRUE(f.ImgBURNISO->isVisibleTo(&f));
-    EXPECT_EQ(f.CboCDRWList->count(), 0);
-    EXPECT_TRUE(f.CboCDRWList->currentText().isEmpty());
+    EXPECT_EQ(f.burnPage()->CboCDRWList->count(), 0);
+    EXPECT_TRUE(f.burnPage()->CboCDRWList->currentText().isEmpty());
     // Work that needs no drive goes on meanwhile.
     f.ActFILETOISO->trigger();
-    ASSERT_EQ(f.TsListDir->topLevelItemCount(), 1);
-    EXPECT_EQ(f.TsListDir->topLevelItem(0)->text(0), QStringLiteral("New Disc  {0.00 MB}"));
+    ASSERT_EQ(f.compilationPage()->TsListDir->topLevelItemCount(), 1);
+    EXPECT_EQ(f.compilationPage()->TsListDir->topLevelItem(0)->text(0),
+              QStringLiteral("New Disc  {0.00 MB}"));
     f.ActBURNISO->trigger();
     EXPECT_TRUE(MessageBoxSeam::shown().isEmpty());
 
     m_layer->gate->open();
     ASSERT_TRUE(TestSupport::waitFor(
-        [&f] { return f.CboCdList->count() == 2 && f.CboCDRWList->count() == 1; }, 30000));
-    EXPECT_EQ(f.CboCdList->currentText(), QStringLiteral("D:Vendor Model /dev/sr0"));
-    EXPECT_EQ(f.CboCDRWList->currentText(), QStringLiteral("E:Vendor Model /dev/sr1"));
+        [&f] { return f.cdPage()->CboCdList->count() == 2 && f.burnPage()->CboCDRWList->count() == 1; },
+        30000));
+    EXPECT_EQ(f.cdPage()->CboCdList->currentText(), QStringLiteral("D:Vendor Model /dev/sr0"));
+    EXPECT_EQ(f.burnPage()->CboCDRWList->currentText(), QStringLiteral("E:Vendor Model /dev/sr1"));
     ASSERT_TRUE(settleDrives());
     EXPECT_TRUE(m_writer->acquired) << "the first writer is selected once the list is filled";
     EXPECT_FALSE(m_reader->acquired);
     EXPECT_TRUE(shownTexts().isEmpty());
 
     // The burn then uses what the entry set: the recorder and its highest speed (8 x DVD).
-    f.EdtBurnISOPath->setText(m_iso);
+    f.burnPage()->EdtBurnISOPath->setText(m_iso);
     f.ActBURNISOExec->trigger();
     ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
     EXPECT_EQ(shownTexts(), QStringList {QStringLiteral("Writing is complete!")});
@@ -169,7 +175,7 @@ TEST_F(SlowDrives, BurnStartsWaitForTheDriveAndKeepTheirMessages)
     TMainForm &f = *m_form;
     enterBurnPage();
     TestSupport::writeAll(m_iso, QByteArray(12 * 1048576, 'i'));
-    f.EdtBurnISOPath->setText(m_iso);
+    f.burnPage()->EdtBurnISOPath->setText(m_iso);
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         m_writer->medium.profile = row.profile;
@@ -196,7 +202,7 @@ TEST_F(SlowDrives, CancelWhileTheDriveIsAskedStartsNoBurn)
 {
     TMainForm &f = *m_form;
     enterBurnPage();
-    f.EdtBurnISOPath->setText(m_iso);
+    f.burnPage()->EdtBurnISOPath->setText(m_iso);
     m_layer->gate->close();
     f.ActBURNISOExec->trigger();
     f.ActCancelBURNISOExec->trigger();
@@ -254,7 +260,7 @@ TEST_F(HungDrives, EveryStepReportsTheSilentDriveAndTheWindowStaysUsable)
     enterBurnPage();
     MessageBoxSeam::takeShown(); // from here on the drive stops answering
     const QString silent = DriveNotAnsweringText(1000ms);
-    f.EdtBurnISOPath->setText(m_iso);
+    f.burnPage()->EdtBurnISOPath->setText(m_iso);
     m_layer->gate->close();
 
     f.ActBURNISOExec->trigger();
@@ -274,18 +280,18 @@ TEST_F(HungDrives, EveryStepReportsTheSilentDriveAndTheWindowStaysUsable)
     f.ActBURNISO->trigger();
     ASSERT_TRUE(TestSupport::waitForMessage(silent));
     EXPECT_EQ(shownTexts(), QStringList {silent});
-    EXPECT_EQ(f.CboCDRWList->count(), 0);
+    EXPECT_EQ(f.burnPage()->CboCDRWList->count(), 0);
 
     // The window itself goes on: another page, the compilation.
     f.ActFILETOISO->trigger();
     EXPECT_EQ(f.currentPageName(), QStringLiteral("FILETOISO"));
-    ASSERT_EQ(f.TsListDir->topLevelItemCount(), 1);
+    ASSERT_EQ(f.compilationPage()->TsListDir->topLevelItemCount(), 1);
 
     // The drive comes back: what was reported overdue neither starts late nor speaks up, and the
     // next entry works as usual.
     m_layer->gate->open();
     f.ActBURNISO->trigger();
-    ASSERT_TRUE(TestSupport::waitFor([&f] { return f.CboCDRWList->count() == 1; }, 30000));
+    ASSERT_TRUE(TestSupport::waitFor([&f] { return f.burnPage()->CboCDRWList->count() == 1; }, 30000));
     ASSERT_TRUE(settleDrives());
     EXPECT_TRUE(shownTexts().isEmpty());
     EXPECT_TRUE(m_writer->writes.empty());

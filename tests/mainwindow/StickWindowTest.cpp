@@ -6,6 +6,8 @@
 #include "TestSupport.h"
 #include "app/MessageBox.h"
 #include "engine/StickInfo.h"
+#include "jobs/BurnIsoPage.h"
+#include "jobs/CdToIsoPage.h"
 #include "jobs/DriveLists.h"
 #include "jobs/EraseLauncher.h"
 #include "jobs/TfrmErase.h"
@@ -62,7 +64,8 @@ protected:
     void waitForStartEnd()
     {
         TestSupport::waitFor(
-            [this] { return m_form->CboCDRWList->window()->cursor().shape() != Qt::BusyCursor; }, 30000);
+            [this] { return m_form->burnPage()->CboCDRWList->window()->cursor().shape() != Qt::BusyCursor; },
+            30000);
     }
 
     // The burn page with the stick chosen, as a user picks it.
@@ -70,13 +73,13 @@ protected:
     {
         TMainForm &f = *m_form;
         enter(f.ActBURNISO);
-        const int index = f.CboCDRWList->findText(StickEntry);
+        const int index = f.burnPage()->CboCDRWList->findText(StickEntry);
         ASSERT_GE(index, 0);
-        f.CboCDRWList->setCurrentIndex(index);
+        f.burnPage()->CboCDRWList->setCurrentIndex(index);
         bool done = false;
         m_form->subsystems()->Drives->CboCDRWListClick([&done](bool) { done = true; });
         ASSERT_TRUE(TestSupport::waitFor([&done] { return done; }, 30000));
-        f.EdtBurnISOPath->setText(m_iso);
+        f.burnPage()->EdtBurnISOPath->setText(m_iso);
         MessageBoxSeam::takeShown();
     }
 
@@ -107,12 +110,12 @@ TEST_F(StickWindow, BurnPageListsTheStickAfterTheVirtualDriveAndNotTheSystemDisk
     TMainForm &f = *m_form;
     enter(f.ActBURNISO);
     QStringList entries;
-    for (int i = 0; i < f.CboCDRWList->count(); ++i)
-        entries.append(f.CboCDRWList->itemText(i));
+    for (int i = 0; i < f.burnPage()->CboCDRWList->count(); ++i)
+        entries.append(f.burnPage()->CboCDRWList->itemText(i));
     EXPECT_EQ(entries, (QStringList {QStringLiteral("D:Kestrane Virtual Recorder"), StickEntry}));
     // The reader list of the CD to ISO page offers discs only.
     enter(f.ActCDTOISO);
-    EXPECT_EQ(f.CboCdList->count(), 1);
+    EXPECT_EQ(f.cdPage()->CboCdList->count(), 1);
 }
 
 TEST_F(StickWindow, YesWritesTheImageAndReportsCompletion)
@@ -129,7 +132,7 @@ TEST_F(StickWindow, YesWritesTheImageAndReportsCompletion)
         EXPECT_TRUE(shown[0].text.contains(QString::fromLatin1(part))) << part;
     EXPECT_TRUE(TestSupport::readAll(mock().stickFile()).startsWith(TestSupport::readAll(m_iso)));
     EXPECT_TRUE(f.ActBURNISOExec->isEnabled());
-    EXPECT_TRUE(f.CboCDRWList->isEnabled());
+    EXPECT_TRUE(f.burnPage()->CboCDRWList->isEnabled());
     EXPECT_EQ(mock().calls().filter(QStringLiteral("nvme")).size(), 0);
     EXPECT_EQ(TestSupport::readAll(mock().systemFile()), MockUdisks::systemContent());
 }
@@ -148,7 +151,7 @@ TEST_F(StickWindow, NoWritesNothingAndUnlocksThePage)
     EXPECT_EQ(opens(), 0);
     EXPECT_EQ(TestSupport::readAll(mock().stickFile()), MockUdisks::oldStickContent());
     EXPECT_TRUE(f.ActBURNISOExec->isEnabled());
-    EXPECT_TRUE(f.CboCDRWList->isEnabled());
+    EXPECT_TRUE(f.burnPage()->CboCDRWList->isEnabled());
 }
 
 struct RefusalRow
@@ -233,7 +236,7 @@ TEST_F(StickWindow, CancelWhileWritingSaysTheStickMustBeWrittenAgain)
     EXPECT_EQ(texts[1], QStringLiteral("Writing Cancelled!"));
     EXPECT_FALSE(texts.contains(QStringLiteral("Writing is complete!")));
     EXPECT_TRUE(m_form->ActBURNISOExec->isEnabled());
-    EXPECT_TRUE(m_form->CboCDRWList->isEnabled());
+    EXPECT_TRUE(m_form->burnPage()->CboCDRWList->isEnabled());
 }
 
 TEST_F(StickWindow, EraseSaysItCannotEraseThisKindOfDisc)
@@ -241,7 +244,8 @@ TEST_F(StickWindow, EraseSaysItCannotEraseThisKindOfDisc)
     chooseStick();
     EraseLauncher *launcher = m_form->subsystems()->Erase.get();
     QTimer::singleShot(0, m_form.get(), [launcher] { launcher->currentEraseWindow()->cmdErase->click(); });
-    QTest::keyClick(m_form->suiImageButton20, Qt::Key_Space); // returns when the window has closed
+    QTest::keyClick(m_form->burnPage()->suiImageButton20,
+                    Qt::Key_Space); // returns when the window has closed
     ASSERT_TRUE(
         TestSupport::waitForMessage(QStringLiteral("This drive cannot erase this kind of disc."), 10000));
     EXPECT_EQ(opens(), 0);
@@ -251,14 +255,14 @@ TEST_F(StickWindow, TheListFollowsUnpluggingAndPlugging)
 {
     TMainForm &f = *m_form;
     enter(f.ActBURNISO);
-    ASSERT_EQ(f.CboCDRWList->count(), 2);
+    ASSERT_EQ(f.burnPage()->CboCDRWList->count(), 2);
     mock().plug(false);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return f.CboCDRWList->count() == 1; }, 10000));
-    EXPECT_EQ(f.CboCDRWList->currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return f.burnPage()->CboCDRWList->count() == 1; }, 10000));
+    EXPECT_EQ(f.burnPage()->CboCDRWList->currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
     mock().plug(true);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return f.CboCDRWList->count() == 2; }, 10000));
-    EXPECT_EQ(f.CboCDRWList->itemText(1), StickEntry);
-    EXPECT_EQ(f.CboCDRWList->currentText(), QStringLiteral("D:Kestrane Virtual Recorder"))
+    ASSERT_TRUE(TestSupport::waitFor([&] { return f.burnPage()->CboCDRWList->count() == 2; }, 10000));
+    EXPECT_EQ(f.burnPage()->CboCDRWList->itemText(1), StickEntry);
+    EXPECT_EQ(f.burnPage()->CboCDRWList->currentText(), QStringLiteral("D:Kestrane Virtual Recorder"))
         << "the choice stays";
 }
 

@@ -10,6 +10,8 @@
 #include "compilation/TFrmSetVolume.h"
 #include "engine/DiscContents.h"
 #include "engine/TDVDWriterPro2.h"
+#include "jobs/BurnIsoPage.h"
+#include "jobs/CdToIsoPage.h"
 #include "jobs/EraseLauncher.h"
 #include "jobs/TfrmErase.h"
 #include "mainwindow/MainFormSubsystems.h"
@@ -82,18 +84,19 @@ TEST_F(WiredMainForm, PageSwitchesFillTheDriveListsAndGiveTheTreeItsRoot)
 {
     TMainForm &f = *m_form;
     f.ActCDTOISO->trigger();
-    ASSERT_TRUE(waitForEntries(f.CboCdList, 1));
-    EXPECT_EQ(f.CboCdList->currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
+    ASSERT_TRUE(waitForEntries(f.cdPage()->CboCdList, 1));
+    EXPECT_EQ(f.cdPage()->CboCdList->currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
     EXPECT_TRUE(f.ImgCDTOISO->isVisibleTo(&f));
 
     f.ActFILETOISO->trigger();
-    ASSERT_EQ(f.TsListDir->topLevelItemCount(), 1);
-    EXPECT_EQ(f.TsListDir->topLevelItem(0)->text(0), QStringLiteral("New Disc  {0.00 MB}"));
+    ASSERT_EQ(f.compilationPage()->TsListDir->topLevelItemCount(), 1);
+    EXPECT_EQ(f.compilationPage()->TsListDir->topLevelItem(0)->text(0),
+              QStringLiteral("New Disc  {0.00 MB}"));
     EXPECT_TRUE(f.ImgDATATOISO->isVisibleTo(&f));
 
     f.ActBURNISO->trigger();
-    ASSERT_TRUE(waitForEntries(f.CboCDRWList, 1));
-    EXPECT_EQ(f.CboCDRWList->currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
+    ASSERT_TRUE(waitForEntries(f.burnPage()->CboCDRWList, 1));
+    EXPECT_EQ(f.burnPage()->CboCDRWList->currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
     EXPECT_TRUE(f.ImgBURNISO->isVisibleTo(&f));
 }
 
@@ -106,29 +109,30 @@ TEST_F(WiredMainForm, MakeIsoThenBurnNowGoesThroughTheWindowToTheDrive)
     TestSupport::writeAll(sources + QStringLiteral("/Photos/one.jpg"), QByteArray(5000, 'x'));
     f.ActFILETOISO->trigger();
     f.DVDWriterPro21->AddFolder(QStringLiteral("\\"), sources + QStringLiteral("/*.*"));
-    ASSERT_EQ(f.TsListDir->topLevelItem(0)->childCount(), 1); // the tree grew from the engine's events
+    ASSERT_EQ(f.compilationPage()->TsListDir->topLevelItem(0)->childCount(),
+              1); // the tree grew from the engine's events
 
     const QString iso = m_drives.filePath(QStringLiteral("made.iso"));
     FileDialogSeam::setNextFileName(iso);
     MessageBoxSeam::setNextAnswer(IDOK);
     MessageBoxSeam::setNextAnswer(IDYES);
-    press(f.suiImageButton12);
+    press(f.compilationPage()->suiImageButton12);
     // The burn started from the question keeps the job controls locked until it ends.
     EXPECT_FALSE(f.ActBURNISOExec->isEnabled());
     EXPECT_FALSE(f.ActFILETOISOExec->isEnabled());
-    EXPECT_FALSE(f.CboCDRWList->isEnabled());
+    EXPECT_FALSE(f.burnPage()->CboCDRWList->isEnabled());
     ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
     EXPECT_TRUE(f.ActBURNISOExec->isEnabled());
     EXPECT_EQ(f.currentPageName(), QStringLiteral("BURNISO"));
     EXPECT_TRUE(f.ImgBURNISO->isVisibleTo(&f));
-    EXPECT_EQ(f.EdtBurnISOPath->text(), iso);
+    EXPECT_EQ(f.burnPage()->EdtBurnISOPath->text(), iso);
     EXPECT_EQ(TestSupport::readAll(drivePath()), TestSupport::readAll(iso));
     EXPECT_TRUE(f.ActFILETOISOExec->isEnabled());
 
     // Clear All reaches the compilation.
     f.ActFILETOISO->trigger();
     f.ActFileClear->trigger();
-    EXPECT_EQ(f.TsListDir->topLevelItem(0)->childCount(), 0);
+    EXPECT_EQ(f.compilationPage()->TsListDir->topLevelItem(0)->childCount(), 0);
 }
 
 // The pointer stays where Make ISO was; after Yes to burn now the page under it is the burn page,
@@ -142,21 +146,22 @@ TEST_F(WiredMainForm, AfterBurnNowTheStripShowsTheBurnPagesBanner)
     ImageTest::writeFile(m_drives.filePath(QStringLiteral("src/notes.txt")), "notes\n");
     f.DVDWriterPro21->AddFolder(QStringLiteral("\\"), m_drives.filePath(QStringLiteral("src")) + "/*.*");
     // The pointer onto Make ISO.
-    QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), f.suiImageButton12->mapToGlobal(QPointF(10, 10)));
-    QCoreApplication::sendEvent(f.suiImageButton12, &enter);
+    QEnterEvent enter(QPointF(10, 10), QPointF(10, 10),
+                      f.compilationPage()->suiImageButton12->mapToGlobal(QPointF(10, 10)));
+    QCoreApplication::sendEvent(f.compilationPage()->suiImageButton12, &enter);
     ASSERT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBtnMakeIso);
 
     FileDialogSeam::setNextFileName(m_drives.filePath(QStringLiteral("made.iso")));
     MessageBoxSeam::setNextAnswer(IDOK);
     MessageBoxSeam::setNextAnswer(IDYES);
-    press(f.suiImageButton12);
+    press(f.compilationPage()->suiImageButton12);
     EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBURNISO);
     // The enter that follows the boxes goes to the button still under the pointer, now hidden.
-    QCoreApplication::sendEvent(f.suiImageButton12, &enter);
+    QCoreApplication::sendEvent(f.compilationPage()->suiImageButton12, &enter);
     ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
     QTest::qWait(50);
     EXPECT_EQ(f.currentPageName(), QStringLiteral("BURNISO"));
-    EXPECT_FALSE(f.suiImageButton12->isVisible());
+    EXPECT_FALSE(f.compilationPage()->suiImageButton12->isVisible());
     EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBURNISO);
 }
 
@@ -177,7 +182,7 @@ TEST_F(WiredMainForm, ADiscBurntByTheWindowPassesTheCommandLinesCheckAgainstItsI
     FileDialogSeam::setNextFileName(iso);
     MessageBoxSeam::setNextAnswer(IDOK);
     MessageBoxSeam::setNextAnswer(IDYES);
-    press(f.suiImageButton12);
+    press(f.compilationPage()->suiImageButton12);
     ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
 
     auto verify = [&] {
@@ -219,16 +224,16 @@ TEST_F(WiredMainForm, MakeIsoWaitsForALoadThatIsStillAdding)
     FileDialogSeam::setNextFileName(listPath);
     f.ActLoadFileList->trigger();
     // The load runs until the event loop hears of its end: Make ISO asks for no file name meanwhile.
-    press(f.suiImageButton12);
+    press(f.compilationPage()->suiImageButton12);
     const auto shown = MessageBoxSeam::takeShown();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(
         shown[0].text,
         QStringLiteral("Files are still being added to the image. Please wait until this is finished."));
     EXPECT_EQ(FileDialogSeam::takeAsked().size(), 1); // the load's own dialog only
-    CompilationPage *page = f.subsystems()->Compilation.get();
+    CompilationPage *page = f.compilationPage();
     ASSERT_TRUE(TestSupport::waitFor([page] { return !page->isAdding() && !page->isSizePending(); }, 60000));
-    EXPECT_EQ(f.TsListDir->topLevelItem(0)->childCount(), 500);
+    EXPECT_EQ(f.compilationPage()->TsListDir->topLevelItem(0)->childCount(), 500);
 }
 
 TEST_F(WiredMainForm, TheEraseButtonOpensAFreshModalEraseWindow)
@@ -245,7 +250,7 @@ TEST_F(WiredMainForm, TheEraseButtonOpensAFreshModalEraseWindow)
             if (window)
                 window->close();
         });
-        press(f.suiImageButton20);
+        press(f.burnPage()->suiImageButton20);
     }
     ASSERT_EQ(seen.size(), 2);
     EXPECT_NE(seen[0], seen[1]);
@@ -256,12 +261,12 @@ TEST_F(WiredMainForm, EraseThroughTheWindowEmptiesTheVirtualDisc)
     TMainForm &f = *m_form;
     TestSupport::writeAll(drivePath(), QByteArray(64 * 2048, 'd')); // a disc holding data
     f.ActBURNISO->trigger();
-    ASSERT_TRUE(waitForEntries(f.CboCDRWList, 1));
+    ASSERT_TRUE(waitForEntries(f.burnPage()->CboCDRWList, 1));
     EraseLauncher *launcher = f.subsystems()->Erase.get();
     MessageBoxSeam::takeShown();
     MessageBoxSeam::setNextAnswer(IDYES); // the question before erasing data
     QTimer::singleShot(0, &f, [&] { launcher->currentEraseWindow()->cmdErase->click(); });
-    press(f.suiImageButton20); // returns when the window has closed itself
+    press(f.burnPage()->suiImageButton20); // returns when the window has closed itself
 
     ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral(" Erase     Completed!!!")));
     const auto shown = MessageBoxSeam::takeShown();
@@ -302,15 +307,15 @@ TEST_F(WiredMainForm, TheLabelReachesTheImageWholeWhateverItsBraces)
             MessageBoxSeam::takeShown();
             f.ActFileClear->trigger();
             answerVolumeWindow(row.typed);
-            f.ChangeVolume1->trigger();
+            f.compilationPage()->ChangeVolume1->trigger();
             f.DVDWriterPro21->AddFolder(QStringLiteral("\\"), sources + QStringLiteral("/*.*"));
             if (refreshed)
-                f.subsystems()->Compilation->RefreshCompilation();
+                f.compilationPage()->RefreshCompilation();
             const QString iso = m_drives.filePath(QStringLiteral("label.iso"));
             FileDialogSeam::setNextFileName(iso);
             MessageBoxSeam::setNextAnswer(IDOK);
             MessageBoxSeam::setNextAnswer(IDNO);
-            press(f.suiImageButton12);
+            press(f.compilationPage()->suiImageButton12);
             ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Do you want to burn the ISO file now?")));
             EXPECT_EQ(ImageTest::primaryVolumeId(iso), row.written);
             EXPECT_EQ(ImageTest::jolietVolumeId(iso), row.written);
@@ -332,22 +337,22 @@ TEST_F(TwoRecorders, EraseActsOnTheRecorderChosenInTheBurnPageList)
     TestSupport::writeAll(drivePath(), data);
     TestSupport::writeAll(secondDrivePath(), data);
     f.ActBURNISO->trigger();
-    ASSERT_TRUE(waitForEntries(f.CboCDRWList, 2));
-    f.CboCDRWList->setCurrentIndex(1);
-    Q_EMIT f.CboCDRWList->activated(1); // the user's pick of E:
-    ASSERT_TRUE(f.CboCDRWList->currentText().startsWith(QStringLiteral("E:")));
+    ASSERT_TRUE(waitForEntries(f.burnPage()->CboCDRWList, 2));
+    f.burnPage()->CboCDRWList->setCurrentIndex(1);
+    Q_EMIT f.burnPage()->CboCDRWList->activated(1); // the user's pick of E:
+    ASSERT_TRUE(f.burnPage()->CboCDRWList->currentText().startsWith(QStringLiteral("E:")));
     // Text typed into the field afterwards is no choice of a drive: E: stays the one erased.
-    f.CboCDRWList->setFocus();
-    f.CboCDRWList->lineEdit()->selectAll();
-    QTest::keyClicks(f.CboCDRWList->lineEdit(), QStringLiteral("Zed"));
-    QTest::keyClick(f.CboCDRWList->lineEdit(), Qt::Key_Return);
-    ASSERT_EQ(f.CboCDRWList->currentText(), QStringLiteral("Zed"));
+    f.burnPage()->CboCDRWList->setFocus();
+    f.burnPage()->CboCDRWList->lineEdit()->selectAll();
+    QTest::keyClicks(f.burnPage()->CboCDRWList->lineEdit(), QStringLiteral("Zed"));
+    QTest::keyClick(f.burnPage()->CboCDRWList->lineEdit(), Qt::Key_Return);
+    ASSERT_EQ(f.burnPage()->CboCDRWList->currentText(), QStringLiteral("Zed"));
 
     EraseLauncher *launcher = f.subsystems()->Erase.get();
     MessageBoxSeam::takeShown();
     MessageBoxSeam::setNextAnswer(IDYES);
     QTimer::singleShot(0, &f, [&] { launcher->currentEraseWindow()->cmdErase->click(); });
-    press(f.suiImageButton20);
+    press(f.burnPage()->suiImageButton20);
     ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral(" Erase     Completed!!!")));
     const auto asked = MessageBoxSeam::takeShown();
     ASSERT_EQ(asked.size(), 2);
@@ -359,10 +364,10 @@ TEST_F(TwoRecorders, EraseActsOnTheRecorderChosenInTheBurnPageList)
 
     // With no recorder in the list the window erases nothing.
     TestSupport::writeAll(secondDrivePath(), data);
-    f.CboCDRWList->clear();
+    f.burnPage()->CboCDRWList->clear();
     MessageBoxSeam::takeShown();
     QTimer::singleShot(0, &f, [&] { launcher->currentEraseWindow()->cmdErase->click(); });
-    press(f.suiImageButton20);
+    press(f.burnPage()->suiImageButton20);
     const auto shown = MessageBoxSeam::takeShown();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].text, QStringLiteral("There are no compatible drives reported."));
@@ -439,11 +444,11 @@ TEST_P(DiscDataQuestion, BurnWritesOverDataOnlyAfterYes)
     const QByteArray before = prepareDisc();
     const QString image = makeIso(QStringLiteral("new"), QStringLiteral("NEW"));
     f.ActBURNISO->trigger();
-    ASSERT_TRUE(waitForEntries(f.CboCDRWList, 1));
-    f.EdtBurnISOPath->setText(image);
+    ASSERT_TRUE(waitForEntries(f.burnPage()->CboCDRWList, 1));
+    f.burnPage()->EdtBurnISOPath->setText(image);
     MessageBoxSeam::takeShown();
     MessageBoxSeam::setNextAnswer(c.answer);
-    press(f.suiImageButton16);
+    press(f.burnPage()->suiImageButton16);
     if (c.done) {
         ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
         EXPECT_EQ(TestSupport::readAll(drivePath()), TestSupport::readAll(image));
@@ -456,7 +461,7 @@ TEST_P(DiscDataQuestion, BurnWritesOverDataOnlyAfterYes)
     expectAsked(MessageBoxSeam::takeShown(),
                 expectedQuestion(QStringLiteral("Write the image to this disc?"),
                                  QStringLiteral("overwritten by the image"), before));
-    EXPECT_TRUE(f.CboCDRWList->isEnabled());
+    EXPECT_TRUE(f.burnPage()->CboCDRWList->isEnabled());
 }
 
 TEST_P(DiscDataQuestion, EraseEmptiesDataOnlyAfterYes)
@@ -465,7 +470,7 @@ TEST_P(DiscDataQuestion, EraseEmptiesDataOnlyAfterYes)
     TMainForm &f = *m_form;
     const QByteArray before = prepareDisc();
     f.ActBURNISO->trigger();
-    ASSERT_TRUE(waitForEntries(f.CboCDRWList, 1));
+    ASSERT_TRUE(waitForEntries(f.burnPage()->CboCDRWList, 1));
     EraseLauncher *launcher = f.subsystems()->Erase.get();
     MessageBoxSeam::takeShown();
     MessageBoxSeam::setNextAnswer(c.answer);
@@ -480,7 +485,7 @@ TEST_P(DiscDataQuestion, EraseEmptiesDataOnlyAfterYes)
             [window] { return !MessageBoxSeam::shown().isEmpty() && window->cmdCancel->isEnabled(); }, 30000);
         window->cmdCancel->click();
     });
-    press(f.suiImageButton20); // returns when the window has closed
+    press(f.burnPage()->suiImageButton20); // returns when the window has closed
     if (c.done) {
         ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral(" Erase     Completed!!!")));
         EXPECT_EQ(QFileInfo(drivePath()).size(), 0);

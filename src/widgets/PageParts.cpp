@@ -1,0 +1,81 @@
+#include "widgets/PageParts.h"
+
+#include "widgets/ArtworkFiles.h"
+#include "widgets/ButtonFaces.h"
+#include "widgets/TsuiImageButton.h"
+
+#include <QIcon>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QToolButton>
+
+namespace {
+const QColor PageColour(255, 255, 255);
+} // namespace
+
+TsuiImageButton *PageParts::makeButton(QWidget *parent, const QString &name, const char *face, QPoint pos,
+                                       bool transparent, const QString &exeFolder)
+{
+    auto *button = new TsuiImageButton(parent);
+    button->setObjectName(name);
+    button->setUIStyle(QStringLiteral("FromThemeFile"));
+    button->move(pos);
+    button->setAutoSize(true);
+    button->setTransparent(transparent);
+    LoadButtonFace(button, exeFolder, face);
+    return button;
+}
+
+QLabel *PageParts::makePicture(QWidget *parent, const QString &name, const QString &file,
+                               const QRect &geometry, const QString &exeFolder)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setGeometry(geometry);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QImageReader reader(exeFolder + file);
+    const QImage image = reader.read();
+    if (!image.isNull())
+        label->setPixmap(QPixmap::fromImage(image));
+    return label;
+}
+
+TsuiImageButton *PageParts::pageButton(QWidget *page, const char *name, const char *face, QPoint pos,
+                                       const QString &exeFolder)
+{
+    TsuiImageButton *button = makeButton(page, QLatin1String(name), face, pos, false, exeFolder);
+    button->setColor(PageColour);
+    return button;
+}
+
+QLabel *PageParts::pageLabel(QWidget *page, const char *name, int index, QPoint pos, const QString &exeFolder)
+{
+    const ArtworkFiles::Face &face = ArtworkFiles::PageLabels[index];
+    QLabel *label = makePicture(page, QLatin1String(name), ArtworkFiles::pageLabel(face.name),
+                                QRect(pos, QSize(face.width, face.height)), exeFolder);
+    label->setMouseTracking(true);
+    return label;
+}
+
+QToolButton *PageParts::browseButton(QWidget *page, const char *name, const QIcon &icon,
+                                     const QRect &geometry)
+{
+    auto *button = new QToolButton(page);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    button->setIcon(icon);
+    button->setText(QStringLiteral("..."));
+    button->setToolButtonStyle(icon.isNull() ? Qt::ToolButtonTextOnly : Qt::ToolButtonIconOnly);
+    return button;
+}
+
+QLineEdit *PageParts::pathField(QWidget *page, const char *name, const QRect &geometry)
+{
+    auto *field = new QLineEdit(page);
+    field->setObjectName(QLatin1String(name));
+    field->setGeometry(geometry);
+    field->setReadOnly(true);
+    return field;
+}
