@@ -1,26 +1,24 @@
 #pragma once
 
-#include <QHash>
 #include <QIcon>
 #include <QList>
-#include <QPersistentModelIndex>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
+#include "compilation/CompilationRoles.h"
 #include "core/CompilationModel.h"
 #include "core/PickedItem.h"
-#include "core/SizeTexts.h"
 #include "engine/ImageItem.h"
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 class BackgroundAdd;
+class CompilationFileList;
+class CompilationTree;
 class FolderLister;
 class ImageSizeCalculator;
 class QAction;
@@ -35,20 +33,14 @@ class TFrmFilesSelect;
 class TsuiImageButton;
 
 // The FILETOISO page: its controls, and the compilation they show. It mirrors the image of
-// DVDWriterPro21 in the folder tree and the file list, and carries out adding, removal, the label, the
-// size display and the list files. What the
-// compilation holds is asked of its CompilationModel; the tree grows from the engine's add events
-// and the file list is filled by enumerating one folder.
-//
-// The operations are split by concern: CompilationTree.cpp (the two views and their events),
-// CompilationRemoval.cpp (removal, clearing, the label), CompilationStatistics.cpp (the size),
-// CompilationListFiles.cpp (saving and loading list files).
-class CompilationPage final : public QWidget
+// DVDWriterPro21 in the folder tree (CompilationTree) and the file list (CompilationFileList), and
+// carries out the user's commands: adding, removal, the label, the size display and the list files.
+// What the compilation holds is asked of its CompilationModel; the tree grows from the engine's add
+// events and the file list is filled by enumerating one folder.
+class CompilationPage final : public QWidget, public CompilationRoles
 {
     Q_OBJECT
 public:
-    // Data roles of the tree nodes and list rows.
-    enum Role { DestPathRole = Qt::UserRole + 1, PictureRole };
     // Which view removal acts on.
     enum ClickedView { NoView = 0, TreeView = 1, FileListView = 2 };
 
@@ -145,49 +137,35 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    class RowBatch;
     class PageListSink;
     struct LoadOutcome;
 
-    void buildControls();
+    void buildControls(const QList<QIcon> &pictures);
     void setUpViews();
     void connectControls();
     // Runs a user command; an engine error reaches the error box.
     void guarded(const std::function<void()> &command);
 
-    // Tree helpers (CompilationTree.cpp).
-    QTreeWidgetItem *root() const;
-    QTreeWidgetItem *addNode(QTreeWidgetItem *parent, const QString &text, const QString &destPath,
-                             int picture);
-    void deleteNode(QTreeWidgetItem *node);
-    void deleteNodesBelowRoot();
-    void forgetNodes(QTreeWidgetItem *node);
-    void setPicture(QTreeWidgetItem *node, int picture);
-    void trackSelection();
-    void keepFirstSelected();
-    void flushRows();
-    void showListedFiles(const std::vector<ImageItem> &items);
-    void appendListedRows(uint64_t serial);
     // Drops a background listing and the rows of one still being inserted.
     void stopListing();
 
-    // Removal helpers (CompilationRemoval.cpp).
+    // Removal.
     void removeTreeSelection();
     void removeListSelection();
 
-    // After a load that failed or was cancelled once the image was reset (CompilationListFiles.cpp):
+    // After a load that failed or was cancelled once the image was reset:
     // the compilation from before the load, in the engine and in the views.
     void restoreImageBeforeLoad();
     void addFolderNodes(const QString &destPath);
     void endLoad(const LoadOutcome &outcome);
 
-    // Size display (CompilationStatistics.cpp).
+    // Size display.
     void showSize(qint64 bytes);
     // A mouse click on the tree; waits for a running size computation.
     void userClickedTree();
     void listAfterSize();
 
-    // Background adds (CompilationAdding.cpp): the views follow the work's reports; the busy cursor
+    // Background adds: the views follow the work's reports; the busy cursor
     // and, for long work, the progress bar show that it runs; `done` runs when it has ended.
     void startAdding(const std::function<void(BackgroundAdd &)> &work, const std::function<void()> &done);
     void addingProgress(qint64 done, qint64 total);
@@ -204,50 +182,13 @@ private:
     std::unique_ptr<ImageSizeCalculator> m_sizes;
     std::unique_ptr<BackgroundAdd> m_adding;
     std::unique_ptr<FolderLister> m_lister;
-    // A background listing's items while its rows go into the list, a slice per turn.
-    std::vector<ImageItem> m_listed;
-    size_t m_listedNext = 0;
-    uint64_t m_listedSerial = 0; // 0: none being inserted
+    std::unique_ptr<CompilationTree> m_folderTree;
+    std::unique_ptr<CompilationFileList> m_fileList;
     QProgressBar *m_progress = nullptr; // over the foot of the file list while long work runs
     bool m_listAfterSize = false; // a tree click waits for the size computation
     qint64 m_addingStartedMs = 0;
     qint64 m_progressDone = 0;
     qint64 m_progressTotal = 0; // 0: how much is left is not known
     QString m_sizeText = QStringLiteral("0 MB"); // as the root shows it
-    QList<QIcon> m_pictures; // the image list as it is drawn
-    QList<QIcon> m_nodeIcons; // per picture: that picture, the open folder while selected
-    QIcon m_fileIcon;
     int m_lastClickedView = NoView;
-
-    // Every node by its destination path, in the order the nodes were made.
-    QHash<QString, QList<QTreeWidgetItem *>> m_nodesByPath;
-    QList<QPersistentModelIndex> m_selectionOrder;
-
-    // Rows gathered while an enumeration runs, inserted in one go at its end.
-    int m_rowBatchDepth = 0;
-    QList<QTreeWidgetItem *> m_pendingRows;
-    SizeTexts::Formatter m_sizeTexts; // the locale as the outermost batch began
-};
-
-// Gathers the file rows of the enumerations made while it lives and inserts them into the file list
-// in one go when the outermost batch ends, so that a big folder costs one view update.
-class CompilationPage::RowBatch final
-{
-public:
-    explicit RowBatch(CompilationPage &page)
-        : m_page(page)
-    {
-        if (m_page.m_rowBatchDepth++ == 0)
-            m_page.m_sizeTexts = SizeTexts::Formatter();
-    }
-    ~RowBatch()
-    {
-        if (--m_page.m_rowBatchDepth == 0)
-            m_page.flushRows();
-    }
-    RowBatch(const RowBatch &) = delete;
-    RowBatch &operator=(const RowBatch &) = delete;
-
-private:
-    CompilationPage &m_page;
 };

@@ -1,75 +1,18 @@
-#include "compilation/CompilationPage.h"
+#include "compilation/CompilationTree.h"
 
-#include "core/FolderLister.h"
-#include "core/RootText.h"
-#include "core/SizeTexts.h"
-#include "engine/TDVDWriterPro2.h"
-
-#include <QScopeGuard>
-#include <QTimer>
 #include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 
-#include <algorithm>
+CompilationTree::CompilationTree(QTreeWidget *view, QList<QIcon> nodeIcons)
+    : m_view(view)
+    , m_nodeIcons(std::move(nodeIcons))
+{ }
 
-namespace {
-
-const QString RootPath = QStringLiteral("\\");
-
-// A file row keeps its texts as fields and answers the view from them: a big folder's rows cost
-// one allocation each instead of one per role.
-class FileRow final : public QTreeWidgetItem
+QTreeWidgetItem *CompilationTree::root() const
 {
-public:
-    FileRow(const QString &name, QString size, const QString &destPath, const QIcon &icon)
-        : QTreeWidgetItem(UserType)
-        , m_name(name)
-        , m_size(std::move(size))
-        , m_destPath(destPath)
-        , m_icon(icon)
-    { }
-
-    QVariant data(int column, int role) const override
-    {
-        if (column == 0) {
-            switch (role) {
-            case Qt::DisplayRole:
-            case Qt::EditRole:
-            case Qt::ToolTipRole:
-                return m_name;
-            case Qt::DecorationRole:
-                return m_icon;
-            case CompilationPage::DestPathRole:
-                return m_destPath;
-            case CompilationPage::PictureRole:
-                return 3;
-            default:
-                break;
-            }
-        } else if (column == 1) {
-            if (role == Qt::DisplayRole || role == Qt::EditRole)
-                return m_size;
-            if (role == Qt::TextAlignmentRole)
-                return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
-        }
-        return QTreeWidgetItem::data(column, role);
-    }
-
-private:
-    QString m_name;
-    QString m_size;
-    QString m_destPath;
-    QIcon m_icon;
-};
-
-} // namespace
-
-QTreeWidgetItem *CompilationPage::root() const
-{
-    return TsListDir->topLevelItem(0);
+    return m_view->topLevelItem(0);
 }
 
-QTreeWidgetItem *CompilationPage::addNode(QTreeWidgetItem *parent, const QString &text,
+QTreeWidgetItem *CompilationTree::addNode(QTreeWidgetItem *parent, const QString &text,
                                           const QString &destPath, int picture)
 {
     auto *node = new QTreeWidgetItem(QStringList {text});
@@ -78,18 +21,18 @@ QTreeWidgetItem *CompilationPage::addNode(QTreeWidgetItem *parent, const QString
     if (parent)
         parent->addChild(node);
     else
-        TsListDir->addTopLevelItem(node);
+        m_view->addTopLevelItem(node);
     m_nodesByPath[destPath].append(node);
     return node;
 }
 
-void CompilationPage::setPicture(QTreeWidgetItem *node, int picture)
+void CompilationTree::setPicture(QTreeWidgetItem *node, int picture)
 {
     node->setData(0, PictureRole, picture);
     node->setIcon(0, m_nodeIcons.value(picture));
 }
 
-void CompilationPage::forgetNodes(QTreeWidgetItem *node)
+void CompilationTree::forgetNodes(QTreeWidgetItem *node)
 {
     for (int i = 0; i < node->childCount(); ++i)
         forgetNodes(node->child(i));
@@ -102,13 +45,13 @@ void CompilationPage::forgetNodes(QTreeWidgetItem *node)
     }
 }
 
-void CompilationPage::deleteNode(QTreeWidgetItem *node)
+void CompilationTree::deleteNode(QTreeWidgetItem *node)
 {
     forgetNodes(node);
     delete node;
 }
 
-void CompilationPage::deleteNodesBelowRoot()
+void CompilationTree::deleteNodesBelowRoot()
 {
     QTreeWidgetItem *top = root();
     if (!top)
@@ -117,188 +60,56 @@ void CompilationPage::deleteNodesBelowRoot()
         deleteNode(top->child(top->childCount() - 1));
 }
 
-void CompilationPage::RebuildImageRoot()
+void CompilationTree::clear()
 {
-    TsListDir->clear();
+    m_view->clear();
     m_nodesByPath.clear();
     m_selectionOrder.clear();
-    m_model.setLabel(QStringLiteral("New Disc"));
-    m_sizeText = QStringLiteral("0 MB");
-    addNode(nullptr, RootText::compose(m_model.label(), m_sizeText), RootPath, 0);
-    // An empty image has no size to compute: it shows at once.
-    if (m_model.isEmpty())
-        showSize(0);
-    else
-        UpdateImageStatistics();
 }
 
-void CompilationPage::ShowFolderFiles(const QString &destPath)
+void CompilationTree::folderAdded(const QString &parentDest, const QString &destPath, const QString &name)
 {
-    // The hourglass for as long as the listing runs, also when it ends with an error.
-    window()->setCursor(Qt::WaitCursor);
-    const auto restore = qScopeGuard([this] { window()->unsetCursor(); });
-    stopListing(); // a listing still running in the background is overtaken
-    LsviewFile->clear();
-    // Rows listed before an engine error still reach the list when the batch ends.
-    const RowBatch batch(*this);
-    m_engine.EnumItems(destPath);
-}
-
-void CompilationPage::RefreshCompilationInBackground()
-{
-    const QTreeWidgetItem *node = selectedNode();
-    stopListing();
-    LsviewFile->clear();
-    m_lister->list(node ? node->data(0, DestPathRole).toString() : RootPath);
-    if (QTreeWidgetItem *top = root())
-        top->setExpanded(true);
-    UpdateImageStatistics();
-}
-
-bool CompilationPage::isListing() const
-{
-    return m_lister->isListing() || m_listedSerial != 0;
-}
-
-void CompilationPage::stopListing()
-{
-    m_lister->drop();
-    m_listedSerial = 0;
-    m_listed.clear();
-}
-
-void CompilationPage::showListedFiles(const std::vector<ImageItem> &items)
-{
-    LsviewFile->clear();
-    m_listed = items;
-    m_listedNext = 0;
-    static uint64_t serials = 0;
-    m_listedSerial = ++serials;
-    appendListedRows(m_listedSerial);
-}
-
-void CompilationPage::appendListedRows(uint64_t serial)
-{
-    if (serial != m_listedSerial)
-        return; // overtaken by another listing, or the list was emptied
-    // A slice per turn of the event loop: 50,000 rows made and inserted at once would hold the window
-    // for a good part of a second.
-    constexpr size_t RowsPerTurn = 2000;
-    {
-        const RowBatch batch(*this);
-        const size_t end = std::min(m_listed.size(), m_listedNext + RowsPerTurn);
-        for (; m_listedNext < end; ++m_listedNext) {
-            const ImageItem &item = m_listed[m_listedNext];
-            if (!item.isDirectory)
-                m_pendingRows.append(
-                    new FileRow(item.name, m_sizeTexts.kilobytes(item.size), item.itemDest, m_fileIcon));
-        }
-    }
-    if (m_listedNext < m_listed.size()) {
-        QTimer::singleShot(0, this, [this, serial] { appendListedRows(serial); });
-        return;
-    }
-    m_listed.clear();
-    m_listedSerial = 0;
-}
-
-void CompilationPage::flushRows()
-{
-    if (m_pendingRows.isEmpty())
-        return;
-    QList<QTreeWidgetItem *> rows;
-    rows.swap(m_pendingRows);
-    LsviewFile->addTopLevelItems(rows);
-}
-
-void CompilationPage::RefreshCompilation()
-{
-    const QTreeWidgetItem *node = selectedNode();
-    ShowFolderFiles(node ? node->data(0, DestPathRole).toString() : RootPath);
-    if (QTreeWidgetItem *top = root())
-        top->setExpanded(true);
-    UpdateImageStatistics();
-}
-
-void CompilationPage::DVDWriterPro21ISOItemAdded(const QString &sParentDestPath, const QString &sItemDestPath,
-                                                 const QString &sItemName, const QString &, bool bIsDirectory,
-                                                 const QDateTime &, qint64)
-{
-    if (!bIsDirectory)
-        return;
-    const auto parents = m_nodesByPath.constFind(sParentDestPath);
+    const auto parents = m_nodesByPath.constFind(parentDest);
     if (parents == m_nodesByPath.constEnd())
         return;
     // Every node that stands for the parent folder gets the child, also when the same folder was
     // reported twice; a copy, since the new node may share the list.
     const QList<QTreeWidgetItem *> matching = *parents;
     for (QTreeWidgetItem *parent : matching)
-        addNode(parent, sItemName, sItemDestPath, 1);
+        addNode(parent, name, destPath, 1);
 }
 
-void CompilationPage::DVDWriterPro21EnumISOItems(const QString &, const QString &sItemDestPath,
-                                                 const QString &sItemName, const QString &, bool bIsDirectory,
-                                                 const QDateTime &, qint64 lFileSize)
+QTreeWidgetItem *CompilationTree::selectedNode() const
 {
-    if (bIsDirectory)
-        return;
-    QString size = m_rowBatchDepth > 0 ? m_sizeTexts.kilobytes(lFileSize) : SizeTexts::kilobytes(lFileSize);
-    auto *row = new FileRow(sItemName, std::move(size), sItemDestPath, m_fileIcon);
-    if (m_rowBatchDepth > 0)
-        m_pendingRows.append(row);
-    else
-        LsviewFile->addTopLevelItem(row);
-}
-
-void CompilationPage::TsListDirClick()
-{
-    QTreeWidgetItem *node = selectedNode();
-    if (!node)
-        return;
-    if (node == root())
-        setPicture(node, 2);
-    // While an add runs the engine is busy; the refresh at its end lists the selected folder.
-    if (isAdding()) {
-        m_lastClickedView = TreeView;
-        return;
-    }
-    guarded([this, node] {
-        ShowFolderFiles(node->data(0, DestPathRole).toString());
-        m_lastClickedView = TreeView;
-    });
-}
-
-QTreeWidgetItem *CompilationPage::selectedNode() const
-{
-    QTreeWidgetItem *current = TsListDir->currentItem();
+    QTreeWidgetItem *current = m_view->currentItem();
     if (current && current->isSelected())
         return current;
     const QList<QTreeWidgetItem *> order = selectionOrder();
     return order.isEmpty() ? nullptr : order.constLast();
 }
 
-QString CompilationPage::selectedDestPath() const
+QString CompilationTree::selectedDestPath() const
 {
     const QTreeWidgetItem *node = selectedNode();
     return node ? node->data(0, DestPathRole).toString() : QString();
 }
 
-QList<QTreeWidgetItem *> CompilationPage::selectionOrder() const
+QList<QTreeWidgetItem *> CompilationTree::selectionOrder() const
 {
     QList<QTreeWidgetItem *> nodes;
     for (const QPersistentModelIndex &index : m_selectionOrder) {
         if (!index.isValid())
             continue;
-        QTreeWidgetItem *node = TsListDir->itemFromIndex(index);
+        QTreeWidgetItem *node = m_view->itemFromIndex(index);
         if (node && node->isSelected())
             nodes.append(node);
     }
     return nodes;
 }
 
-void CompilationPage::trackSelection()
+void CompilationTree::trackSelection()
 {
-    const QItemSelectionModel *selection = TsListDir->selectionModel();
+    const QItemSelectionModel *selection = m_view->selectionModel();
     QList<QPersistentModelIndex> order;
     for (const QPersistentModelIndex &index : std::as_const(m_selectionOrder)) {
         if (index.isValid() && selection->isSelected(index))
@@ -312,7 +123,7 @@ void CompilationPage::trackSelection()
     m_selectionOrder = order;
 }
 
-void CompilationPage::keepFirstSelected()
+void CompilationTree::keepFirstSelected()
 {
     const QList<QTreeWidgetItem *> order = selectionOrder();
     for (qsizetype i = order.size() - 1; i >= 1; --i)
