@@ -111,7 +111,7 @@ public:
     // True, after telling the user, when an add runs and `command` must not start.
     bool refuseWhileAdding() const;
 
-    int LastClickedView() const { return m_lastClickedView; }
+    ClickedView LastClickedView() const { return m_lastClickedView; }
     const CompilationModel &model() const { return m_model; }
     // The root's text; none before the page was first entered.
     std::optional<QString> rootText() const;
@@ -190,5 +190,5 @@ private:
     qint64 m_progressDone = 0;
     qint64 m_progressTotal = 0; // 0: how much is left is not known
     QString m_sizeText = QStringLiteral("0 MB"); // as the root shows it
-    int m_lastClickedView = NoView;
+    ClickedView m_lastClickedView = NoView;
 };

@@ -7,6 +7,7 @@
 #include "app/FileDialogs.h"
 #include "app/MessageBox.h"
 #include "compilation/CompilationPage.h"
+#include "compilation/TFrmFilesSelect.h"
 #include "compilation/TFrmSetVolume.h"
 #include "engine/DiscContents.h"
 #include "engine/TDVDWriterPro2.h"
@@ -234,6 +235,26 @@ TEST_F(WiredMainForm, MakeIsoWaitsForALoadThatIsStillAdding)
     CompilationPage *page = f.compilationPage();
     ASSERT_TRUE(TestSupport::waitFor([page] { return !page->isAdding() && !page->isSizePending(); }, 60000));
     EXPECT_EQ(f.compilationPage()->TsListDir->topLevelItem(0)->childCount(), 500);
+}
+
+TEST_F(WiredMainForm, TheWindowCanCloseWhileThePickersAddRunsThePageGoesBeforeItsEngine)
+{
+    TMainForm &f = *m_form;
+    // Folders all through the walk: the add reports them to the page until its very end.
+    const QString many = m_drives.filePath(QStringLiteral("Many"));
+    for (int i = 0; i < 500; ++i)
+        ASSERT_TRUE(QDir().mkpath(many + QStringLiteral("/d%1").arg(i)));
+    f.ActFILETOISO->trigger();
+    Q_EMIT f.secondaryWindows().FrmFilesSelect->addPressed({PickedItem {many, QStringLiteral("Many"), true}});
+    ASSERT_TRUE(f.compilationPage()->isAdding());
+    // The page joins the adding thread, which calls the engine: the engine must still be there.
+    QStringList gone;
+    QObject::connect(f.compilationPage(), &QObject::destroyed,
+                     [&gone] { gone.append(QStringLiteral("page")); });
+    QObject::connect(f.DVDWriterPro21, &QObject::destroyed,
+                     [&gone] { gone.append(QStringLiteral("engine")); });
+    m_form.reset();
+    EXPECT_EQ(gone, QStringList({QStringLiteral("page"), QStringLiteral("engine")}));
 }
 
 TEST_F(WiredMainForm, TheEraseButtonOpensAFreshModalEraseWindow)
