@@ -68,7 +68,7 @@ public:
     // window's.
     void EnterFileToIsoPage();
 
-    // Tree and list (CompilationTree.cpp). These throw KestraneError when the engine fails.
+    // Tree and list. These throw KestraneError when the engine fails.
     void RebuildImageRoot();
     void ShowFolderFiles(const QString &destPath);
     void RefreshCompilation();
@@ -96,15 +96,15 @@ public:
     void ActSaveFileListExecute();
     void ActLoadFileListExecute();
 
-    // The size in the root's text (CompilationStatistics.cpp). The size is computed away from the UI
-    // thread: the root keeps its last size until the exact new one is known (SizeShown).
+    // The size in the root's text. The size is computed away from the UI thread: the root keeps its last size
+    // until the exact new one is known (SizeShown).
     void UpdateImageStatistics();
     // A size computation asked for and not yet shown; one that holds the engine right now.
     bool isSizePending() const;
     bool isSizeComputing() const;
 
-    // Load List and the picker's adds run away from the UI thread (CompilationListFiles.cpp,
-    // CompilationAdding.cpp). Meanwhile commands that would conflict are refused with a message.
+    // Load List and the picker's adds run away from the UI thread. Meanwhile commands that would
+    // conflict are refused with a message.
     bool isAdding() const;
     // Stops a running load at its next line; the compilation is then as it was before the load.
     void CancelAdding();

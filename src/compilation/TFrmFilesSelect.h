@@ -48,7 +48,8 @@ public:
     QPushButton *BtnAdd = nullptr;
     QPushButton *BtnFinished = nullptr;
 
-    // Emit what is selected in the item view (possibly nothing).
+    // "Add" and "Finished": what is selected in the item view (possibly nothing) goes out with the
+    // press's signal.
     void BtnAddClick();
     void BtnFinishedClick();
     void SpeedButton1Click();
@@ -61,6 +62,7 @@ public:
     QList<PickedItem> selectedItems() const;
 
 Q_SIGNALS:
+    // A folder's name is the one the view shows, a file's its file name.
     void addPressed(const QList<PickedItem> &items);
     void finishedPressed(const QList<PickedItem> &items);
 
