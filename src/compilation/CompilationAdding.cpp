@@ -1,9 +1,9 @@
 #include "compilation/CompilationPage.h"
 
 #include "app/MessageBox.h"
-#include "core/BackgroundAdd.h"
-#include "compilation/TFrmFilesSelect.h"
 #include "base/KestraneError.h"
+#include "compilation/TFrmFilesSelect.h"
+#include "core/BackgroundAdd.h"
 
 #include <QDateTime>
 #include <QProgressBar>

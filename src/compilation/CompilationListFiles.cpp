@@ -4,10 +4,10 @@
 
 #include "app/FileDialogs.h"
 #include "app/MessageBox.h"
+#include "base/KestraneError.h"
 #include "core/BackgroundAdd.h"
 #include "core/ListFile.h"
 #include "engine/TDVDWriterPro2.h"
-#include "base/KestraneError.h"
 
 #include <QFile>
 #include <QSaveFile>

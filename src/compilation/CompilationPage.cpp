@@ -4,11 +4,11 @@
 
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
+#include "base/KestraneError.h"
+#include "compilation/TFrmFilesSelect.h"
 #include "core/BackgroundAdd.h"
 #include "core/ImageSizeCalculator.h"
-#include "compilation/TFrmFilesSelect.h"
 #include "engine/TDVDWriterPro2.h"
-#include "base/KestraneError.h"
 #include "widgets/ImageList.h"
 
 #include <QAction>

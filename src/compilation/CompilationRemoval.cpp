@@ -1,8 +1,8 @@
 #include "compilation/CompilationPage.h"
 
 #include "app/MessageBox.h"
-#include "core/RootText.h"
 #include "compilation/TFrmSetVolume.h"
+#include "core/RootText.h"
 #include "engine/TDVDWriterPro2.h"
 
 #include <QTreeWidget>

@@ -2,8 +2,8 @@
 
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
-#include "engine/TDVDWriterPro2.h"
 #include "base/KestraneError.h"
+#include "engine/TDVDWriterPro2.h"
 #include "widgets/ImageList.h"
 
 #include <QAction>

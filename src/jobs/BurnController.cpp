@@ -2,13 +2,13 @@
 
 #include "app/FileDialogs.h"
 #include "app/MessageBox.h"
+#include "core/WriteErrors.h"
 #include "engine/DriveThread.h"
 #include "engine/EngineCodes.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/DiscQuestions.h"
 #include "jobs/DriveAnswers.h"
 #include "jobs/StickBurn.h"
-#include "core/WriteErrors.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -5,6 +5,7 @@
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
 #include "app/Shell.h"
+#include "base/KestraneError.h"
 #include "dialogs/TAboutForm.h"
 #include "dialogs/TFormSplash.h"
 #include "engine/DriveThread.h"
@@ -16,7 +17,6 @@
 #include "mainwindow/PageEntry.h"
 #include "mainwindow/PictureStrip.h"
 #include "mainwindow/TNotebook.h"
-#include "base/KestraneError.h"
 #include "widgets/TsuiSkinForm.h"
 
 #include <QAction>
