@@ -1,7 +1,7 @@
 // Drive-side figures: burning to a virtual drive, and reading a virtual drive into an image.
 #include "BenchCommand.h"
-#include "engine/TDVDWriterPro2.h"
 #include "base/KestraneError.h"
+#include "engine/TDVDWriterPro2.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

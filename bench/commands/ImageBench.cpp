@@ -1,9 +1,9 @@
 // Image-side figures: building, sizing, writing and importing images with the engine.
 #include "BenchCommand.h"
+#include "base/KestraneError.h"
 #include "engine/Libraries.h"
 #include "engine/TDVDWriterPro2.h"
 #include "engine/image/ImageWriter.h"
-#include "base/KestraneError.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,6 +1,6 @@
 #include "cli/CliProgress.h"
+#include "base/StdErr.h"
 
-#include <cstdio>
 #include <unistd.h>
 
 namespace {
@@ -38,8 +38,7 @@ void CliProgress::update(qint64 done, qint64 total)
         const int tenth = percent / 10;
         if (tenth > m_lastTenth) {
             m_lastTenth = tenth;
-            std::fprintf(stderr, "%s: %d%%\n", qPrintable(m_what), tenth * 10);
-            std::fflush(stderr);
+            StdErr::line(QStringLiteral("%1: %2%").arg(m_what).arg(tenth * 10));
         }
         return;
     }
@@ -58,16 +57,14 @@ void CliProgress::update(qint64 done, qint64 total)
     if (bytesPerSecond > 0 && done < total)
         line += QStringLiteral("  %1 left").arg(duration(qint64((total - done) / bytesPerSecond)));
     line += QStringLiteral("\x1b[K");
-    std::fputs(qPrintable(line), stderr);
-    std::fflush(stderr);
+    StdErr::write(line);
     m_drawn = true;
 }
 
 void CliProgress::finish()
 {
     if (m_drawn) {
-        std::fputc('\n', stderr);
-        std::fflush(stderr);
+        StdErr::write(QStringLiteral("\n"));
         m_drawn = false;
     }
 }

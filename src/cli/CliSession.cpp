@@ -1,4 +1,5 @@
 #include "cli/CliSession.h"
+#include "base/StdErr.h"
 
 #include "engine/TDVDWriterPro2.h"
 
@@ -11,8 +12,7 @@ int fail(const QString &message, int status)
     // One line, also where a window's message has a line break in it.
     QString line = message;
     line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    std::fprintf(stderr, "kestrane-cli: %s\n", qPrintable(line.simplified()));
-    std::fflush(stderr);
+    StdErr::line(QStringLiteral("kestrane-cli: ") + line.simplified());
     return status;
 }
 

@@ -1,14 +1,15 @@
+#include "base/StdErr.h"
 #include "cli/CliInterrupt.h"
 #include "cli/CliProgress.h"
 #include "cli/Commands.h"
 #include "cli/DriveWords.h"
 
+#include "core/EraseTable.h"
+#include "core/WriteErrors.h"
 #include "engine/DiscContents.h"
 #include "engine/EngineCodes.h"
 #include "engine/StickInfo.h"
 #include "engine/TDVDWriterPro2.h"
-#include "core/EraseTable.h"
-#include "core/WriteErrors.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
@@ -94,8 +95,7 @@ std::optional<int> askOnTerminal(const Invocation &invocation, const QString &qu
         return std::nullopt;
     if (!isatty(STDIN_FILENO))
         return fail(noTerminal);
-    std::fprintf(stderr, "%s [y/N] ", qPrintable(question));
-    std::fflush(stderr);
+    StdErr::write(question + QStringLiteral(" [y/N] "));
     char answer[16] = {};
     const QString reply = std::fgets(answer, sizeof answer, stdin)
         ? QString::fromLocal8Bit(answer).trimmed().toLower()
@@ -274,7 +274,7 @@ int runErase(const Invocation &invocation)
     const bool quiet = invocation.quiet();
     QObject::connect(&engine, &TDVDWriterPro2::OnEraseDiscStart, &loop, [quiet] {
         if (!quiet)
-            std::fprintf(stderr, "Erasing Disc...Please Wait!!\n");
+            StdErr::line(QStringLiteral("Erasing Disc...Please Wait!!"));
     });
     QObject::connect(&engine, &TDVDWriterPro2::OnEraseDiscComplete, &loop, [&loop] {
         say(QStringLiteral("Erase operation complete!!!"));
@@ -288,7 +288,7 @@ int runErase(const Invocation &invocation)
         return fail(QStringLiteral("Error Erasing Disc!!!"));
     // As in the window: once it runs, an erase cannot be cancelled; leaving now would leave the drive busy.
     CliInterrupt::setHandler([] {
-        std::fprintf(stderr, "kestrane-cli: the erase cannot be cancelled once it runs; it goes on.\n");
+        StdErr::line(QStringLiteral("kestrane-cli: the erase cannot be cancelled once it runs; it goes on."));
     });
     const int status = loop.exec();
     CliInterrupt::clearHandler();

@@ -2,12 +2,13 @@
 #include "cli/CliProgress.h"
 #include "cli/Commands.h"
 
+#include "base/KestraneError.h"
 #include "core/CompilationModel.h"
+#include "core/ImageJob.h"
 #include "core/ListFile.h"
+#include "core/PickedItem.h"
 #include "engine/NativePath.h"
 #include "engine/TDVDWriterPro2.h"
-#include "core/ImageJobParams.h"
-#include "base/KestraneError.h"
 
 #include <QDir>
 #include <QFile>
@@ -134,13 +135,8 @@ std::optional<int> buildCompilation(const Invocation &invocation, TDVDWriterPro2
                 return fail(QStringLiteral(
                                 "%1: the root folder has no name to give its entry; name its folders instead")
                                 .arg(source));
-            const QString dest = QStringLiteral("\\") + TDVDWriterPro2::ImageName(name);
-            addTelling(engine, [&] {
-                if (isFolder(source))
-                    engine.AddFolder(dest, absolute + QStringLiteral("/*.*"));
-                else
-                    engine.AddFile(dest, absolute);
-            });
+            for (const ImageAddition &addition : AdditionsOf({{absolute, name, isFolder(source)}}, QString()))
+                addTelling(engine, [&] { AddToImage(engine, addition); });
         }
     } catch (const KestraneError &error) {
         return fail(error.message());
@@ -148,44 +144,29 @@ std::optional<int> buildCompilation(const Invocation &invocation, TDVDWriterPro2
     return std::nullopt;
 }
 
-// The image job of the window, run here: a disc is read into the image first, then the image is
-// written, with progress and Ctrl+C; the window's words on failure.
-int runImageJob(const Invocation &invocation, const ImageJobParams &params, const QString &what)
+// The image job the window runs too, here with progress, Ctrl+C and the window's words on failure.
+int writeImage(const Invocation &invocation, const ImageJobParams &params, const QString &what)
 {
-    TDVDWriterPro2 &engine = *params.engine;
-    if (params.label)
-        engine.setVolumeIdentifier(*params.label);
-    CliInterrupt::setHandler([&engine] { engine.CancelImageWrite(); });
-    const auto cancelled = [&] {
-        CliInterrupt::clearHandler();
-        return fail(QStringLiteral("%1 was cancelled; %2 was not written.").arg(what, params.isoPath),
-                    CliInterrupt::cancelledStatus());
-    };
-    if (params.kind == ImageJobParams::Kind::DiscToImage) {
-        try {
-            // A disc that cannot be read fails the job rather than giving an empty image.
-            engine.ResetImage();
-            engine.AddFolder(QStringLiteral("\\"), params.sourceDrive + QStringLiteral("\\*.*"));
-        } catch (const KestraneError &error) {
-            if (CliInterrupt::interrupted())
-                return cancelled();
-            CliInterrupt::clearHandler();
-            return fail(QStringLiteral("Error creating ISO File. %1").arg(error.message()));
-        }
-    }
+    ImageJob job(params);
+    CliInterrupt::setHandler([&job] { job.cancel(); });
     CliProgress progress(what, invocation.quiet());
     QObject::connect(
-        &engine, &TDVDWriterPro2::OnImageWriteProgress, &engine,
+        params.engine, &TDVDWriterPro2::OnImageWriteProgress, params.engine,
         [&progress](qint64 written, qint64 total) { progress.update(written, total); }, Qt::DirectConnection);
-    const bool written = !CliInterrupt::interrupted() && engine.WriteImageFile(params.isoPath);
+    const ImageJob::Outcome outcome = job.run();
     progress.finish();
-    if (CliInterrupt::interrupted() && !written)
-        return cancelled();
     CliInterrupt::clearHandler();
-    if (!written)
-        return fail(QStringLiteral("Error creating ISO File. %1").arg(engine.LastImageError()));
+    switch (outcome.status) {
+    case ImageJob::Status::Cancelled:
+        return fail(QStringLiteral("%1 was cancelled; %2 was not written.").arg(what, params.isoPath),
+                    CliInterrupt::cancelledStatus());
+    case ImageJob::Status::Failed:
+        return fail(QStringLiteral("Error creating ISO File. %1").arg(outcome.error));
+    case ImageJob::Status::Written:
+        break;
+    }
     // What a copy could not keep (part of a disc's boot set-up) is said, without failing the copy.
-    for (const QString &note : engine.ImageNotes())
+    for (const QString &note : outcome.notes)
         fail(QStringLiteral("note: %1").arg(note), Success);
     say(QStringLiteral("ISO File Created successfully!"));
     return Success;
@@ -244,7 +225,7 @@ int runMakeIso(const Invocation &invocation)
     params.engine = &engine;
     params.isoPath = isoPath;
     params.label = CompilationModel(engine).imageLabel();
-    return runImageJob(invocation, params, QStringLiteral("make-iso"));
+    return writeImage(invocation, params, QStringLiteral("make-iso"));
 }
 
 int runSize(const Invocation &invocation)
@@ -292,7 +273,7 @@ int runCopyDisc(const Invocation &invocation)
     params.engine = &engine;
     params.isoPath = isoPath;
     params.sourceDrive = letter + QLatin1Char(':');
-    return runImageJob(invocation, params, QStringLiteral("copy-disc"));
+    return writeImage(invocation, params, QStringLiteral("copy-disc"));
 }
 
 } // namespace Cli

@@ -3,8 +3,8 @@
 #include "cli/CliInterrupt.h"
 #include "cli/Commands.h"
 
+#include "base/ErrorText.h"
 #include "engine/NativePath.h"
-#include "base/KestraneError.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -52,8 +52,8 @@ int main(int argc, char *argv[])
             if (commandName == QLatin1String(name))
                 return run(invocation);
         }
-    } catch (const KestraneError &error) {
-        return Cli::fail(error.message());
+    } catch (const std::exception &error) {
+        return Cli::fail(ErrorText(error));
     }
     return Cli::fail(QStringLiteral("%1 is not built in").arg(commandName));
 }

@@ -1,5 +1,7 @@
 #include "core/BackgroundAdd.h"
 
+#include "core/OffThread.h"
+
 #include <QElapsedTimer>
 
 #include <utility>
@@ -23,7 +25,9 @@ qint64 monotonicNs()
 
 BackgroundAdd::BackgroundAdd(QObject *parent)
     : QObject(parent)
-{ }
+{
+    m_pool.setMaxThreadCount(1);
+}
 
 BackgroundAdd::~BackgroundAdd()
 {
@@ -33,8 +37,8 @@ BackgroundAdd::~BackgroundAdd()
 void BackgroundAdd::stop()
 {
     m_cancel = true;
-    if (m_thread.joinable())
-        m_thread.join();
+    m_pool.waitForDone();
+    ++m_generation; // what the stopped work still has on its way is dropped
     m_handlers = {};
     m_running = false;
 }
@@ -42,18 +46,20 @@ void BackgroundAdd::stop()
 void BackgroundAdd::start(const Work &work, const Handlers &handlers)
 {
     Q_ASSERT(!m_running);
-    if (m_thread.joinable())
-        m_thread.join();
+    m_pool.waitForDone(); // the last work has handed over its end; its thread may still be returning
     m_handlers = handlers;
     m_cancel = false;
     m_running = true;
     m_lastFlush = monotonicNs();
-    m_thread = std::thread([this, work] {
-        work(*this);
-        flush(true);
-        QMetaObject::invokeMethod(
-            this, [this] { ended(); }, Qt::QueuedConnection);
-    });
+    const uint64_t generation = ++m_generation;
+    OffThread(
+        m_pool, this,
+        [this, work, generation] {
+            work(*this);
+            flush(true, generation);
+            return generation;
+        },
+        [this](uint64_t ended) { end(ended); });
 }
 
 void BackgroundAdd::cancel()
@@ -61,11 +67,10 @@ void BackgroundAdd::cancel()
     m_cancel = true;
 }
 
-void BackgroundAdd::ended()
+void BackgroundAdd::end(uint64_t generation)
 {
-    if (!m_thread.joinable())
+    if (generation != m_generation)
         return; // stopped already
-    m_thread.join();
     m_running = false;
     if (m_handlers.finished)
         m_handlers.finished();
@@ -73,11 +78,12 @@ void BackgroundAdd::ended()
 
 void BackgroundAdd::reportReset()
 {
-    flush(true);
+    const uint64_t generation = m_generation;
+    flush(true, generation);
     QMetaObject::invokeMethod(
         this,
-        [this] {
-            if (m_handlers.reset)
+        [this, generation] {
+            if (generation == m_generation && m_handlers.reset)
                 m_handlers.reset();
         },
         Qt::QueuedConnection);
@@ -89,7 +95,7 @@ void BackgroundAdd::reportItem(const ImageItem &item)
         std::lock_guard lock(m_mutex);
         m_batch.append(item);
     }
-    flush(false);
+    flush(false, m_generation);
 }
 
 void BackgroundAdd::reportProgress(qint64 done, qint64 total)
@@ -100,10 +106,10 @@ void BackgroundAdd::reportProgress(qint64 done, qint64 total)
         m_total = total;
         m_progressChanged = true;
     }
-    flush(false);
+    flush(false, m_generation);
 }
 
-void BackgroundAdd::flush(bool force)
+void BackgroundAdd::flush(bool force, uint64_t generation)
 {
     QList<ImageItem> batch;
     qint64 done = 0;
@@ -124,7 +130,9 @@ void BackgroundAdd::flush(bool force)
         return;
     QMetaObject::invokeMethod(
         this,
-        [this, batch, done, total, progressChanged] {
+        [this, batch, done, total, progressChanged, generation] {
+            if (generation != m_generation)
+                return;
             if (!batch.isEmpty() && m_handlers.items)
                 m_handlers.items(batch);
             if (progressChanged && m_handlers.progress)

@@ -5,11 +5,12 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
-#include <thread>
 
 // Adds to the compilation on a thread of its own, so that the window keeps answering while the
 // engine walks a big folder or a long list. The work reports what it makes; the reports reach the
@@ -24,7 +25,7 @@ public:
         std::function<void()> reset; // the image was emptied
         std::function<void(const QList<ImageItem> &)> items; // items the engine made
         std::function<void(qint64 done, qint64 total)> progress; // total 0: not known
-        std::function<void()> finished; // the work has returned; the thread is joined
+        std::function<void()> finished; // the work has returned
     };
     // Runs on the thread; reports through the BackgroundAdd it is given.
     using Work = std::function<void(BackgroundAdd &)>;
@@ -47,13 +48,16 @@ public:
     bool isCancelled() const { return m_cancel.load(); }
 
 private:
-    void flush(bool force);
-    void ended();
+    void flush(bool force, uint64_t generation);
+    void end(uint64_t generation);
 
     Handlers m_handlers;
     bool m_running = false;
     std::atomic<bool> m_cancel {false};
-    std::thread m_thread;
+    QThreadPool m_pool; // one thread: one work at a time
+    // Counts starts and stops; what an earlier work still has on its way is dropped. Written on the
+    // UI thread only while no work runs, so the work reads it without a lock.
+    uint64_t m_generation = 0;
 
     // The work's side: items gathered since the last batch went out.
     std::mutex m_mutex;

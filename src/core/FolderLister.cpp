@@ -1,60 +1,53 @@
 #include "core/FolderLister.h"
 
+#include "base/ErrorText.h"
+#include "core/OffThread.h"
 #include "engine/TDVDWriterPro2.h"
-#include "base/KestraneError.h"
 
-#include <memory>
+#include <optional>
 
 FolderLister::FolderLister(TDVDWriterPro2 &engine, QObject *parent)
     : QObject(parent)
     , m_engine(engine)
-{ }
+{
+    // A new listing starts beside those it overtook rather than waiting for them.
+    m_pool.setMaxThreadCount(4);
+}
 
 FolderLister::~FolderLister()
 {
-    for (auto &[serial, thread] : m_running)
-        thread.join();
+    m_pool.waitForDone();
 }
 
 void FolderLister::list(const QString &destPath)
 {
     const uint64_t serial = ++m_serial;
     m_wanted = serial;
-    m_running.emplace(serial, std::thread([this, serial, destPath] {
-                          auto items = std::make_shared<std::vector<ImageItem>>();
-                          QString error;
-                          try {
-                              *items = m_engine.ListItems(destPath);
-                          } catch (const KestraneError &e) {
-                              error = e.message();
-                          }
-                          QMetaObject::invokeMethod(
-                              this,
-                              [this, serial, items, error] {
-                                  const bool wanted = serial == m_wanted;
-                                  delivered(serial);
-                                  if (!wanted)
-                                      return;
-                                  m_wanted = 0;
-                                  if (error.isNull())
-                                      Q_EMIT listed(*items);
-                                  else
-                                      Q_EMIT failed(error);
-                              },
-                              Qt::QueuedConnection);
-                      }));
+    struct Listing
+    {
+        std::vector<ImageItem> items;
+        std::optional<QString> error;
+    };
+    TDVDWriterPro2 *engine = &m_engine;
+    OffThread(
+        m_pool, this,
+        [engine, destPath] {
+            Listing listing;
+            listing.error = FailureOf([&] { listing.items = engine->ListItems(destPath); });
+            return listing;
+        },
+        [this, serial](const Listing &listing) {
+            if (serial != m_wanted)
+                return;
+            m_wanted = 0;
+            if (listing.error)
+                Q_EMIT failed(*listing.error);
+            else
+                Q_EMIT listed(listing.items);
+        });
 }
 
 void FolderLister::drop()
 {
     m_wanted = 0;
-}
-
-void FolderLister::delivered(uint64_t serial)
-{
-    const auto it = m_running.find(serial);
-    if (it == m_running.end())
-        return;
-    it->second.join(); // it has handed over its answer: it ends at once
-    m_running.erase(it);
 }

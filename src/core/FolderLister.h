@@ -4,10 +4,9 @@
 
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 
 #include <cstdint>
-#include <map>
-#include <thread>
 #include <vector>
 
 class TDVDWriterPro2;
@@ -33,10 +32,8 @@ Q_SIGNALS:
     void failed(const QString &reason);
 
 private:
-    void delivered(uint64_t serial);
-
     TDVDWriterPro2 &m_engine;
     uint64_t m_serial = 0;
     uint64_t m_wanted = 0; // the serial whose answer is awaited; 0 for none
-    std::map<uint64_t, std::thread> m_running;
+    QThreadPool m_pool; // a listing overtaken by a newer one runs to its end there and is dropped
 };

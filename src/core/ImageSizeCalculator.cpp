@@ -1,21 +1,22 @@
 #include "core/ImageSizeCalculator.h"
 
-#include "base/KestraneError.h"
+#include "base/ErrorText.h"
+#include "core/OffThread.h"
 
 #include <QTimer>
 
 #include <cmath>
-#include <exception>
 
 ImageSizeCalculator::ImageSizeCalculator(TDVDWriterPro2 &engine, QObject *parent)
     : QObject(parent)
     , m_engine(engine)
-{ }
+{
+    m_pool.setMaxThreadCount(int(MaxRunning));
+}
 
 ImageSizeCalculator::~ImageSizeCalculator()
 {
-    for (auto &[serial, thread] : m_running)
-        thread.join();
+    m_pool.waitForDone();
 }
 
 void ImageSizeCalculator::request()
@@ -44,12 +45,10 @@ void ImageSizeCalculator::startOne()
     const uint64_t serial = ++m_latestSerial;
     // The properties belong to the UI thread: read here, handed over by value.
     const TDVDWriterPro2::SizeOptions options = m_engine.ImageSizeOptions();
-    m_running.emplace(serial, std::thread([this, serial, options] {
-                          const Answer answer = compute(options);
-                          QMetaObject::invokeMethod(
-                              this, [this, serial, answer] { delivered(serial, answer); },
-                              Qt::QueuedConnection);
-                      }));
+    m_running.insert(serial);
+    OffThread(
+        m_pool, this, [this, options] { return compute(options); },
+        [this, serial](const Answer &answer) { delivered(serial, answer); });
 }
 
 ImageSizeCalculator::Answer ImageSizeCalculator::compute(const TDVDWriterPro2::SizeOptions &options)
@@ -57,24 +56,15 @@ ImageSizeCalculator::Answer ImageSizeCalculator::compute(const TDVDWriterPro2::S
     Answer answer;
     // Taken first: a change during the computation makes the answer, and a failure, stale.
     answer.size.generation = m_engine.ImageGeneration();
-    try {
-        answer.size = m_engine.ImageSizeOf(options);
-        answer.ok = true;
-    } catch (const KestraneError &error) {
-        answer.error = error.message();
-    } catch (const std::exception &error) {
-        answer.error = QString::fromLocal8Bit(error.what());
-    }
+    const std::optional<QString> failure = FailureOf([&] { answer.size = m_engine.ImageSizeOf(options); });
+    answer.ok = !failure;
+    answer.error = failure.value_or(QString());
     return answer;
 }
 
 void ImageSizeCalculator::delivered(uint64_t serial, const Answer &answer)
 {
-    // The thread has posted its answer and is ending.
-    if (auto found = m_running.find(serial); found != m_running.end()) {
-        found->second.join();
-        m_running.erase(found);
-    }
+    m_running.erase(serial);
     if (serial != m_latestSerial) {
         // Overtaken by a newer computation; a size still owed may start in the slot it frees.
         if (m_wanted)

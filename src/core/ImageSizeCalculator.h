@@ -4,10 +4,10 @@
 
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 
 #include <cstdint>
-#include <map>
-#include <thread>
+#include <set>
 
 // Computes the exact size of the compilation's image away from the UI thread, so that the window
 // keeps answering while libisofs lays out a big image. Requests coalesce: a burst of changes in one
@@ -60,5 +60,6 @@ private:
     bool m_kickPending = false;
     bool m_wanted = false; // a newer size is owed once a computation slot is free
     uint64_t m_latestSerial = 0;
-    std::map<uint64_t, std::thread> m_running; // until their answers are delivered
+    std::set<uint64_t> m_running; // until their answers are delivered
+    QThreadPool m_pool;
 };

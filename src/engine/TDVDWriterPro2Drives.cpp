@@ -1,7 +1,7 @@
+#include "base/SystemError.h"
 #include "engine/DriveSide.h"
 #include "engine/FileSync.h"
 #include "engine/TDVDWriterPro2.h"
-#include "base/SystemError.h"
 
 #include "engine/drives/BurnVerifier.h"
 #include "engine/drives/DriveRegistry.h"

@@ -1,3 +1,4 @@
+#include "base/KestraneError.h"
 #include "engine/ImageSide.h"
 #include "engine/Libraries.h"
 #include "engine/TDVDWriterPro2.h"
@@ -6,7 +7,6 @@
 #include "engine/image/IsoChildren.h"
 #include "engine/image/LocalSourceAdder.h"
 #include "engine/image/SizeSnapshot.h"
-#include "base/KestraneError.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

@@ -1,7 +1,7 @@
+#include "base/SystemError.h"
 #include "engine/FileDescriptor.h"
 #include "engine/ImageSide.h"
 #include "engine/TDVDWriterPro2.h"
-#include "base/SystemError.h"
 
 #include "engine/drives/DriveRegistry.h"
 

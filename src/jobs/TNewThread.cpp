@@ -1,38 +1,17 @@
 #include "jobs/TNewThread.h"
 
-#include "engine/TDVDWriterPro2.h"
-#include "base/KestraneError.h"
-
 TNewThread::TNewThread(ImageJobParams params, QObject *parent)
     : QThread(parent)
-    , m_params(std::move(params))
+    , m_job(std::move(params))
 { }
-
-void TNewThread::cancel()
-{
-    m_cancelled = true;
-    m_params.engine->CancelImageWrite();
-}
 
 void TNewThread::run()
 {
-    TDVDWriterPro2 *engine = m_params.engine;
-    QString failure;
-    try {
-        if (m_params.kind == ImageJobParams::Kind::DiscToImage) {
-            // A disc that cannot be read must not turn into an empty image reported as a success:
-            // an error here fails the job.
-            engine->AddFolder(QStringLiteral("\\"), m_params.sourceDrive + QStringLiteral("\\*.*"));
-        }
-        if (!m_cancelled && !engine->WriteImageFile(m_params.isoPath))
-            failure = engine->LastImageError();
-    } catch (const KestraneError &error) {
-        failure = error.message();
-    }
-    if (m_cancelled)
-        return;
-    if (failure.isNull())
+    const ImageJob::Outcome outcome = m_job.run();
+    if (m_job.isCancelled())
+        return; // dropped, also when the file was finished just before
+    if (outcome.status == ImageJob::Status::Written)
         Q_EMIT JobSucceeded();
-    else
-        Q_EMIT JobFailed(failure);
+    else if (outcome.status == ImageJob::Status::Failed)
+        Q_EMIT JobFailed(outcome.error);
 }

@@ -1,25 +1,23 @@
 #pragma once
 
-#include "core/ImageJobParams.h"
+#include "core/ImageJob.h"
 
 #include <QString>
 #include <QThread>
 
-#include <atomic>
-
-// The worker of one image job: adds the disc (disc to image only), then writes the image file.
-// It holds its job by value, touches nothing but the job's engine instance and hands its single
-// result back through JobSucceeded or JobFailed, unless it was cancelled.
+// The window's worker of one image job: runs the job that the command line runs too, away from the
+// UI thread, and hands its single result back through JobSucceeded or JobFailed, unless it was
+// cancelled.
 class TNewThread final : public QThread
 {
     Q_OBJECT
 public:
     explicit TNewThread(ImageJobParams params, QObject *parent = nullptr);
 
-    const ImageJobParams &params() const { return m_params; }
+    const ImageJobParams &params() const { return m_job.params(); }
     // Stops the engine's work and drops the result: no job end follows.
-    void cancel();
-    bool isCancelled() const { return m_cancelled.load(); }
+    void cancel() { m_job.cancel(); }
+    bool isCancelled() const { return m_job.isCancelled(); }
 
 Q_SIGNALS:
     void JobSucceeded();
@@ -30,6 +28,5 @@ protected:
     void run() override;
 
 private:
-    const ImageJobParams m_params;
-    std::atomic<bool> m_cancelled {false};
+    ImageJob m_job;
 };

@@ -1,13 +1,13 @@
 #include "jobs/TfrmErase.h"
 
 #include "app/MessageBox.h"
+#include "core/EraseTable.h"
+#include "core/WriteErrors.h"
 #include "engine/DriveThread.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/DiscQuestions.h"
 #include "jobs/DriveAnswers.h"
 #include "jobs/DriveLists.h"
-#include "core/EraseTable.h"
-#include "core/WriteErrors.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -3,6 +3,7 @@
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
 #include "app/Registry.h"
+#include "base/KestraneError.h"
 #include "compilation/TFrmFilesSelect.h"
 #include "dialogs/TAboutForm.h"
 #include "dialogs/TFormSplash.h"
@@ -10,7 +11,6 @@
 #include "jobs/TFrmConvertProcess.h"
 #include "jobs/TfrmErase.h"
 #include "mainwindow/TMainForm.h"
-#include "base/KestraneError.h"
 
 #include <QApplication>
 #include <QMetaObject>

@@ -1,6 +1,6 @@
 // The list-file reader on its own, with a sink that records what it is told.
-#include "core/ListFile.h"
 #include "base/KestraneError.h"
+#include "core/ListFile.h"
 
 #include <QBuffer>
 

@@ -4,10 +4,10 @@
 // checksums, the comparison with an image and the read-back of a burn. Any disc must be refused or
 // read within the run's time-out; a copy reported as good must not have lost data on the way
 // (libisofs says so when it does), and a disc compared with itself has no differing byte.
+#include "base/KestraneError.h"
 #include "engine/Libraries.h"
 #include "engine/TDVDWriterPro2.h"
 #include "engine/drives/BurnVerifier.h"
-#include "base/KestraneError.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

@@ -1,7 +1,7 @@
 // libFuzzer target for the list-file reader: any bytes must load, be refused or fail cleanly, and
 // what reaches the engine must always be a well-formed call.
-#include "core/ListFile.h"
 #include "base/KestraneError.h"
+#include "core/ListFile.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -1,4 +1,5 @@
 #include "engine/drives/LibraryMessages.h"
+#include "base/StdErr.h"
 #include "base/SystemError.h"
 
 #include "engine/drives/SenseTable.h"
@@ -37,20 +38,15 @@ QString describe(const LibraryMessage &message)
 
 void logMessage(const LibraryMessage &message)
 {
-    const QByteArray line = QStringLiteral("kestrane: %1 %2 0x%3: %4\n")
-                                .arg(message.library, message.severity)
-                                .arg(uint(message.code), 8, 16, QLatin1Char('0'))
-                                .arg(describe(message))
-                                .toLocal8Bit();
-    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
-    std::fflush(stderr);
+    StdErr::line(QStringLiteral("kestrane: %1 %2 0x%3: %4")
+                     .arg(message.library, message.severity)
+                     .arg(uint(message.code), 8, 16, QLatin1Char('0'))
+                     .arg(describe(message)));
 }
 
 void logLine(const QString &text)
 {
-    const QByteArray line = (QStringLiteral("kestrane: ") + text + QLatin1Char('\n')).toLocal8Bit();
-    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
-    std::fflush(stderr);
+    StdErr::line(QStringLiteral("kestrane: ") + text);
 }
 
 WriteErrorReport reportFailure(const std::vector<LibraryMessage> &messages, const QString &sourceError)

@@ -1,8 +1,8 @@
 #include "engine/drives/StickDrive.h"
 
+#include "base/SystemError.h"
 #include "engine/FileDescriptor.h"
 #include "engine/drives/UdisksClient.h"
-#include "base/SystemError.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "engine/image/ChecksumVerifier.h"
 
+#include "base/SystemError.h"
 #include "engine/Libraries.h"
 #include "engine/image/DiscLoader.h"
 #include "engine/image/ImageFiles.h"
 #include "engine/image/ImageTree.h"
-#include "base/SystemError.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

@@ -1,5 +1,6 @@
 #include "engine/image/DiscImporter.h"
 
+#include "base/KestraneError.h"
 #include "engine/Libraries.h"
 #include "engine/image/DiscBoot.h"
 #include "engine/image/DiscDataSource.h"
@@ -8,7 +9,6 @@
 #include "engine/image/ImportedFileStream.h"
 #include "engine/image/IsoChildren.h"
 #include "engine/image/SourceFileStream.h"
-#include "base/KestraneError.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

@@ -1,6 +1,6 @@
 #include "engine/image/DiscLoader.h"
-#include "engine/FileDescriptor.h"
 #include "base/SystemError.h"
+#include "engine/FileDescriptor.h"
 
 #include "engine/image/DiscDataSource.h"
 #include "engine/image/ImageTree.h"

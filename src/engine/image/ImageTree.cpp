@@ -2,9 +2,9 @@
 
 #include "engine/image/IsoChildren.h"
 
+#include "base/KestraneError.h"
 #include "engine/image/ImagePaths.h"
 #include "engine/image/SourceFileStream.h"
-#include "base/KestraneError.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

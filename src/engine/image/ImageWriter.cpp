@@ -1,6 +1,8 @@
 #include "engine/image/ImageWriter.h"
 #include "engine/FileDescriptor.h"
 
+#include "base/KestraneError.h"
+#include "base/SystemError.h"
 #include "engine/FileSync.h"
 #include "engine/Libraries.h"
 #include "engine/NativePath.h"
@@ -9,8 +11,6 @@
 #include "engine/image/ImageLayout.h"
 #include "engine/image/ImageTree.h"
 #include "engine/image/SourceFileStream.h"
-#include "base/KestraneError.h"
-#include "base/SystemError.h"
 
 #include <cstdint>
 // libburn.h first: it puts its API in namespace burn, while libisofs.h declares a global burn_source.

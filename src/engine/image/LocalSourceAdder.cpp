@@ -1,10 +1,10 @@
 #include "engine/image/LocalSourceAdder.h"
 #include "base/SystemError.h"
 
+#include "base/KestraneError.h"
 #include "engine/NativePath.h"
 #include "engine/image/ImagePaths.h"
 #include "engine/image/SourceFileStream.h"
-#include "base/KestraneError.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

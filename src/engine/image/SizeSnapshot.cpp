@@ -1,10 +1,10 @@
 #include "engine/image/SizeSnapshot.h"
 
+#include "base/KestraneError.h"
 #include "engine/image/ImageTree.h"
 #include "engine/image/ImageWriter.h"
 #include "engine/image/IsoChildren.h"
 #include "engine/image/IsoStreamHeader.h"
-#include "base/KestraneError.h"
 
 #include <libisofs/libisofs.h>
 

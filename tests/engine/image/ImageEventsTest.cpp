@@ -1,7 +1,7 @@
 // What the engine reports while items are added and listed, and how it removes them.
 #include "ImageTestSupport.h"
-#include "engine/TDVDWriterPro2.h"
 #include "base/KestraneError.h"
+#include "engine/TDVDWriterPro2.h"
 
 #include <QDirIterator>
 #include <QFile>

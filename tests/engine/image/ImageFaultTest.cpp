@@ -1,8 +1,8 @@
 // Faults while adding and writing: what is left on disk and what the engine answers.
 #include "ImageTestSupport.h"
+#include "base/KestraneError.h"
 #include "engine/TDVDWriterPro2.h"
 #include "engine/image/ImageWriter.h"
-#include "base/KestraneError.h"
 
 #include <QDir>
 #include <QFile>

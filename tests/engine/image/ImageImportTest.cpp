@@ -1,9 +1,9 @@
 // Disc to image: the file system of a "disc" (an ISO file bound to a drive letter) becomes the image.
 #include "DamagedDiscs.h"
 #include "ImageTestSupport.h"
+#include "base/KestraneError.h"
 #include "engine/Libraries.h"
 #include "engine/TDVDWriterPro2.h"
-#include "base/KestraneError.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

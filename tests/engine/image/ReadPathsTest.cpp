@@ -3,10 +3,10 @@
 // and says what is wrong.
 #include "DamagedDiscs.h"
 #include "ImageTestSupport.h"
+#include "base/KestraneError.h"
 #include "engine/Libraries.h"
 #include "engine/TDVDWriterPro2.h"
 #include "engine/drives/BurnVerifier.h"
-#include "base/KestraneError.h"
 
 #include <QDir>
 #include <QElapsedTimer>

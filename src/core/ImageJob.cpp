@@ -1,0 +1,47 @@
+#include "core/ImageJob.h"
+
+#include "base/ErrorText.h"
+#include "engine/TDVDWriterPro2.h"
+
+ImageJob::ImageJob(ImageJobParams params)
+    : m_params(std::move(params))
+{ }
+
+void ImageJob::cancel()
+{
+    m_cancelled = true;
+    m_params.engine->CancelImageWrite();
+}
+
+ImageJob::Outcome ImageJob::run()
+{
+    TDVDWriterPro2 &engine = *m_params.engine;
+    Outcome outcome;
+    bool written = false;
+    const std::optional<QString> failure = FailureOf([&] {
+        if (m_params.label)
+            engine.setVolumeIdentifier(*m_params.label);
+        if (m_params.kind == ImageJobParams::Kind::DiscToImage) {
+            // A disc that cannot be read must not turn into an empty image reported as a success:
+            // an error here fails the job.
+            engine.ResetImage();
+            engine.AddFolder(QStringLiteral("\\"), m_params.sourceDrive + QStringLiteral("\\*.*"));
+        }
+        written = !m_cancelled && engine.WriteImageFile(m_params.isoPath);
+    });
+    if (m_cancelled && !written) {
+        outcome.status = Status::Cancelled;
+        return outcome;
+    }
+    if (failure) {
+        outcome.error = *failure;
+        return outcome;
+    }
+    if (!written) {
+        outcome.error = engine.LastImageError();
+        return outcome;
+    }
+    outcome.status = Status::Written;
+    outcome.notes = engine.ImageNotes();
+    return outcome;
+}
