@@ -215,21 +215,21 @@ int main(int argc, char **argv)
     // Start-up: the scan runs while the window shows and enters its first page.
     heartbeat.start();
     form.show();
-    form.ActCDTOISO->trigger();
+    form.ActionList1->ActCDTOISO->trigger();
     if (!runUntil([&] { return entryEnded; }) || form.cdPage()->CboCdList->count() != 2)
         return std::fprintf(stderr, "the CD -> ISO list did not fill\n"), 1;
     report("start-up, the CD -> ISO page:", heartbeat.stop(), peerCd);
 
     entryEnded = false;
     heartbeat.start();
-    form.ActBURNISO->trigger();
+    form.ActionList1->ActBURNISO->trigger();
     if (!runUntil([&] { return entryEnded; }) || form.burnPage()->CboCDRWList->count() != 1)
         return std::fprintf(stderr, "the burn page's list did not fill\n"), 1;
     report("entering the burn page:", heartbeat.stop(), peerBurnPage);
 
     form.burnPage()->EdtBurnISOPath->setText(iso);
     heartbeat.start();
-    form.ActBURNISOExec->trigger();
+    form.ActionList1->ActBURNISOExec->trigger();
     if (!runUntil([] { return shownAlready(QStringLiteral("Writing is complete!")); }))
         return std::fprintf(stderr, "the burn did not end\n"), 1;
     report("starting a burn (to its end):", heartbeat.stop(), peerBurn);

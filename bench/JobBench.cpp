@@ -83,9 +83,9 @@ int main(int argc, char **argv)
     TMainForm form;
     const SecondaryWindows windows = AdoptBenchWindows(form);
     form.show();
-    form.ActFILETOISO->trigger();
+    form.ActionList1->ActFILETOISO->trigger();
     form.DVDWriterPro21->AddFolder(QStringLiteral("\\"), sources + QStringLiteral("/*.*"));
-    form.ActFILETOISO->trigger();
+    form.ActionList1->ActFILETOISO->trigger();
 
     // The heartbeat: the longest gap between ticks, kept apart for the write and the burn.
     QElapsedTimer clock;
@@ -116,7 +116,7 @@ int main(int argc, char **argv)
     const qint64 start = clock.nsecsElapsed();
     heartbeat.start();
     // The click runs the whole image job inside the progress window's modal loop.
-    QTimer::singleShot(0, &form, [&] { form.ActFILETOISOExec->trigger(); });
+    QTimer::singleShot(0, &form, [&] { form.ActionList1->ActFILETOISOExec->trigger(); });
     QElapsedTimer deadline;
     deadline.start();
     while (!shownAlready(QStringLiteral("Writing is complete!")) && deadline.elapsed() < 600000) {

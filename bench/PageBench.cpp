@@ -174,7 +174,7 @@ int main(int argc, char **argv)
     TMainForm form;
     const SecondaryWindows windows = AdoptBenchWindows(form);
     form.show();
-    form.ActFILETOISO->trigger();
+    form.ActionList1->ActFILETOISO->trigger();
     CompilationPage *page = form.compilationPage();
     TDVDWriterPro2 *engine = form.DVDWriterPro21;
     QTreeWidget *tree = form.compilationPage()->TsListDir;
@@ -200,7 +200,7 @@ int main(int argc, char **argv)
 
     // Load List: reading the list and adding its 100,000 lines, then the refresh and the size.
     FileDialogSeam::setNextFileName(listPath);
-    const Measured load = measure([&] { form.ActLoadFileList->trigger(); }, settled);
+    const Measured load = measure([&] { form.ActionList1->ActLoadFileList->trigger(); }, settled);
     int nodes = 0;
     for (QTreeWidgetItemIterator it(tree); *it; ++it)
         ++nodes;
@@ -210,7 +210,7 @@ int main(int argc, char **argv)
                 sizeShownIsExact() ? "yes" : "NO");
 
     // The picker's add of one folder of 100,000 files into an empty compilation.
-    form.ActFileClear->trigger();
+    form.ActionList1->ActFileClear->trigger();
     const Measured add =
         measure([&] { pick(dir.filePath(QStringLiteral("big")), QStringLiteral("big"), true); }, settled);
     printMeasured(qPrintable(QStringLiteral("adding a folder of %1 files through the picker:").arg(BigFiles)),

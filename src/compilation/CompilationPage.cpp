@@ -849,12 +849,8 @@ void CompilationPage::runPickerAdds(const QList<PickedItem> &items, const std::f
                     m_adding->reportItem(item);
             };
             *failure = FailureOf([&] {
-                for (const ImageAddition &addition : additions) {
-                    if (addition.folder)
-                        engine->AddFolderReporting(addition.destPath, addition.source, reportFolder);
-                    else
-                        engine->AddFileReporting(addition.destPath, addition.source, reportFolder);
-                }
+                for (const ImageAddition &addition : additions)
+                    AddToImage(*engine, addition, reportFolder);
             });
             job.reportProgress(1, 1);
         },

@@ -14,9 +14,14 @@ QList<ImageAddition> AdditionsOf(const QList<PickedItem> &items, const QString &
     return additions;
 }
 
-void AddToImage(TDVDWriterPro2 &engine, const ImageAddition &addition)
+void AddToImage(TDVDWriterPro2 &engine, const ImageAddition &addition,
+                const TDVDWriterPro2::ItemReport &report)
 {
-    if (addition.folder)
+    if (report && addition.folder)
+        engine.AddFolderReporting(addition.destPath, addition.source, report);
+    else if (report)
+        engine.AddFileReporting(addition.destPath, addition.source, report);
+    else if (addition.folder)
         engine.AddFolder(addition.destPath, addition.source);
     else
         engine.AddFile(addition.destPath, addition.source);

@@ -3,7 +3,7 @@
 #include <QList>
 #include <QString>
 
-class TDVDWriterPro2;
+#include "engine/TDVDWriterPro2.h"
 
 // A file or folder chosen to go into the image: from the picker, or named on the command line.
 struct PickedItem
@@ -24,5 +24,7 @@ struct ImageAddition
 
 // The additions for `items` put into the image folder `destFolder` ("\" or "" for the root).
 QList<ImageAddition> AdditionsOf(const QList<PickedItem> &items, const QString &destFolder);
-// Adds one to the image; throws KestraneError when the engine fails.
-void AddToImage(TDVDWriterPro2 &engine, const ImageAddition &addition);
+// Adds one to the image, telling `report` of each item made when it is given; throws KestraneError
+// when the engine fails.
+void AddToImage(TDVDWriterPro2 &engine, const ImageAddition &addition,
+                const TDVDWriterPro2::ItemReport &report = {});

@@ -17,7 +17,7 @@ const QString Sys = QStringLiteral("sys");
 
 struct Binding
 {
-    QAction *TMainForm::*action;
+    QAction *TActionList::*action;
     const char *name;
     bool sys;
     TsuiImageButton *button;
@@ -34,31 +34,31 @@ void MainFormBuild::setUpActions(TMainForm &form)
     BurnIsoPage *burn = form.burnPage();
     // Actions whose handler is null are connected to their subsystem by MainFormSubsystems.
     const Binding bindings[] = {
-        {&TMainForm::ActCDTOISO, "ActCDTOISO", false, form.suiImageButton5, &TMainForm::ActCDTOISOExecute},
-        {&TMainForm::ActFILETOISO, "ActFILETOISO", false, form.suiImageButton6,
+        {&TActionList::ActCDTOISO, "ActCDTOISO", false, form.suiImageButton5, &TMainForm::ActCDTOISOExecute},
+        {&TActionList::ActFILETOISO, "ActFILETOISO", false, form.suiImageButton6,
          &TMainForm::ActFILETOISOExecute},
-        {&TMainForm::ActBURNISO, "ActBURNISO", false, form.suiImageButton7, &TMainForm::ActBURNISOExecute},
-        {&TMainForm::ActFileAdd, "ActFileAdd", false, files->suiImageButton9, nullptr},
-        {&TMainForm::ActFileDel, "ActFileDel", false, files->suiImageButton10, nullptr},
-        {&TMainForm::ActFileClear, "ActFileClear", false, files->suiImageButton11, nullptr},
-        {&TMainForm::ActCDTOISOExec, "ActCDTOISOExec", false, cd->suiImageButton15, nullptr},
-        {&TMainForm::ActFILETOISOExec, "ActFILETOISOExec", false, files->suiImageButton12, nullptr},
-        {&TMainForm::ActSaveFileList, "ActSaveFileList", false, files->suiImageButton13, nullptr},
-        {&TMainForm::ActLoadFileList, "ActLoadFileList", false, files->suiImageButton14, nullptr},
-        {&TMainForm::ActBURNISOExec, "ActBURNISOExec", false, burn->suiImageButton16, nullptr},
-        {&TMainForm::ActCancelBURNISOExec, "ActCancelBURNISOExec", true, burn->suiImageButton17, nullptr},
-        {&TMainForm::ActApplicationClose, "ActApplicationClose", true, form.suiImageButton18,
+        {&TActionList::ActBURNISO, "ActBURNISO", false, form.suiImageButton7, &TMainForm::ActBURNISOExecute},
+        {&TActionList::ActFileAdd, "ActFileAdd", false, files->suiImageButton9, nullptr},
+        {&TActionList::ActFileDel, "ActFileDel", false, files->suiImageButton10, nullptr},
+        {&TActionList::ActFileClear, "ActFileClear", false, files->suiImageButton11, nullptr},
+        {&TActionList::ActCDTOISOExec, "ActCDTOISOExec", false, cd->suiImageButton15, nullptr},
+        {&TActionList::ActFILETOISOExec, "ActFILETOISOExec", false, files->suiImageButton12, nullptr},
+        {&TActionList::ActSaveFileList, "ActSaveFileList", false, files->suiImageButton13, nullptr},
+        {&TActionList::ActLoadFileList, "ActLoadFileList", false, files->suiImageButton14, nullptr},
+        {&TActionList::ActBURNISOExec, "ActBURNISOExec", false, burn->suiImageButton16, nullptr},
+        {&TActionList::ActCancelBURNISOExec, "ActCancelBURNISOExec", true, burn->suiImageButton17, nullptr},
+        {&TActionList::ActApplicationClose, "ActApplicationClose", true, form.suiImageButton18,
          &TMainForm::ActApplicationCloseExecute},
-        {&TMainForm::ActMainFormMinSize, "ActMainFormMinSize", true, form.suiImageButton19,
+        {&TActionList::ActMainFormMinSize, "ActMainFormMinSize", true, form.suiImageButton19,
          &TMainForm::ActMainFormMinSizeExecute},
-        {&TMainForm::ActWebsite, "ActWebsite", true, form.suiImageButton1, &TMainForm::ActWebsiteExecute},
-        {&TMainForm::ActEMail, "ActEMail", true, form.suiImageButton2, &TMainForm::ActEMailExecute},
-        {&TMainForm::ActContent, "ActContent", true, form.suiImageButton4, &TMainForm::ActContentExecute},
-        {&TMainForm::ActAbout, "ActAbout", true, form.suiImageButton8, &TMainForm::ActAboutExecute},
+        {&TActionList::ActWebsite, "ActWebsite", true, form.suiImageButton1, &TMainForm::ActWebsiteExecute},
+        {&TActionList::ActEMail, "ActEMail", true, form.suiImageButton2, &TMainForm::ActEMailExecute},
+        {&TActionList::ActContent, "ActContent", true, form.suiImageButton4, &TMainForm::ActContentExecute},
+        {&TActionList::ActAbout, "ActAbout", true, form.suiImageButton8, &TMainForm::ActAboutExecute},
     };
     for (const Binding &b : bindings) {
         QAction *action = form.ActionList1->add(QLatin1String(b.name), b.sys ? Sys : QString());
-        form.*b.action = action;
+        form.ActionList1->*b.action = action;
         if (b.handler)
             QObject::connect(action, &QAction::triggered, &form, b.handler);
         b.button->setAction(action);
@@ -66,26 +66,26 @@ void MainFormBuild::setUpActions(TMainForm &form)
 
     PictureStrip *strip = form.pictureStrip();
     const std::pair<TsuiImageButton *, QLabel *> descriptions[] = {
-        {form.suiImageButton5, form.ImgCDTOISO},
-        {form.suiImageButton6, form.ImgDATATOISO},
-        {form.suiImageButton7, form.ImgBURNISO},
-        {form.suiImageButton8, form.ImgAbout},
-        {form.suiImageButton1, form.ImgWEBSITE},
-        {form.suiImageButton2, form.ImgEmail},
-        {form.suiImageButton4, form.ImgHelp},
-        {files->suiImageButton9, form.ImgBtnAddFile},
-        {files->suiImageButton10, form.ImgBtnRemoveFile},
-        {files->suiImageButton11, form.ImgBtnClearAll},
-        {files->suiImageButton13, form.ImgBtnSaveList},
-        {files->suiImageButton14, form.ImgBtnLoadList},
-        {files->suiImageButton12, form.ImgBtnMakeIso},
-        {cd->suiImageButton15, form.ImgBtnMakeIso},
-        {burn->suiImageButton16, form.ImgBtnBurnIso},
-        {burn->suiImageButton17, form.ImgBtnCancel},
+        {form.suiImageButton5, form.pictureStrip()->ImgCDTOISO},
+        {form.suiImageButton6, form.pictureStrip()->ImgDATATOISO},
+        {form.suiImageButton7, form.pictureStrip()->ImgBURNISO},
+        {form.suiImageButton8, form.pictureStrip()->ImgAbout},
+        {form.suiImageButton1, form.pictureStrip()->ImgWEBSITE},
+        {form.suiImageButton2, form.pictureStrip()->ImgEmail},
+        {form.suiImageButton4, form.pictureStrip()->ImgHelp},
+        {files->suiImageButton9, form.pictureStrip()->ImgBtnAddFile},
+        {files->suiImageButton10, form.pictureStrip()->ImgBtnRemoveFile},
+        {files->suiImageButton11, form.pictureStrip()->ImgBtnClearAll},
+        {files->suiImageButton13, form.pictureStrip()->ImgBtnSaveList},
+        {files->suiImageButton14, form.pictureStrip()->ImgBtnLoadList},
+        {files->suiImageButton12, form.pictureStrip()->ImgBtnMakeIso},
+        {cd->suiImageButton15, form.pictureStrip()->ImgBtnMakeIso},
+        {burn->suiImageButton16, form.pictureStrip()->ImgBtnBurnIso},
+        {burn->suiImageButton17, form.pictureStrip()->ImgBtnCancel},
     };
     for (const auto &[button, banner] : descriptions)
         strip->describe(button, banner);
-    strip->setPageBanner(QStringLiteral("CDTOISO"), form.ImgCDTOISO);
-    strip->setPageBanner(QStringLiteral("FILETOISO"), form.ImgDATATOISO);
-    strip->setPageBanner(QStringLiteral("BURNISO"), form.ImgBURNISO);
+    strip->setPageBanner(QStringLiteral("CDTOISO"), form.pictureStrip()->ImgCDTOISO);
+    strip->setPageBanner(QStringLiteral("FILETOISO"), form.pictureStrip()->ImgDATATOISO);
+    strip->setPageBanner(QStringLiteral("BURNISO"), form.pictureStrip()->ImgBURNISO);
 }

@@ -43,20 +43,21 @@ void MainFormBuild::buildFace(TMainForm &form)
     form.Notebook = new TNotebook(&form);
     form.Notebook->setGeometry(174, 93, 524, 277);
 
-    const QRect strip(170, 384, ArtworkFiles::BannerWidth, ArtworkFiles::BannerHeight);
+    PictureStrip *strip = form.pictureStrip();
+    const QRect place(170, 384, ArtworkFiles::BannerWidth, ArtworkFiles::BannerHeight);
     QLabel **const banners[] = {
-        &form.ImgCDTOISO,       &form.ImgDATATOISO,   &form.ImgBURNISO,     &form.ImgAbout,
-        &form.ImgWEBSITE,       &form.ImgEmail,       &form.ImgHelp,        &form.ImgBtnAddFile,
-        &form.ImgBtnRemoveFile, &form.ImgBtnClearAll, &form.ImgBtnSaveList, &form.ImgBtnLoadList,
-        &form.ImgBtnMakeIso,    &form.ImgBtnBurnIso,  &form.ImgBtnCancel,
+        &strip->ImgCDTOISO,       &strip->ImgDATATOISO,   &strip->ImgBURNISO,     &strip->ImgAbout,
+        &strip->ImgWEBSITE,       &strip->ImgEmail,       &strip->ImgHelp,        &strip->ImgBtnAddFile,
+        &strip->ImgBtnRemoveFile, &strip->ImgBtnClearAll, &strip->ImgBtnSaveList, &strip->ImgBtnLoadList,
+        &strip->ImgBtnMakeIso,    &strip->ImgBtnBurnIso,  &strip->ImgBtnCancel,
     };
     static_assert(std::size(banners) == ArtworkFiles::Banners.size());
     for (std::size_t i = 0; i < std::size(banners); ++i) {
         const char *name = ArtworkFiles::Banners[i];
-        QLabel *banner = PageParts::makePicture(&form, QLatin1String(name), ArtworkFiles::banner(name), strip,
+        QLabel *banner = PageParts::makePicture(&form, QLatin1String(name), ArtworkFiles::banner(name), place,
                                                 Globals().ExeFolder);
         banner->hide();
         *banners[i] = banner;
-        form.pictureStrip()->addBanner(banner);
+        strip->addBanner(banner);
     }
 }

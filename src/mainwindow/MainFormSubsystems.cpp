@@ -32,7 +32,7 @@ MainFormSubsystems::MainFormSubsystems(TMainForm &form)
         *Drives, *Burn, [compilation] { return compilation->imageLabel(); });
     // The job has done the page's entry work already; only the banner and the page change remain.
     QObject::connect(ImageJobs.get(), &ImageJobController::burnPageWanted, &form, [&form] {
-        form.ShowPictureStrip(form.ImgBURNISO);
+        form.ShowPictureStrip(form.pictureStrip()->ImgBURNISO);
         form.Notebook->setActivePage(QStringLiteral("BURNISO"));
     });
 
@@ -48,19 +48,22 @@ MainFormSubsystems::~MainFormSubsystems() = default;
 void MainFormSubsystems::connectActions(TMainForm &form)
 {
     CompilationPage *page = form.compilationPage();
-    QObject::connect(form.ActFileAdd, &QAction::triggered, page, &CompilationPage::ActFileAddExecute);
-    QObject::connect(form.ActFileDel, &QAction::triggered, page, &CompilationPage::RemoveSelectedItems);
-    QObject::connect(form.ActFileClear, &QAction::triggered, page, &CompilationPage::ClearCompilation);
-    QObject::connect(form.ActSaveFileList, &QAction::triggered, page,
+    QObject::connect(form.ActionList1->ActFileAdd, &QAction::triggered, page,
+                     &CompilationPage::ActFileAddExecute);
+    QObject::connect(form.ActionList1->ActFileDel, &QAction::triggered, page,
+                     &CompilationPage::RemoveSelectedItems);
+    QObject::connect(form.ActionList1->ActFileClear, &QAction::triggered, page,
+                     &CompilationPage::ClearCompilation);
+    QObject::connect(form.ActionList1->ActSaveFileList, &QAction::triggered, page,
                      &CompilationPage::ActSaveFileListExecute);
-    QObject::connect(form.ActLoadFileList, &QAction::triggered, page,
+    QObject::connect(form.ActionList1->ActLoadFileList, &QAction::triggered, page,
                      &CompilationPage::ActLoadFileListExecute);
 
     ImageJobController *jobs = ImageJobs.get();
-    QObject::connect(form.ActCDTOISOExec, &QAction::triggered, jobs,
+    QObject::connect(form.ActionList1->ActCDTOISOExec, &QAction::triggered, jobs,
                      &ImageJobController::ActCDTOISOExecExecute);
     // A compilation still being added to is not written: the image would lack what is still coming.
-    QObject::connect(form.ActFILETOISOExec, &QAction::triggered, jobs, [page, jobs] {
+    QObject::connect(form.ActionList1->ActFILETOISOExec, &QAction::triggered, jobs, [page, jobs] {
         if (!page->refuseWhileAdding())
             jobs->ActFILETOISOExecExecute();
     });
@@ -69,8 +72,9 @@ void MainFormSubsystems::connectActions(TMainForm &form)
 
     BurnController *burn = Burn.get();
     BurnIsoPage *burnPage = form.burnPage();
-    QObject::connect(form.ActBURNISOExec, &QAction::triggered, burn, &BurnController::ActBURNISOExecExecute);
-    QObject::connect(form.ActCancelBURNISOExec, &QAction::triggered, burn,
+    QObject::connect(form.ActionList1->ActBURNISOExec, &QAction::triggered, burn,
+                     &BurnController::ActBURNISOExecExecute);
+    QObject::connect(form.ActionList1->ActCancelBURNISOExec, &QAction::triggered, burn,
                      &BurnController::ActCancelBURNISOExecExecute);
     QObject::connect(burnPage->SpeedButton2, &QToolButton::clicked, burn, &BurnController::SpeedButton2Click);
 

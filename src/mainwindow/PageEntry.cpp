@@ -13,7 +13,7 @@ void PageEntry::EnterCdToIsoPage()
 {
     if (MainFormSubsystems *s = m_form.subsystems())
         s->Drives->EnterCdToIsoPage();
-    m_form.ShowPictureStrip(m_form.ImgCDTOISO);
+    m_form.ShowPictureStrip(m_form.pictureStrip()->ImgCDTOISO);
 }
 
 void PageEntry::EnterFileToIsoPage()
@@ -21,12 +21,12 @@ void PageEntry::EnterFileToIsoPage()
     // Before the secondary windows are adopted the page does no work.
     if (m_form.subsystems())
         m_form.compilationPage()->EnterFileToIsoPage();
-    m_form.ShowPictureStrip(m_form.ImgDATATOISO);
+    m_form.ShowPictureStrip(m_form.pictureStrip()->ImgDATATOISO);
 }
 
 void PageEntry::EnterBurnIsoPage()
 {
     if (MainFormSubsystems *s = m_form.subsystems())
         s->Drives->EnterBurnIsoPage();
-    m_form.ShowPictureStrip(m_form.ImgBURNISO);
+    m_form.ShowPictureStrip(m_form.pictureStrip()->ImgBURNISO);
 }

@@ -28,6 +28,23 @@ public:
 
     QLabel *visibleBanner() const;
 
+    // The banners, made by the main window's face and shown by the strip.
+    QLabel *ImgCDTOISO = nullptr;
+    QLabel *ImgDATATOISO = nullptr;
+    QLabel *ImgBURNISO = nullptr;
+    QLabel *ImgAbout = nullptr;
+    QLabel *ImgWEBSITE = nullptr;
+    QLabel *ImgEmail = nullptr;
+    QLabel *ImgHelp = nullptr;
+    QLabel *ImgBtnAddFile = nullptr;
+    QLabel *ImgBtnRemoveFile = nullptr;
+    QLabel *ImgBtnClearAll = nullptr;
+    QLabel *ImgBtnSaveList = nullptr;
+    QLabel *ImgBtnLoadList = nullptr;
+    QLabel *ImgBtnMakeIso = nullptr;
+    QLabel *ImgBtnBurnIso = nullptr;
+    QLabel *ImgBtnCancel = nullptr;
+
 private:
     QList<QLabel *> m_banners;
     QHash<QString, QLabel *> m_pageBanners;

@@ -19,6 +19,26 @@ public:
     QAction *action(const QString &name) const;
     static QString Category(const QAction *action);
 
+    // The main window's commands by name, made by its action set-up.
+    QAction *ActCDTOISO = nullptr;
+    QAction *ActFILETOISO = nullptr;
+    QAction *ActBURNISO = nullptr;
+    QAction *ActFileAdd = nullptr;
+    QAction *ActFileDel = nullptr;
+    QAction *ActFileClear = nullptr;
+    QAction *ActCDTOISOExec = nullptr;
+    QAction *ActFILETOISOExec = nullptr;
+    QAction *ActSaveFileList = nullptr;
+    QAction *ActLoadFileList = nullptr;
+    QAction *ActBURNISOExec = nullptr;
+    QAction *ActCancelBURNISOExec = nullptr;
+    QAction *ActApplicationClose = nullptr;
+    QAction *ActMainFormMinSize = nullptr;
+    QAction *ActWebsite = nullptr;
+    QAction *ActEMail = nullptr;
+    QAction *ActContent = nullptr;
+    QAction *ActAbout = nullptr;
+
 private:
     QList<QAction *> m_actions;
 };

@@ -175,7 +175,7 @@ void TMainForm::FormShow()
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     g.FirstShow = false;
-    ActCDTOISO->trigger();
+    ActionList1->ActCDTOISO->trigger();
     Q_EMIT firstShowFinished();
 }
 

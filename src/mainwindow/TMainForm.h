@@ -1,5 +1,8 @@
 #pragma once
 
+#include "mainwindow/PictureStrip.h"
+#include "mainwindow/TActionList.h"
+
 #include <QWidget>
 
 #include <chrono>
@@ -14,9 +17,7 @@ class QLabel;
 class QTimer;
 class MainFormSubsystems;
 class PageEntry;
-class PictureStrip;
 class TAboutForm;
-class TActionList;
 class TDVDWriterPro2;
 class TFormSplash;
 class TFrmConvertProcess;
@@ -61,6 +62,7 @@ public:
     QString currentPageName() const;
     // Makes one description picture the visible one, or none.
     void ShowPictureStrip(QLabel *picture);
+    // The description strip and its banners.
     PictureStrip *pictureStrip() const { return m_strip; }
 
     TDVDWriterPro2 *DVDWriterPro = nullptr;
@@ -88,43 +90,8 @@ public:
     CompilationPage *compilationPage() const { return m_compilationPage; }
     BurnIsoPage *burnPage() const { return m_burnPage; }
 
-    // Picture strip.
-    QLabel *ImgCDTOISO = nullptr;
-    QLabel *ImgDATATOISO = nullptr;
-    QLabel *ImgBURNISO = nullptr;
-    QLabel *ImgAbout = nullptr;
-    QLabel *ImgWEBSITE = nullptr;
-    QLabel *ImgEmail = nullptr;
-    QLabel *ImgHelp = nullptr;
-    QLabel *ImgBtnAddFile = nullptr;
-    QLabel *ImgBtnRemoveFile = nullptr;
-    QLabel *ImgBtnClearAll = nullptr;
-    QLabel *ImgBtnSaveList = nullptr;
-    QLabel *ImgBtnLoadList = nullptr;
-    QLabel *ImgBtnMakeIso = nullptr;
-    QLabel *ImgBtnBurnIso = nullptr;
-    QLabel *ImgBtnCancel = nullptr;
-
-    // Actions.
+    // The commands, each with its picture button; their names are the actions' names.
     TActionList *ActionList1 = nullptr;
-    QAction *ActCDTOISO = nullptr;
-    QAction *ActFILETOISO = nullptr;
-    QAction *ActBURNISO = nullptr;
-    QAction *ActFileAdd = nullptr;
-    QAction *ActFileDel = nullptr;
-    QAction *ActFileClear = nullptr;
-    QAction *ActCDTOISOExec = nullptr;
-    QAction *ActFILETOISOExec = nullptr;
-    QAction *ActSaveFileList = nullptr;
-    QAction *ActLoadFileList = nullptr;
-    QAction *ActBURNISOExec = nullptr;
-    QAction *ActCancelBURNISOExec = nullptr;
-    QAction *ActApplicationClose = nullptr;
-    QAction *ActMainFormMinSize = nullptr;
-    QAction *ActWebsite = nullptr;
-    QAction *ActEMail = nullptr;
-    QAction *ActContent = nullptr;
-    QAction *ActAbout = nullptr;
 
     // Page switch: the page's entry work, then the page becomes current.
     void ActCDTOISOExecute();

@@ -62,7 +62,7 @@ TEST_F(Frame, ControlsSitWhereTheLayoutPutsThem)
         {f.suiImageButton7, {17, 235, 132, 61}},
         {f.suiImageButton8, {17, 299, 132, 61}},
         {f.Notebook, {174, 93, 524, 277}},
-        {f.ImgCDTOISO, {170, 384, 500, 59}},
+        {f.pictureStrip()->ImgCDTOISO, {170, 384, 500, 59}},
         {f.cdPage()->ImgSourceDrive, {12, 58, 135, 23}},
         {f.cdPage()->ImgOutputIsoFile, {44, 94, 100, 23}},
         {f.cdPage()->EdtSavePath, {149, 96, 309, 21}},
@@ -132,10 +132,10 @@ TEST_F(Frame, MissingPicturesLeaveBlanksButAWorkingWindow)
     EXPECT_TRUE(bare.mask().isEmpty());
     EXPECT_EQ(bare.suiImageButton5->currentPicture().size(), QSize(74, 21));
     EXPECT_EQ(bare.suiImageButton5->size(), QSize(75, 25)); // no picture size to take
-    bare.ActBURNISO->trigger();
+    bare.ActionList1->ActBURNISO->trigger();
     EXPECT_EQ(bare.currentPageName(), QStringLiteral("BURNISO"));
-    EXPECT_EQ(bare.pictureStrip()->visibleBanner(), bare.ImgBURNISO);
-    EXPECT_TRUE(bare.ImgBURNISO->pixmap().isNull());
+    EXPECT_EQ(bare.pictureStrip()->visibleBanner(), bare.pictureStrip()->ImgBURNISO);
+    EXPECT_TRUE(bare.pictureStrip()->ImgBURNISO->pixmap().isNull());
     for (const auto &shown : MessageBoxSeam::takeShown())
         EXPECT_NE(shown.kind, 0) << shown.text.toStdString();
 }

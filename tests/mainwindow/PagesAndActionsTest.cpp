@@ -31,16 +31,16 @@ TEST_F(PagesAndActions, EachPageSwitchRunsTheEntryWorkAlsoToTheCurrentPage)
 {
     struct Row
     {
-        QAction *TMainForm::*action;
+        QAction *TActionList::*action;
         const char *page;
-        QLabel *TMainForm::*banner;
+        QLabel *PictureStrip::*banner;
         bool clearsSavePath;
         bool clearsFileList;
     };
     const Row rows[] = {
-        {&TMainForm::ActCDTOISO, "CDTOISO", &TMainForm::ImgCDTOISO, true, false},
-        {&TMainForm::ActFILETOISO, "FILETOISO", &TMainForm::ImgDATATOISO, false, true},
-        {&TMainForm::ActBURNISO, "BURNISO", &TMainForm::ImgBURNISO, true, false},
+        {&TActionList::ActCDTOISO, "CDTOISO", &PictureStrip::ImgCDTOISO, true, false},
+        {&TActionList::ActFILETOISO, "FILETOISO", &PictureStrip::ImgDATATOISO, false, true},
+        {&TActionList::ActBURNISO, "BURNISO", &PictureStrip::ImgBURNISO, true, false},
     };
     TMainForm &f = *m_form;
     for (const Row &row : rows) {
@@ -49,15 +49,15 @@ TEST_F(PagesAndActions, EachPageSwitchRunsTheEntryWorkAlsoToTheCurrentPage)
             f.cdPage()->EdtSavePath->setText(QStringLiteral("/tmp/old.iso"));
             f.burnPage()->EdtBurnISOPath->setText(QStringLiteral("/tmp/burn.iso"));
             new QTreeWidgetItem(f.compilationPage()->LsviewFile, {QStringLiteral("a.txt")});
-            f.ShowPictureStrip(f.ImgAbout);
+            f.ShowPictureStrip(f.pictureStrip()->ImgAbout);
 
-            (f.*row.action)->trigger();
+            (f.ActionList1->*row.action)->trigger();
             EXPECT_EQ(f.currentPageName(), QLatin1String(row.page));
             EXPECT_EQ(f.cdPage()->EdtSavePath->text().isEmpty(), row.clearsSavePath);
             EXPECT_EQ(f.compilationPage()->LsviewFile->topLevelItemCount() == 0, row.clearsFileList);
             EXPECT_EQ(f.burnPage()->EdtBurnISOPath->text(), QStringLiteral("/tmp/burn.iso"));
-            EXPECT_FALSE((f.*row.banner)->isHidden());
-            EXPECT_TRUE(f.ImgAbout->isHidden());
+            EXPECT_FALSE((f.pictureStrip()->*row.banner)->isHidden());
+            EXPECT_TRUE(f.pictureStrip()->ImgAbout->isHidden());
         }
     }
 }
@@ -91,24 +91,24 @@ TEST_F(PagesAndActions, ActionsCarryTheirCategoryAndTheirButton)
     EXPECT_EQ(seen, all);
 
     const std::pair<TsuiImageButton *, QAction *> bound[] = {
-        {f.suiImageButton5, f.ActCDTOISO},
-        {f.suiImageButton6, f.ActFILETOISO},
-        {f.suiImageButton7, f.ActBURNISO},
-        {f.compilationPage()->suiImageButton9, f.ActFileAdd},
-        {f.compilationPage()->suiImageButton10, f.ActFileDel},
-        {f.compilationPage()->suiImageButton11, f.ActFileClear},
-        {f.cdPage()->suiImageButton15, f.ActCDTOISOExec},
-        {f.compilationPage()->suiImageButton12, f.ActFILETOISOExec},
-        {f.compilationPage()->suiImageButton13, f.ActSaveFileList},
-        {f.compilationPage()->suiImageButton14, f.ActLoadFileList},
-        {f.burnPage()->suiImageButton16, f.ActBURNISOExec},
-        {f.burnPage()->suiImageButton17, f.ActCancelBURNISOExec},
-        {f.suiImageButton18, f.ActApplicationClose},
-        {f.suiImageButton19, f.ActMainFormMinSize},
-        {f.suiImageButton1, f.ActWebsite},
-        {f.suiImageButton2, f.ActEMail},
-        {f.suiImageButton4, f.ActContent},
-        {f.suiImageButton8, f.ActAbout},
+        {f.suiImageButton5, f.ActionList1->ActCDTOISO},
+        {f.suiImageButton6, f.ActionList1->ActFILETOISO},
+        {f.suiImageButton7, f.ActionList1->ActBURNISO},
+        {f.compilationPage()->suiImageButton9, f.ActionList1->ActFileAdd},
+        {f.compilationPage()->suiImageButton10, f.ActionList1->ActFileDel},
+        {f.compilationPage()->suiImageButton11, f.ActionList1->ActFileClear},
+        {f.cdPage()->suiImageButton15, f.ActionList1->ActCDTOISOExec},
+        {f.compilationPage()->suiImageButton12, f.ActionList1->ActFILETOISOExec},
+        {f.compilationPage()->suiImageButton13, f.ActionList1->ActSaveFileList},
+        {f.compilationPage()->suiImageButton14, f.ActionList1->ActLoadFileList},
+        {f.burnPage()->suiImageButton16, f.ActionList1->ActBURNISOExec},
+        {f.burnPage()->suiImageButton17, f.ActionList1->ActCancelBURNISOExec},
+        {f.suiImageButton18, f.ActionList1->ActApplicationClose},
+        {f.suiImageButton19, f.ActionList1->ActMainFormMinSize},
+        {f.suiImageButton1, f.ActionList1->ActWebsite},
+        {f.suiImageButton2, f.ActionList1->ActEMail},
+        {f.suiImageButton4, f.ActionList1->ActContent},
+        {f.suiImageButton8, f.ActionList1->ActAbout},
     };
     for (const auto &[button, action] : bound) {
         EXPECT_EQ(button->Action(), action) << button->objectName().toStdString();
@@ -123,9 +123,9 @@ TEST_F(PagesAndActions, ActionsCarryTheirCategoryAndTheirButton)
 TEST_F(PagesAndActions, WebsiteMailAndHelpGoToTheShell)
 {
     TMainForm &f = *m_form;
-    f.ActWebsite->trigger();
-    f.ActEMail->trigger();
-    f.ActContent->trigger();
+    f.ActionList1->ActWebsite->trigger();
+    f.ActionList1->ActEMail->trigger();
+    f.ActionList1->ActContent->trigger();
     EXPECT_EQ(
         ShellSeam::takeOpened(),
         QStringList({Globals().HomePageAddress, QStringLiteral("mailto:") + Globals().SupportMailAddress,
@@ -209,16 +209,16 @@ TEST_F(PagesAndActions, AboutShowsTheAboutWindowModally)
         wasModal = about->isVisible() && about->isModal();
         about->reject();
     });
-    m_form->ActAbout->trigger();
+    m_form->ActionList1->ActAbout->trigger();
     EXPECT_TRUE(wasModal);
 }
 
 TEST_F(PagesAndActions, CloseEndsTheWindowAndWritesTheSettings)
 {
     m_form->show();
-    m_form->ActMainFormMinSize->trigger();
+    m_form->ActionList1->ActMainFormMinSize->trigger();
     EXPECT_TRUE(m_form->isMinimized());
-    m_form->ActApplicationClose->trigger();
+    m_form->ActionList1->ActApplicationClose->trigger();
     EXPECT_FALSE(m_form->isVisible());
     EXPECT_TRUE(QFile::exists(programFolder() + QStringLiteral("Kestrane_option.ini")));
     EXPECT_TRUE(QFile::exists(programFolder() + QStringLiteral("Kestrane_skinfile.ini")));

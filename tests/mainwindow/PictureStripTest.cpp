@@ -60,26 +60,27 @@ TEST_F(Strip, EnteringAButtonShowsItsBanner)
 {
     TMainForm &f = *m_form;
     const std::pair<TsuiImageButton *, QLabel *> rows[] = {
-        {f.suiImageButton5, f.ImgCDTOISO},
-        {f.suiImageButton6, f.ImgDATATOISO},
-        {f.suiImageButton7, f.ImgBURNISO},
-        {f.suiImageButton8, f.ImgAbout},
-        {f.suiImageButton1, f.ImgWEBSITE},
-        {f.suiImageButton2, f.ImgEmail},
-        {f.suiImageButton4, f.ImgHelp},
-        {f.compilationPage()->suiImageButton9, f.ImgBtnAddFile},
-        {f.compilationPage()->suiImageButton10, f.ImgBtnRemoveFile},
-        {f.compilationPage()->suiImageButton11, f.ImgBtnClearAll},
-        {f.compilationPage()->suiImageButton13, f.ImgBtnSaveList},
-        {f.compilationPage()->suiImageButton14, f.ImgBtnLoadList},
-        {f.compilationPage()->suiImageButton12, f.ImgBtnMakeIso},
-        {f.cdPage()->suiImageButton15, f.ImgBtnMakeIso},
-        {f.burnPage()->suiImageButton16, f.ImgBtnBurnIso},
-        {f.burnPage()->suiImageButton17, f.ImgBtnCancel},
+        {f.suiImageButton5, f.pictureStrip()->ImgCDTOISO},
+        {f.suiImageButton6, f.pictureStrip()->ImgDATATOISO},
+        {f.suiImageButton7, f.pictureStrip()->ImgBURNISO},
+        {f.suiImageButton8, f.pictureStrip()->ImgAbout},
+        {f.suiImageButton1, f.pictureStrip()->ImgWEBSITE},
+        {f.suiImageButton2, f.pictureStrip()->ImgEmail},
+        {f.suiImageButton4, f.pictureStrip()->ImgHelp},
+        {f.compilationPage()->suiImageButton9, f.pictureStrip()->ImgBtnAddFile},
+        {f.compilationPage()->suiImageButton10, f.pictureStrip()->ImgBtnRemoveFile},
+        {f.compilationPage()->suiImageButton11, f.pictureStrip()->ImgBtnClearAll},
+        {f.compilationPage()->suiImageButton13, f.pictureStrip()->ImgBtnSaveList},
+        {f.compilationPage()->suiImageButton14, f.pictureStrip()->ImgBtnLoadList},
+        {f.compilationPage()->suiImageButton12, f.pictureStrip()->ImgBtnMakeIso},
+        {f.cdPage()->suiImageButton15, f.pictureStrip()->ImgBtnMakeIso},
+        {f.burnPage()->suiImageButton16, f.pictureStrip()->ImgBtnBurnIso},
+        {f.burnPage()->suiImageButton17, f.pictureStrip()->ImgBtnCancel},
     };
     for (const auto &[button, banner] : rows) {
         SCOPED_TRACE(button->objectName().toStdString());
-        f.ShowPictureStrip(f.ImgHelp == banner ? f.ImgAbout : f.ImgHelp);
+        f.ShowPictureStrip(f.pictureStrip()->ImgHelp == banner ? f.pictureStrip()->ImgAbout
+                                                               : f.pictureStrip()->ImgHelp);
         enterOnItsPage(f, button);
         EXPECT_EQ(f.pictureStrip()->visibleBanner(), banner);
         EXPECT_FALSE(banner->pixmap().isNull());
@@ -88,12 +89,12 @@ TEST_F(Strip, EnteringAButtonShowsItsBanner)
     for (TsuiImageButton *button : {f.burnPage()->suiImageButton20, f.suiImageButton18, f.suiImageButton19}) {
         SCOPED_TRACE(button->objectName().toStdString());
         enterOnItsPage(f, button);
-        EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBtnCancel);
+        EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.pictureStrip()->ImgBtnCancel);
     }
     // A button of a page that is not current describes nothing, even if Qt hands it an enter.
     f.Notebook->setActivePage(QStringLiteral("BURNISO"));
     enter(f.compilationPage()->suiImageButton12);
-    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBtnCancel);
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.pictureStrip()->ImgBtnCancel);
 }
 
 TEST_F(Strip, TheBackgroundBringsBackThePageBannerOnlyWhenItIsNotUp)
@@ -101,19 +102,19 @@ TEST_F(Strip, TheBackgroundBringsBackThePageBannerOnlyWhenItIsNotUp)
     TMainForm &f = *m_form;
     struct Row
     {
-        QAction *TMainForm::*page;
-        QLabel *TMainForm::*banner;
+        QAction *TActionList::*page;
+        QLabel *PictureStrip::*banner;
     };
-    for (const Row &row : {Row {&TMainForm::ActCDTOISO, &TMainForm::ImgCDTOISO},
-                           Row {&TMainForm::ActFILETOISO, &TMainForm::ImgDATATOISO},
-                           Row {&TMainForm::ActBURNISO, &TMainForm::ImgBURNISO}}) {
-        (f.*row.page)->trigger();
-        QLabel *banner = f.*row.banner;
+    for (const Row &row : {Row {&TActionList::ActCDTOISO, &PictureStrip::ImgCDTOISO},
+                           Row {&TActionList::ActFILETOISO, &PictureStrip::ImgDATATOISO},
+                           Row {&TActionList::ActBURNISO, &PictureStrip::ImgBURNISO}}) {
+        (f.ActionList1->*row.page)->trigger();
+        QLabel *banner = f.pictureStrip()->*row.banner;
         SCOPED_TRACE(banner->objectName().toStdString());
         for (QWidget *background :
              {static_cast<QWidget *>(f.suiSkinForm1), static_cast<QWidget *>(f.Notebook)}) {
             enter(f.suiImageButton8);
-            ASSERT_EQ(f.pictureStrip()->visibleBanner(), f.ImgAbout);
+            ASSERT_EQ(f.pictureStrip()->visibleBanner(), f.pictureStrip()->ImgAbout);
             moveOver(background);
             EXPECT_EQ(f.pictureStrip()->visibleBanner(), banner);
 
@@ -130,7 +131,7 @@ TEST_F(Strip, ThePointerOverTheTreeLeavesTheButtonBannerUp)
     TMainForm &f = *m_form;
     f.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
-    f.ActFILETOISO->trigger();
+    f.ActionList1->ActFILETOISO->trigger();
     QWindow *window = f.windowHandle();
     const auto at = [&f](QWidget *w, QPoint offset = {5, 5}) {
         return w->mapTo(&f, offset);
@@ -138,23 +139,23 @@ TEST_F(Strip, ThePointerOverTheTreeLeavesTheButtonBannerUp)
 
     // The pointer comes in over the frame, then goes to a button.
     QTest::mouseMove(window, QPoint(300, 20));
-    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgDATATOISO);
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.pictureStrip()->ImgDATATOISO);
     QTest::mouseMove(window, at(f.compilationPage()->suiImageButton9));
-    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBtnAddFile);
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.pictureStrip()->ImgBtnAddFile);
     QTest::mouseMove(window, at(f.compilationPage()->TsListDir->viewport(), {30, 30}));
     QTest::mouseMove(window, at(f.compilationPage()->LsviewFile->viewport(), {30, 30}));
-    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBtnAddFile);
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.pictureStrip()->ImgBtnAddFile);
     // The free space of the page, below the views.
     QTest::mouseMove(window, at(f.Notebook, {5, 232}));
-    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgDATATOISO);
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.pictureStrip()->ImgDATATOISO);
 
     QTest::mouseMove(window, at(f.suiImageButton6));
-    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgDATATOISO);
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.pictureStrip()->ImgDATATOISO);
     QTest::mouseMove(window, at(f.suiImageButton8));
-    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgAbout);
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.pictureStrip()->ImgAbout);
     // The frame's skin between the buttons.
     QTest::mouseMove(window, QPoint(300, 20));
-    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgDATATOISO);
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.pictureStrip()->ImgDATATOISO);
 }
 
 } // namespace

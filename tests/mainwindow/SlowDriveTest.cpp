@@ -79,7 +79,7 @@ protected:
     void enterBurnPage()
     {
         m_layer->gate->open();
-        m_form->ActBURNISO->trigger();
+        m_form->ActionList1->ActBURNISO->trigger();
         ASSERT_TRUE(
             TestSupport::waitFor([this] { return m_form->burnPage()->CboCDRWList->count() == 1; }, 30000));
         ASSERT_TRUE(settleDrives());
@@ -110,21 +110,21 @@ TEST_F(SlowDrives, TheListsFillWhenTheDrivesAnswerWhileTheWindowGoesOn)
     // The scan, the lists and the recorder's selection all wait for the held drives; the pages change
     // and their other entry steps are done at once.
     f.cdPage()->EdtSavePath->setText(QStringLiteral("/tmp/old.iso"));
-    f.ActCDTOISO->trigger();
+    f.ActionList1->ActCDTOISO->trigger();
     EXPECT_EQ(f.currentPageName(), QStringLiteral("CDTOISO"));
     EXPECT_EQ(f.cdPage()->CboCdList->count(), 0);
     EXPECT_TRUE(f.cdPage()->EdtSavePath->text().isEmpty());
-    f.ActBURNISO->trigger();
+    f.ActionList1->ActBURNISO->trigger();
     EXPECT_EQ(f.currentPageName(), QStringLiteral("BURNISO"));
-    EXPECT_TRUE(f.ImgBURNISO->isVisibleTo(&f));
+    EXPECT_TRUE(f.pictureStrip()->ImgBURNISO->isVisibleTo(&f));
     EXPECT_EQ(f.burnPage()->CboCDRWList->count(), 0);
     EXPECT_TRUE(f.burnPage()->CboCDRWList->currentText().isEmpty());
     // Work that needs no drive goes on meanwhile.
-    f.ActFILETOISO->trigger();
+    f.ActionList1->ActFILETOISO->trigger();
     ASSERT_EQ(f.compilationPage()->TsListDir->topLevelItemCount(), 1);
     EXPECT_EQ(f.compilationPage()->TsListDir->topLevelItem(0)->text(0),
               QStringLiteral("New Disc  {0.00 MB}"));
-    f.ActBURNISO->trigger();
+    f.ActionList1->ActBURNISO->trigger();
     EXPECT_TRUE(MessageBoxSeam::shown().isEmpty());
 
     m_layer->gate->open();
@@ -140,7 +140,7 @@ TEST_F(SlowDrives, TheListsFillWhenTheDrivesAnswerWhileTheWindowGoesOn)
 
     // The burn then uses what the entry set: the recorder and its highest speed (8 x DVD).
     f.burnPage()->EdtBurnISOPath->setText(m_iso);
-    f.ActBURNISOExec->trigger();
+    f.ActionList1->ActBURNISOExec->trigger();
     ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
     EXPECT_EQ(shownTexts(), QStringList {QStringLiteral("Writing is complete!")});
     ASSERT_TRUE(settleDrives());
@@ -182,17 +182,17 @@ TEST_F(SlowDrives, BurnStartsWaitForTheDriveAndKeepTheirMessages)
         m_writer->medium.status = row.status;
         m_writer->medium.freeBytes = row.freeBytes;
         m_layer->gate->close();
-        f.ActBURNISOExec->trigger();
+        f.ActionList1->ActBURNISOExec->trigger();
         // Held by the drive: the page is locked at once, the pointer shows that work goes on.
-        EXPECT_FALSE(f.ActBURNISOExec->isEnabled());
+        EXPECT_FALSE(f.ActionList1->ActBURNISOExec->isEnabled());
         EXPECT_EQ(f.cursor().shape(), Qt::BusyCursor);
         EXPECT_TRUE(MessageBoxSeam::shown().isEmpty());
         m_layer->gate->open();
         ASSERT_TRUE(TestSupport::waitForMessage(row.message));
         EXPECT_EQ(shownTexts(), QStringList {row.message});
         EXPECT_EQ(f.cursor().shape(), Qt::ArrowCursor);
-        EXPECT_EQ(f.ActBURNISOExec->isEnabled(), !row.stillLocked);
-        f.ActCancelBURNISOExec->trigger();
+        EXPECT_EQ(f.ActionList1->ActBURNISOExec->isEnabled(), !row.stillLocked);
+        f.ActionList1->ActCancelBURNISOExec->trigger();
         ASSERT_TRUE(settleDrives());
     }
     EXPECT_EQ(m_writer->writes.size(), 1u);
@@ -204,15 +204,15 @@ TEST_F(SlowDrives, CancelWhileTheDriveIsAskedStartsNoBurn)
     enterBurnPage();
     f.burnPage()->EdtBurnISOPath->setText(m_iso);
     m_layer->gate->close();
-    f.ActBURNISOExec->trigger();
-    f.ActCancelBURNISOExec->trigger();
-    EXPECT_TRUE(f.ActBURNISOExec->isEnabled());
+    f.ActionList1->ActBURNISOExec->trigger();
+    f.ActionList1->ActCancelBURNISOExec->trigger();
+    EXPECT_TRUE(f.ActionList1->ActBURNISOExec->isEnabled());
     m_layer->gate->open();
     ASSERT_TRUE(settleDrives());
     ASSERT_TRUE(settleDrives()); // the medium's answer has been handled and asked nothing more
     EXPECT_TRUE(m_writer->writes.empty());
     EXPECT_TRUE(shownTexts().isEmpty());
-    EXPECT_TRUE(f.ActBURNISOExec->isEnabled());
+    EXPECT_TRUE(f.ActionList1->ActBURNISOExec->isEnabled());
     EXPECT_EQ(f.cursor().shape(), Qt::ArrowCursor);
 }
 
@@ -263,13 +263,13 @@ TEST_F(HungDrives, EveryStepReportsTheSilentDriveAndTheWindowStaysUsable)
     f.burnPage()->EdtBurnISOPath->setText(m_iso);
     m_layer->gate->close();
 
-    f.ActBURNISOExec->trigger();
+    f.ActionList1->ActBURNISOExec->trigger();
     ASSERT_TRUE(TestSupport::waitForMessage(silent));
     EXPECT_EQ(shownTexts(), QStringList {silent});
     EXPECT_EQ(f.cursor().shape(), Qt::ArrowCursor);
-    EXPECT_FALSE(f.ActBURNISOExec->isEnabled()) << "like a refused start, the page stays locked";
-    f.ActCancelBURNISOExec->trigger();
-    EXPECT_TRUE(f.ActBURNISOExec->isEnabled());
+    EXPECT_FALSE(f.ActionList1->ActBURNISOExec->isEnabled()) << "like a refused start, the page stays locked";
+    f.ActionList1->ActCancelBURNISOExec->trigger();
+    EXPECT_TRUE(f.ActionList1->ActBURNISOExec->isEnabled());
 
     eraseThroughTheWindow([](TfrmErase *) {});
     const auto erase = MessageBoxSeam::takeShown();
@@ -277,20 +277,20 @@ TEST_F(HungDrives, EveryStepReportsTheSilentDriveAndTheWindowStaysUsable)
     EXPECT_EQ(erase[0].text, silent);
     EXPECT_EQ(erase[0].kind, 3) << "the erase window's plain message";
 
-    f.ActBURNISO->trigger();
+    f.ActionList1->ActBURNISO->trigger();
     ASSERT_TRUE(TestSupport::waitForMessage(silent));
     EXPECT_EQ(shownTexts(), QStringList {silent});
     EXPECT_EQ(f.burnPage()->CboCDRWList->count(), 0);
 
     // The window itself goes on: another page, the compilation.
-    f.ActFILETOISO->trigger();
+    f.ActionList1->ActFILETOISO->trigger();
     EXPECT_EQ(f.currentPageName(), QStringLiteral("FILETOISO"));
     ASSERT_EQ(f.compilationPage()->TsListDir->topLevelItemCount(), 1);
 
     // The drive comes back: what was reported overdue neither starts late nor speaks up, and the
     // next entry works as usual.
     m_layer->gate->open();
-    f.ActBURNISO->trigger();
+    f.ActionList1->ActBURNISO->trigger();
     ASSERT_TRUE(TestSupport::waitFor([&f] { return f.burnPage()->CboCDRWList->count() == 1; }, 30000));
     ASSERT_TRUE(settleDrives());
     EXPECT_TRUE(shownTexts().isEmpty());

@@ -72,7 +72,7 @@ protected:
     void chooseStick()
     {
         TMainForm &f = *m_form;
-        enter(f.ActBURNISO);
+        enter(f.ActionList1->ActBURNISO);
         const int index = f.burnPage()->CboCDRWList->findText(StickEntry);
         ASSERT_GE(index, 0);
         f.burnPage()->CboCDRWList->setCurrentIndex(index);
@@ -108,13 +108,13 @@ protected:
 TEST_F(StickWindow, BurnPageListsTheStickAfterTheVirtualDriveAndNotTheSystemDisk)
 {
     TMainForm &f = *m_form;
-    enter(f.ActBURNISO);
+    enter(f.ActionList1->ActBURNISO);
     QStringList entries;
     for (int i = 0; i < f.burnPage()->CboCDRWList->count(); ++i)
         entries.append(f.burnPage()->CboCDRWList->itemText(i));
     EXPECT_EQ(entries, (QStringList {QStringLiteral("D:Kestrane Virtual Recorder"), StickEntry}));
     // The reader list of the CD to ISO page offers discs only.
-    enter(f.ActCDTOISO);
+    enter(f.ActionList1->ActCDTOISO);
     EXPECT_EQ(f.cdPage()->CboCdList->count(), 1);
 }
 
@@ -123,7 +123,7 @@ TEST_F(StickWindow, YesWritesTheImageAndReportsCompletion)
     chooseStick();
     TMainForm &f = *m_form;
     MessageBoxSeam::setNextAnswer(IDYES);
-    f.ActBURNISOExec->trigger();
+    f.ActionList1->ActBURNISOExec->trigger();
     ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
     const auto shown = MessageBoxSeam::takeShown();
     ASSERT_EQ(shown.size(), 2);
@@ -131,7 +131,7 @@ TEST_F(StickWindow, YesWritesTheImageAndReportsCompletion)
     for (const char *part : {"Kingston", "DataTraveler 3.0", "64.00 MB", "/dev/sdx", "KINGSTON"})
         EXPECT_TRUE(shown[0].text.contains(QString::fromLatin1(part))) << part;
     EXPECT_TRUE(TestSupport::readAll(mock().stickFile()).startsWith(TestSupport::readAll(m_iso)));
-    EXPECT_TRUE(f.ActBURNISOExec->isEnabled());
+    EXPECT_TRUE(f.ActionList1->ActBURNISOExec->isEnabled());
     EXPECT_TRUE(f.burnPage()->CboCDRWList->isEnabled());
     EXPECT_EQ(mock().calls().filter(QStringLiteral("nvme")).size(), 0);
     EXPECT_EQ(TestSupport::readAll(mock().systemFile()), MockUdisks::systemContent());
@@ -142,7 +142,7 @@ TEST_F(StickWindow, NoWritesNothingAndUnlocksThePage)
     chooseStick();
     TMainForm &f = *m_form;
     MessageBoxSeam::setNextAnswer(IDNO);
-    f.ActBURNISOExec->trigger();
+    f.ActionList1->ActBURNISOExec->trigger();
     ASSERT_TRUE(TestSupport::waitFor([] { return !MessageBoxSeam::shown().isEmpty(); }, 30000));
     waitForStartEnd();
     const auto shown = MessageBoxSeam::takeShown();
@@ -150,7 +150,7 @@ TEST_F(StickWindow, NoWritesNothingAndUnlocksThePage)
     EXPECT_EQ(shown[0].kind, 4);
     EXPECT_EQ(opens(), 0);
     EXPECT_EQ(TestSupport::readAll(mock().stickFile()), MockUdisks::oldStickContent());
-    EXPECT_TRUE(f.ActBURNISOExec->isEnabled());
+    EXPECT_TRUE(f.ActionList1->ActBURNISOExec->isEnabled());
     EXPECT_TRUE(f.burnPage()->CboCDRWList->isEnabled());
 }
 
@@ -170,7 +170,7 @@ TEST_P(StickWindowRefusal, ShowsTheReasonAndWritesNothing)
     mock().setMode(QString::fromLatin1(GetParam().mode));
     chooseStick();
     MessageBoxSeam::setNextAnswer(IDYES);
-    m_form->ActBURNISOExec->trigger();
+    m_form->ActionList1->ActBURNISOExec->trigger();
     const QString text = waitForMessageHolding(QString::fromLatin1(GetParam().reason));
     EXPECT_TRUE(text.startsWith(QStringLiteral("Writing Error: (2)"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("/dev/sdx"))) << text.toStdString();
@@ -193,9 +193,9 @@ TEST_F(StickWindow, CancelWhileThePasswordIsAskedForLeavesTheStickAsItWas)
     mock().setMode(QStringLiteral("asking"));
     chooseStick();
     MessageBoxSeam::setNextAnswer(IDYES);
-    m_form->ActBURNISOExec->trigger();
+    m_form->ActionList1->ActBURNISOExec->trigger();
     ASSERT_TRUE(TestSupport::waitFor([this] { return opens() == 1; }, 10000));
-    m_form->ActCancelBURNISOExec->trigger();
+    m_form->ActionList1->ActCancelBURNISOExec->trigger();
     ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing Cancelled!"), 10000));
     QStringList texts;
     for (const auto &shown : MessageBoxSeam::takeShown())
@@ -204,7 +204,7 @@ TEST_F(StickWindow, CancelWhileThePasswordIsAskedForLeavesTheStickAsItWas)
     ASSERT_EQ(texts.size(), 2);
     EXPECT_EQ(texts[1], QStringLiteral("Writing Cancelled!"));
     EXPECT_EQ(TestSupport::readAll(mock().stickFile()), MockUdisks::oldStickContent());
-    EXPECT_TRUE(m_form->ActBURNISOExec->isEnabled());
+    EXPECT_TRUE(m_form->ActionList1->ActBURNISOExec->isEnabled());
 }
 
 TEST_F(StickWindow, CancelWhileWritingSaysTheStickMustBeWrittenAgain)
@@ -216,7 +216,7 @@ TEST_F(StickWindow, CancelWhileWritingSaysTheStickMustBeWrittenAgain)
     TestSupport::writeAll(m_iso, image);
     chooseStick();
     MessageBoxSeam::setNextAnswer(IDYES);
-    m_form->ActBURNISOExec->trigger();
+    m_form->ActionList1->ActBURNISOExec->trigger();
     QFile stick(mock().stickFile());
     ASSERT_TRUE(stick.open(QIODevice::ReadOnly));
     const QByteArray head = image.left(4096);
@@ -226,7 +226,7 @@ TEST_F(StickWindow, CancelWhileWritingSaysTheStickMustBeWrittenAgain)
             return stick.read(head.size()) == head;
         },
         30000));
-    m_form->ActCancelBURNISOExec->trigger();
+    m_form->ActionList1->ActCancelBURNISOExec->trigger();
     ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing Cancelled!"), 30000));
     ASSERT_TRUE(TestSupport::waitForMessage(StickCancelledAdvice(), 10000));
     QStringList texts;
@@ -235,7 +235,7 @@ TEST_F(StickWindow, CancelWhileWritingSaysTheStickMustBeWrittenAgain)
     ASSERT_EQ(texts.size(), 3) << texts.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(texts[1], QStringLiteral("Writing Cancelled!"));
     EXPECT_FALSE(texts.contains(QStringLiteral("Writing is complete!")));
-    EXPECT_TRUE(m_form->ActBURNISOExec->isEnabled());
+    EXPECT_TRUE(m_form->ActionList1->ActBURNISOExec->isEnabled());
     EXPECT_TRUE(m_form->burnPage()->CboCDRWList->isEnabled());
 }
 
@@ -254,7 +254,7 @@ TEST_F(StickWindow, EraseSaysItCannotEraseThisKindOfDisc)
 TEST_F(StickWindow, TheListFollowsUnpluggingAndPlugging)
 {
     TMainForm &f = *m_form;
-    enter(f.ActBURNISO);
+    enter(f.ActionList1->ActBURNISO);
     ASSERT_EQ(f.burnPage()->CboCDRWList->count(), 2);
     mock().plug(false);
     ASSERT_TRUE(TestSupport::waitFor([&] { return f.burnPage()->CboCDRWList->count() == 1; }, 10000));

@@ -84,21 +84,21 @@ protected:
 TEST_F(WiredMainForm, PageSwitchesFillTheDriveListsAndGiveTheTreeItsRoot)
 {
     TMainForm &f = *m_form;
-    f.ActCDTOISO->trigger();
+    f.ActionList1->ActCDTOISO->trigger();
     ASSERT_TRUE(waitForEntries(f.cdPage()->CboCdList, 1));
     EXPECT_EQ(f.cdPage()->CboCdList->currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
-    EXPECT_TRUE(f.ImgCDTOISO->isVisibleTo(&f));
+    EXPECT_TRUE(f.pictureStrip()->ImgCDTOISO->isVisibleTo(&f));
 
-    f.ActFILETOISO->trigger();
+    f.ActionList1->ActFILETOISO->trigger();
     ASSERT_EQ(f.compilationPage()->TsListDir->topLevelItemCount(), 1);
     EXPECT_EQ(f.compilationPage()->TsListDir->topLevelItem(0)->text(0),
               QStringLiteral("New Disc  {0.00 MB}"));
-    EXPECT_TRUE(f.ImgDATATOISO->isVisibleTo(&f));
+    EXPECT_TRUE(f.pictureStrip()->ImgDATATOISO->isVisibleTo(&f));
 
-    f.ActBURNISO->trigger();
+    f.ActionList1->ActBURNISO->trigger();
     ASSERT_TRUE(waitForEntries(f.burnPage()->CboCDRWList, 1));
     EXPECT_EQ(f.burnPage()->CboCDRWList->currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
-    EXPECT_TRUE(f.ImgBURNISO->isVisibleTo(&f));
+    EXPECT_TRUE(f.pictureStrip()->ImgBURNISO->isVisibleTo(&f));
 }
 
 TEST_F(WiredMainForm, MakeIsoThenBurnNowGoesThroughTheWindowToTheDrive)
@@ -108,7 +108,7 @@ TEST_F(WiredMainForm, MakeIsoThenBurnNowGoesThroughTheWindowToTheDrive)
     ASSERT_TRUE(QDir().mkpath(sources + QStringLiteral("/Photos")));
     TestSupport::writeAll(sources + QStringLiteral("/notes.txt"), "notes\n");
     TestSupport::writeAll(sources + QStringLiteral("/Photos/one.jpg"), QByteArray(5000, 'x'));
-    f.ActFILETOISO->trigger();
+    f.ActionList1->ActFILETOISO->trigger();
     f.DVDWriterPro21->AddFolder(QStringLiteral("\\"), sources + QStringLiteral("/*.*"));
     ASSERT_EQ(f.compilationPage()->TsListDir->topLevelItem(0)->childCount(),
               1); // the tree grew from the engine's events
@@ -119,20 +119,20 @@ TEST_F(WiredMainForm, MakeIsoThenBurnNowGoesThroughTheWindowToTheDrive)
     MessageBoxSeam::setNextAnswer(IDYES);
     press(f.compilationPage()->suiImageButton12);
     // The burn started from the question keeps the job controls locked until it ends.
-    EXPECT_FALSE(f.ActBURNISOExec->isEnabled());
-    EXPECT_FALSE(f.ActFILETOISOExec->isEnabled());
+    EXPECT_FALSE(f.ActionList1->ActBURNISOExec->isEnabled());
+    EXPECT_FALSE(f.ActionList1->ActFILETOISOExec->isEnabled());
     EXPECT_FALSE(f.burnPage()->CboCDRWList->isEnabled());
     ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
-    EXPECT_TRUE(f.ActBURNISOExec->isEnabled());
+    EXPECT_TRUE(f.ActionList1->ActBURNISOExec->isEnabled());
     EXPECT_EQ(f.currentPageName(), QStringLiteral("BURNISO"));
-    EXPECT_TRUE(f.ImgBURNISO->isVisibleTo(&f));
+    EXPECT_TRUE(f.pictureStrip()->ImgBURNISO->isVisibleTo(&f));
     EXPECT_EQ(f.burnPage()->EdtBurnISOPath->text(), iso);
     EXPECT_EQ(TestSupport::readAll(drivePath()), TestSupport::readAll(iso));
-    EXPECT_TRUE(f.ActFILETOISOExec->isEnabled());
+    EXPECT_TRUE(f.ActionList1->ActFILETOISOExec->isEnabled());
 
     // Clear All reaches the compilation.
-    f.ActFILETOISO->trigger();
-    f.ActFileClear->trigger();
+    f.ActionList1->ActFILETOISO->trigger();
+    f.ActionList1->ActFileClear->trigger();
     EXPECT_EQ(f.compilationPage()->TsListDir->topLevelItem(0)->childCount(), 0);
 }
 
@@ -143,27 +143,27 @@ TEST_F(WiredMainForm, AfterBurnNowTheStripShowsTheBurnPagesBanner)
     TMainForm &f = *m_form;
     f.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
-    f.ActFILETOISO->trigger();
+    f.ActionList1->ActFILETOISO->trigger();
     ImageTest::writeFile(m_drives.filePath(QStringLiteral("src/notes.txt")), "notes\n");
     f.DVDWriterPro21->AddFolder(QStringLiteral("\\"), m_drives.filePath(QStringLiteral("src")) + "/*.*");
     // The pointer onto Make ISO.
     QEnterEvent enter(QPointF(10, 10), QPointF(10, 10),
                       f.compilationPage()->suiImageButton12->mapToGlobal(QPointF(10, 10)));
     QCoreApplication::sendEvent(f.compilationPage()->suiImageButton12, &enter);
-    ASSERT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBtnMakeIso);
+    ASSERT_EQ(f.pictureStrip()->visibleBanner(), f.pictureStrip()->ImgBtnMakeIso);
 
     FileDialogSeam::setNextFileName(m_drives.filePath(QStringLiteral("made.iso")));
     MessageBoxSeam::setNextAnswer(IDOK);
     MessageBoxSeam::setNextAnswer(IDYES);
     press(f.compilationPage()->suiImageButton12);
-    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBURNISO);
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.pictureStrip()->ImgBURNISO);
     // The enter that follows the boxes goes to the button still under the pointer, now hidden.
     QCoreApplication::sendEvent(f.compilationPage()->suiImageButton12, &enter);
     ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
     QTest::qWait(50);
     EXPECT_EQ(f.currentPageName(), QStringLiteral("BURNISO"));
     EXPECT_FALSE(f.compilationPage()->suiImageButton12->isVisible());
-    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.ImgBURNISO);
+    EXPECT_EQ(f.pictureStrip()->visibleBanner(), f.pictureStrip()->ImgBURNISO);
 }
 
 // The check for every disc the window has burnt: the command line compares the drive with the image
@@ -177,7 +177,7 @@ TEST_F(WiredMainForm, ADiscBurntByTheWindowPassesTheCommandLinesCheckAgainstItsI
     ASSERT_TRUE(QDir().mkpath(sources + QStringLiteral("/Fotos 2024")));
     const QByteArray photo = ImageTest::patterned(70000, 11);
     TestSupport::writeAll(sources + QStringLiteral("/Fotos 2024/Grüße.jpg"), photo);
-    f.ActFILETOISO->trigger();
+    f.ActionList1->ActFILETOISO->trigger();
     f.DVDWriterPro21->AddFolder(QStringLiteral("\\"), sources + QStringLiteral("/*.*"));
     const QString iso = m_drives.filePath(QStringLiteral("made.iso"));
     FileDialogSeam::setNextFileName(iso);
@@ -219,11 +219,11 @@ TEST_F(WiredMainForm, MakeIsoWaitsForALoadThatIsStillAdding)
         list += QFile::encodeName(file) + "|\\D" + QByteArray::number(i) + "\\\r\n";
     const QString listPath = m_drives.filePath(QStringLiteral("list.mst"));
     TestSupport::writeAll(listPath, list);
-    f.ActFILETOISO->trigger();
+    f.ActionList1->ActFILETOISO->trigger();
     MessageBoxSeam::takeShown();
     FileDialogSeam::takeAsked();
     FileDialogSeam::setNextFileName(listPath);
-    f.ActLoadFileList->trigger();
+    f.ActionList1->ActLoadFileList->trigger();
     // The load runs until the event loop hears of its end: Make ISO asks for no file name meanwhile.
     press(f.compilationPage()->suiImageButton12);
     const auto shown = MessageBoxSeam::takeShown();
@@ -244,7 +244,7 @@ TEST_F(WiredMainForm, TheWindowCanCloseWhileThePickersAddRunsThePageGoesBeforeIt
     const QString many = m_drives.filePath(QStringLiteral("Many"));
     for (int i = 0; i < 500; ++i)
         ASSERT_TRUE(QDir().mkpath(many + QStringLiteral("/d%1").arg(i)));
-    f.ActFILETOISO->trigger();
+    f.ActionList1->ActFILETOISO->trigger();
     Q_EMIT f.secondaryWindows().FrmFilesSelect->addPressed({PickedItem {many, QStringLiteral("Many"), true}});
     ASSERT_TRUE(f.compilationPage()->isAdding());
     // The page joins the adding thread, which calls the engine: the engine must still be there.
@@ -260,7 +260,7 @@ TEST_F(WiredMainForm, TheWindowCanCloseWhileThePickersAddRunsThePageGoesBeforeIt
 TEST_F(WiredMainForm, TheEraseButtonOpensAFreshModalEraseWindow)
 {
     TMainForm &f = *m_form;
-    f.ActBURNISO->trigger();
+    f.ActionList1->ActBURNISO->trigger();
     EraseLauncher *launcher = f.subsystems()->Erase.get();
     QList<TfrmErase *> seen;
     for (int click = 0; click < 2; ++click) {
@@ -281,7 +281,7 @@ TEST_F(WiredMainForm, EraseThroughTheWindowEmptiesTheVirtualDisc)
 {
     TMainForm &f = *m_form;
     TestSupport::writeAll(drivePath(), QByteArray(64 * 2048, 'd')); // a disc holding data
-    f.ActBURNISO->trigger();
+    f.ActionList1->ActBURNISO->trigger();
     ASSERT_TRUE(waitForEntries(f.burnPage()->CboCDRWList, 1));
     EraseLauncher *launcher = f.subsystems()->Erase.get();
     MessageBoxSeam::takeShown();
@@ -319,14 +319,14 @@ TEST_F(WiredMainForm, TheLabelReachesTheImageWholeWhateverItsBraces)
         {"leading brace", QStringLiteral("{x}"), QStringLiteral("{x}")},
         {"open brace only", QStringLiteral("a{b"), QStringLiteral("a{b")},
     };
-    f.ActFILETOISO->trigger();
+    f.ActionList1->ActFILETOISO->trigger();
     for (const Row &row : table) {
         // Once right after the change (one blank before the size) and once after the next
         // refresh (two blanks).
         for (const bool refreshed : {false, true}) {
             SCOPED_TRACE(std::string(row.name) + (refreshed ? ", refreshed" : ""));
             MessageBoxSeam::takeShown();
-            f.ActFileClear->trigger();
+            f.ActionList1->ActFileClear->trigger();
             answerVolumeWindow(row.typed);
             f.compilationPage()->ChangeVolume1->trigger();
             f.DVDWriterPro21->AddFolder(QStringLiteral("\\"), sources + QStringLiteral("/*.*"));
@@ -357,7 +357,7 @@ TEST_F(TwoRecorders, EraseActsOnTheRecorderChosenInTheBurnPageList)
     const QByteArray data(64 * 2048, 'd');
     TestSupport::writeAll(drivePath(), data);
     TestSupport::writeAll(secondDrivePath(), data);
-    f.ActBURNISO->trigger();
+    f.ActionList1->ActBURNISO->trigger();
     ASSERT_TRUE(waitForEntries(f.burnPage()->CboCDRWList, 2));
     f.burnPage()->CboCDRWList->setCurrentIndex(1);
     Q_EMIT f.burnPage()->CboCDRWList->activated(1); // the user's pick of E:
@@ -464,7 +464,7 @@ TEST_P(DiscDataQuestion, BurnWritesOverDataOnlyAfterYes)
     TMainForm &f = *m_form;
     const QByteArray before = prepareDisc();
     const QString image = makeIso(QStringLiteral("new"), QStringLiteral("NEW"));
-    f.ActBURNISO->trigger();
+    f.ActionList1->ActBURNISO->trigger();
     ASSERT_TRUE(waitForEntries(f.burnPage()->CboCDRWList, 1));
     f.burnPage()->EdtBurnISOPath->setText(image);
     MessageBoxSeam::takeShown();
@@ -475,7 +475,7 @@ TEST_P(DiscDataQuestion, BurnWritesOverDataOnlyAfterYes)
         EXPECT_EQ(TestSupport::readAll(drivePath()), TestSupport::readAll(image));
     } else {
         // No starts nothing and leaves nothing to cancel: the page is usable at once.
-        ASSERT_TRUE(TestSupport::waitFor([&f] { return f.ActBURNISOExec->isEnabled(); }, 30000));
+        ASSERT_TRUE(TestSupport::waitFor([&f] { return f.ActionList1->ActBURNISOExec->isEnabled(); }, 30000));
         EXPECT_EQ(TestSupport::readAll(drivePath()), before);
         EXPECT_FALSE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!"), 300));
     }
@@ -490,7 +490,7 @@ TEST_P(DiscDataQuestion, EraseEmptiesDataOnlyAfterYes)
     const DataQuestionCase &c = GetParam();
     TMainForm &f = *m_form;
     const QByteArray before = prepareDisc();
-    f.ActBURNISO->trigger();
+    f.ActionList1->ActBURNISO->trigger();
     ASSERT_TRUE(waitForEntries(f.burnPage()->CboCDRWList, 1));
     EraseLauncher *launcher = f.subsystems()->Erase.get();
     MessageBoxSeam::takeShown();

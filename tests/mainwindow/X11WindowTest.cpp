@@ -59,7 +59,7 @@ TEST_F(RealWindow, ThePointerOverAButtonLightsItAndShowsItsBanner)
     QCursor::setPos(m_form->mapToGlobal(QPoint(300, 20)));
     QCursor::setPos(about->mapToGlobal(about->rect().center()));
     ASSERT_TRUE(TestSupport::waitFor([&] { return about->isHover(); }, 3000));
-    EXPECT_EQ(m_form->pictureStrip()->visibleBanner(), m_form->ImgAbout);
+    EXPECT_EQ(m_form->pictureStrip()->visibleBanner(), m_form->pictureStrip()->ImgAbout);
     QTest::qWait(100);
 
     // The screen shows the pointer-on picture where it is not cut out.
@@ -72,7 +72,7 @@ TEST_F(RealWindow, ThePointerOverAButtonLightsItAndShowsItsBanner)
 
     QCursor::setPos(m_form->mapToGlobal(QPoint(300, 20)));
     ASSERT_TRUE(TestSupport::waitFor([&] { return !about->isHover(); }, 3000));
-    EXPECT_EQ(m_form->pictureStrip()->visibleBanner(), m_form->ImgCDTOISO);
+    EXPECT_EQ(m_form->pictureStrip()->visibleBanner(), m_form->pictureStrip()->ImgCDTOISO);
 }
 
 } // namespace
