@@ -194,8 +194,8 @@ public:
     std::optional<DiscContents> DataOnDisc();
     // Copies the data area of the disc in the drive at `index` (block 0 to the end of its last data
     // track) byte for byte into the file `isoPath`, with the safety of WriteImageFile: progress through
-    // OnImageWriteProgress, stopped by CancelImageWrite, the reason of a false in LastImageError. An
-    // image-side call: it may run on any thread while no drive-side job uses that drive.
+    // OnImageWriteProgress, stopped by CancelImageWrite, the reason of a false in LastImageError. Like
+    // WriteImageFile it runs on the calling thread (an image job's); a drive that is busy is refused.
     bool CopyDiscRaw(int index, const QString &isoPath);
     // USB sticks and SD cards: listed after the optical and virtual drives.
     // Details of the drive at `index` when it is a stick.
