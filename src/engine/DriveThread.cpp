@@ -50,7 +50,7 @@ DriveThread::DriveThread(std::chrono::milliseconds answerBound, QObject *parent)
     , m_thread(new QThread)
     , m_worker(new QObject)
     , m_link(std::make_shared<Link>())
-    , m_adopted(std::make_shared<std::vector<QObject *>>())
+    , m_adopted(std::make_shared<std::vector<QPointer<QObject>>>())
 {
     // libburn is started on the main thread; the drive thread only uses it.
     EngineLibraries::ensureBurnInit();
@@ -61,8 +61,10 @@ DriveThread::DriveThread(std::chrono::milliseconds answerBound, QObject *parent)
     connect(
         m_thread, &QThread::finished, m_thread,
         [adopted = m_adopted, home = thread()] {
-            for (QObject *side : *adopted)
-                side->moveToThread(home);
+            for (const QPointer<QObject> &side : *adopted) {
+                if (side)
+                    side->moveToThread(home);
+            }
         },
         Qt::DirectConnection);
     m_thread->start();

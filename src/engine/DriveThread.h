@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 #include <chrono>
 #include <cstdint>
@@ -84,7 +85,8 @@ public:
     void post(std::function<void()> work);
 
     // Moves the drive sides of `engines` onto the drive thread. Called on this object's thread, where
-    // the engines were made, before anything is asked of them; the engines outlive this object.
+    // the engines were made, before anything is asked of them. An engine may go before this object,
+    // but not while the drive thread runs one of its calls.
     void adopt(std::initializer_list<TDVDWriterPro2 *> engines);
 
 private:
@@ -99,7 +101,7 @@ private:
     QObject *m_worker = nullptr; // lives on m_thread
     std::shared_ptr<Link> m_link;
     // The adopted drive sides, handed back when the thread stops (read on the drive thread then).
-    std::shared_ptr<std::vector<QObject *>> m_adopted;
+    std::shared_ptr<std::vector<QPointer<QObject>>> m_adopted;
     std::unordered_map<std::uint64_t, std::unique_ptr<Question>> m_questions;
     std::uint64_t m_nextId = 1;
 };

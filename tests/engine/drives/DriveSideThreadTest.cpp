@@ -194,4 +194,17 @@ TEST_F(AdoptedEngine, CallsThroughTheDriveThreadRunThereAndTheBurnsEventsComeBac
     EXPECT_EQ(engine.CurrentDrive(), engine.DriveCount() - 1);
 }
 
+TEST_F(AdoptedEngine, AnEngineMayGoBeforeTheDriveThreadThatAdoptedIt)
+{
+    DriveThread drives;
+    auto engine = std::make_unique<TDVDWriterPro2>(TDVDWriterPro2::Instance::DVDWriterPro);
+    TDVDWriterPro2 stays(TDVDWriterPro2::Instance::DVDWriterPro1);
+    drives.adopt({engine.get(), &stays});
+    TDVDWriterPro2 *gone = engine.get();
+    EXPECT_EQ(onDrives(drives, [gone] { return gone->InitializeDrives(0); }), true);
+    engine.reset();
+    TDVDWriterPro2 *e = &stays;
+    EXPECT_EQ(onDrives(drives, [e] { return e->DriveCount() >= 1; }), true);
+}
+
 } // namespace
