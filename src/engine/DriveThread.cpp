@@ -1,6 +1,8 @@
 #include "engine/DriveThread.h"
 
+#include "engine/DriveSide.h"
 #include "engine/Libraries.h"
+#include "engine/TDVDWriterPro2.h"
 
 #include <QDeadlineTimer>
 #include <QPointer>
@@ -48,13 +50,36 @@ DriveThread::DriveThread(std::chrono::milliseconds answerBound, QObject *parent)
     , m_thread(new QThread)
     , m_worker(new QObject)
     , m_link(std::make_shared<Link>())
+    , m_adopted(std::make_shared<std::vector<QPointer<QObject>>>())
 {
     // libburn is started on the main thread; the drive thread only uses it.
     EngineLibraries::ensureBurnInit();
     m_link->front = this;
     m_thread->setObjectName(QStringLiteral("drive thread"));
     m_worker->moveToThread(m_thread);
+    // Emitted on the drive thread as it ends, the only thread that may hand its objects on.
+    connect(
+        m_thread, &QThread::finished, m_thread,
+        [adopted = m_adopted, home = thread()] {
+            for (const QPointer<QObject> &side : *adopted) {
+                if (side)
+                    side->moveToThread(home);
+            }
+        },
+        Qt::DirectConnection);
     m_thread->start();
+}
+
+void DriveThread::adopt(std::initializer_list<TDVDWriterPro2 *> engines)
+{
+    Q_ASSERT(QThread::currentThread() == thread());
+    for (TDVDWriterPro2 *engine : engines) {
+        DriveSide *side = engine->m_drives.get();
+        if (side->thread() != QThread::currentThread())
+            qFatal("DriveThread::adopt: the engine's drive side is not on the adopting thread");
+        side->moveToThread(m_thread);
+        m_adopted->push_back(side);
+    }
 }
 
 DriveThread::~DriveThread()

@@ -1,18 +1,22 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 #include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <type_traits>
 #include <unordered_map>
+#include <vector>
 
 class QThread;
 class QTimer;
+class TDVDWriterPro2;
 
 // The drive thread of a window: the engine's drive-side calls (scanning, grabbing, probing media,
 // ejecting, starting burns and erases) run here, one at a time and in the order they were asked,
@@ -20,8 +24,10 @@ class QTimer;
 // an erase leaves the job's polling on this thread; its events reach the window as queued signals.
 //
 // The engine's operations stay synchronous: a caller without a window (a command line) calls them on
-// its own thread and never needs this object. The window asks through ask() and post() and makes no
-// drive-side call of its own; all drive work of a process then happens on one thread at a time.
+// its own thread and never needs this object. The window gives its engines to adopt(), which moves
+// their drive sides onto the drive thread: from then on a drive-side call on any other thread ends
+// the program, so the window can only reach the drives through ask() and post(). When the thread
+// stops, the drive sides return to the thread that made this object.
 //
 // Made, asked and destroyed on one thread (the window's); the answers run there.
 class DriveThread final : public QObject
@@ -78,6 +84,11 @@ public:
     // Runs `work` on the drive thread after what was asked before; nobody waits for it.
     void post(std::function<void()> work);
 
+    // Moves the drive sides of `engines` onto the drive thread. Called on this object's thread, where
+    // the engines were made, before anything is asked of them. An engine may go before this object,
+    // but not while the drive thread runs one of its calls.
+    void adopt(std::initializer_list<TDVDWriterPro2 *> engines);
+
 private:
     struct Link;
     struct Question;
@@ -89,6 +100,8 @@ private:
     QThread *m_thread = nullptr;
     QObject *m_worker = nullptr; // lives on m_thread
     std::shared_ptr<Link> m_link;
+    // The adopted drive sides, handed back when the thread stops (read on the drive thread then).
+    std::shared_ptr<std::vector<QPointer<QObject>>> m_adopted;
     std::unordered_map<std::uint64_t, std::unique_ptr<Question>> m_questions;
     std::uint64_t m_nextId = 1;
 };

@@ -20,12 +20,15 @@
 namespace Drives {
 class DriveLayer;
 }
+class DriveSide;
+class ImageSide;
 
 // The disc engine: image building and writing on libisofs, drives, burning and erasing on libburn.
 // Qt Core only. Events are signals; those raised inside a call are emitted before the call returns.
-// The drive side of all instances is used from one thread at a time: a caller's own, or the window's
-// DriveThread; a burn's or an erase's events come from the event loop of the thread that started it.
-// The image side lives in TDVDWriterPro2Image.cpp, the drive side in TDVDWriterPro2Drives.cpp.
+// A facade over two halves: the image side (engine/ImageSide) and the drive side (engine/DriveSide).
+// The drive side belongs to one thread: the window's DriveThread once it adopted the engine, otherwise
+// the thread that made the engine; a drive-side call from any other thread ends the program. A burn's
+// or an erase's events come from that thread's event loop.
 class TDVDWriterPro2 : public QObject
 {
     Q_OBJECT
@@ -154,7 +157,7 @@ public:
     // each: parts of a disc's boot set-up that cannot be laid out again in a copy.
     QStringList ImageNotes();
 
-    // Checks, run on the calling thread (TDVDWriterPro2Check.cpp). `source` is an image file or a
+    // Checks, run on the calling thread. `source` is an image file or a
     // drive ("D:"), checked against the checksums recorded in it; CompareDiscWithImage reads the disc
     // in `drive` ("D" or "D:") over exactly the image's length. CancelImageCheck stops either from any
     // thread. Progress comes as OnImageCheckProgress, on the calling thread.
@@ -187,15 +190,14 @@ public:
     void EjectTray(int flags);
     bool EraseDisc(bool quick);
     // What the disc in the current drive holds when a burn or an erase would destroy it: none for a
-    // blank or write-once disc, a stick (asked about by StickDetails) or a drive that cannot be opened
-    // (TDVDWriterPro2Contents.cpp).
+    // blank or write-once disc, a stick (asked about by StickDetails) or a drive that cannot be opened.
     std::optional<DiscContents> DataOnDisc();
     // Copies the data area of the disc in the drive at `index` (block 0 to the end of its last data
     // track) byte for byte into the file `isoPath`, with the safety of WriteImageFile: progress through
-    // OnImageWriteProgress, stopped by CancelImageWrite, the reason of a false in LastImageError
-    // (TDVDWriterPro2Raw.cpp).
+    // OnImageWriteProgress, stopped by CancelImageWrite, the reason of a false in LastImageError. Like
+    // WriteImageFile it runs on the calling thread (an image job's); a drive that is busy is refused.
     bool CopyDiscRaw(int index, const QString &isoPath);
-    // USB sticks and SD cards (TDVDWriterPro2Sticks.cpp): listed after the optical and virtual drives.
+    // USB sticks and SD cards: listed after the optical and virtual drives.
     // Details of the drive at `index` when it is a stick.
     std::optional<StickInfo> StickDetails(int index) const;
     // The drive the next burn goes to, -1 for none.
@@ -233,24 +235,10 @@ Q_SIGNALS:
     void OnDriveListChanged();
 
 private:
-    struct ImageSide;
-    struct DriveSide;
+    friend class DriveThread; // adopts the drive side onto its thread
 
-    // Image side helpers (TDVDWriterPro2Image.cpp); called with the libisofs lock held.
-    class ImageTree &imageTree();
+    // The sink of AddFile and AddFolder: OnISOItemAdded, when anybody listens.
     struct ItemSink itemSink();
-    struct WriteSettings writeSettings();
-    struct WriteSettings sizeSettings(const SizeOptions &options);
-    void addFolder(const QString &destPath, const QString &source, const struct ItemSink &sink);
-    void addFile(const QString &destPath, const QString &sourceFile, const struct ItemSink &sink);
-
-    // Drive side helpers (TDVDWriterPro2Drives.cpp).
-    void pollDriveJob();
-    void finishDriveJob();
-    // OnDriveListChanged whenever UDisks2 reports other sticks (TDVDWriterPro2Sticks.cpp).
-    void followStickChanges();
-    // AutoVerify: reads the burn back on a thread of its own, then reports and completes the burn.
-    void startVerify(int drive, int generation, const QString &imagePath, int64_t trackStartSector);
 
     QString m_volumeIdentifier;
     QString m_volumeApplicationIdentifier = QStringLiteral("CDPROLIB");

@@ -12,5 +12,6 @@ EngineInstances EngineInstances::create(QObject *owner, std::chrono::millisecond
     engines.DVDWriterPro = new TDVDWriterPro2(TDVDWriterPro2::Instance::DVDWriterPro, owner);
     engines.DVDWriterPro21 = new TDVDWriterPro2(TDVDWriterPro2::Instance::DVDWriterPro21, owner);
     engines.DVDWriterPro1 = new TDVDWriterPro2(TDVDWriterPro2::Instance::DVDWriterPro1, owner);
+    engines.driveThread->adopt({engines.DVDWriterPro, engines.DVDWriterPro21, engines.DVDWriterPro1});
     return engines;
 }

@@ -29,6 +29,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <type_traits>
+
 using namespace ImageTest;
 
 namespace {
@@ -80,9 +83,11 @@ protected:
     void useDrives(const QStringList &drives)
     {
         qputenv("KESTRANE_VIRTUAL_DRIVES", QFile::encodeName(drives.join(QLatin1Char(':'))));
-        ASSERT_TRUE(m_engine.InitializeDrives(0));
-        if (!m_drives)
+        if (!m_drives) {
             m_drives = std::make_unique<DriveThread>();
+            m_drives->adopt({&m_engine, &m_compilation, &m_eraseEngine});
+        }
+        ASSERT_TRUE(onDrives([this] { return m_engine.InitializeDrives(0); }));
         m_lists = std::make_unique<DriveLists>(&m_engine, m_drives.get(), m_cdPage, m_burnPage);
         QList<QAction *> actions(m_actions.begin(), m_actions.end());
         actions.append(m_sysAction);
@@ -93,6 +98,21 @@ protected:
                                                      [this] { return m_label; });
         QObject::connect(m_job.get(), &ImageJobController::burnPageWanted,
                          [this] { m_burnPageShown = true; });
+    }
+
+    // Runs `work` on the drive thread, which owns the engines' drive sides, and waits for its answer.
+    template<typename Work>
+    std::invoke_result_t<Work &> onDrives(Work work)
+    {
+        std::optional<std::invoke_result_t<Work &>> answer;
+        bool answered = false;
+        m_drives->ask(&m_window, std::move(work), [&](auto result) {
+            answer = std::move(result);
+            answered = true;
+        });
+        EXPECT_TRUE(TestSupport::waitFor([&answered] { return answered; }, 30000));
+        EXPECT_TRUE(answer.has_value()) << "the drive thread did not answer";
+        return answer.value_or(std::invoke_result_t<Work &> {});
     }
 
     QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
@@ -155,10 +175,10 @@ TEST_F(JobFlow, DriveListsOfEveryDriveAndOfWriters)
     EXPECT_EQ(m_cdrwList.count(), 2);
     EXPECT_EQ(m_cdrwList.currentText(), QStringLiteral("D:Kestrane Virtual Recorder"));
     EXPECT_TRUE(m_savePath.text().isEmpty());
-    EXPECT_EQ(m_engine.DiscType(), 9);
+    EXPECT_EQ(onDrives([this] { return m_engine.DiscType(); }), 9);
     EXPECT_TRUE(shownTexts().isEmpty());
-    EXPECT_EQ(DriveLists::FindDriveIndex(&m_engine, QStringLiteral("E")), 1);
-    EXPECT_LT(DriveLists::FindDriveIndex(&m_engine, QStringLiteral("Q")), 0);
+    EXPECT_EQ(onDrives([this] { return DriveLists::FindDriveIndex(&m_engine, QStringLiteral("E")); }), 1);
+    EXPECT_LT(onDrives([this] { return DriveLists::FindDriveIndex(&m_engine, QStringLiteral("Q")); }), 0);
 }
 
 TEST(WriteSpeed, MultipleOfTheBaseSpeed)

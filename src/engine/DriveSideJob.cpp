@@ -1,5 +1,6 @@
 #include "base/SystemError.h"
 #include "engine/DriveSide.h"
+
 #include "engine/FileSync.h"
 #include "engine/TDVDWriterPro2.h"
 
@@ -23,8 +24,6 @@ using Entry = Drives::DriveRegistry::Entry;
 
 namespace {
 
-// Progress reaches the receivers ten times a second.
-constexpr int PollMs = 100;
 constexpr int64_t BlockBytes = 2048;
 
 DriveRegistry &registry()
@@ -79,30 +78,17 @@ int syncVirtualDrive(const Entry &entry)
     return error ? error : FileSync::syncFolder(FileSync::folderOf(path));
 }
 
-// A timer is deleted on its own thread; one whose thread has ended can go at once.
-void dropPollTimer(QTimer *timer)
-{
-    if (!timer)
-        return;
-    QThread *home = timer->thread();
-    if (!home || home == QThread::currentThread() || home->isFinished())
-        delete timer;
-    else
-        timer->deleteLater();
-}
-
 } // namespace
 
-TDVDWriterPro2::DriveSide::~DriveSide()
+DriveSide::~DriveSide()
 {
-    stopVerifying = true;
-    if (verifier.joinable())
-        verifier.join();
-    dropPollTimer(poll);
-    if (!job)
+    m_stopVerifying = true;
+    if (m_verifier)
+        m_verifier->wait(); // deleted with the other children
+    if (!m_job)
         return;
     DriveRegistry &r = registry();
-    Entry *entry = job->generation == r.generation() ? r.entry(job->drive) : nullptr;
+    Entry *entry = m_job->generation == r.generation() ? r.entry(m_job->drive) : nullptr;
     if (entry && entry->busy && entry->drive) {
         entry->drive->cancel();
         for (int i = 0; i < 500 && entry->drive->progress().busy; ++i)
@@ -111,12 +97,11 @@ TDVDWriterPro2::DriveSide::~DriveSide()
         entry->busy = false;
     }
     r.pumpMessages();
-    r.removeCollector(&job->messages);
-    logJobMessages(job->messages);
+    r.removeCollector(&m_job->messages);
+    logJobMessages(m_job->messages);
 }
 
-void TDVDWriterPro2::startVerify(int drive, int generation, const QString &imagePath,
-                                 int64_t trackStartSector)
+void DriveSide::startVerify(int drive, int generation, const QString &imagePath, int64_t trackStartSector)
 {
     Entry *entry = registry().entry(drive);
     const QString medium = entry->isVirtual ? entry->virtualPath : entry->description.devicePath;
@@ -124,182 +109,48 @@ void TDVDWriterPro2::startVerify(int drive, int generation, const QString &image
     if (!entry->isVirtual && entry->drive)
         entry->drive->release(false);
     entry->busy = true; // no other job on the drive until the comparison has ended
-    if (m_drives->verifier.joinable())
-        m_drives->verifier.join();
-    m_drives->stopVerifying = false;
-    m_drives->lastVerifyError.clear();
-    // The end of the comparison is handled on the thread that runs the drive side, where the poll lives.
-    QTimer *home = m_drives->poll;
-    m_drives->verifier = std::thread([this, home, drive, generation, imagePath, medium, trackStartSector] {
-        const Drives::VerifyResult result =
-            Drives::verifyBurn(imagePath, medium, trackStartSector, m_drives->stopVerifying);
-        QMetaObject::invokeMethod(
-            home,
-            [this, drive, generation, result] {
-                if (m_drives->verifier.joinable())
-                    m_drives->verifier.join();
-                DriveRegistry &r = registry();
-                if (Entry *done = generation == r.generation() ? r.entry(drive) : nullptr)
-                    done->busy = false;
-                m_drives->lastVerifyError = result.error;
-                if (!result.error.isEmpty())
-                    Drives::logLine(result.error); // the window has no other place to say it
-                Q_EMIT OnFileVerifyComplete(result.filesCompared, result.filesMatched);
-                Q_EMIT OnWriteComplete();
-            },
-            Qt::QueuedConnection);
+    if (m_verifier)
+        m_verifier->wait(); // one read-back at a time; the earlier one still reports
+    m_stopVerifying = false;
+    m_lastVerifyError.clear();
+    auto result = std::make_shared<Drives::VerifyResult>();
+    QThread *verifier = QThread::create([this, result, imagePath, medium, trackStartSector] {
+        *result = Drives::verifyBurn(imagePath, medium, trackStartSector, m_stopVerifying);
     });
+    verifier->setParent(this); // a finished one whose end was not reported yet goes with this object
+    m_verifier = verifier;
+    // The end is reported here, on the drive side's thread, where the burn's events come from.
+    connect(verifier, &QThread::finished, this, [this, verifier, result, drive, generation] {
+        verifier->wait();
+        if (m_verifier == verifier)
+            m_verifier = nullptr;
+        delete verifier;
+        DriveRegistry &r = registry();
+        if (Entry *done = generation == r.generation() ? r.entry(drive) : nullptr)
+            done->busy = false;
+        m_lastVerifyError = result->error;
+        if (!result->error.isEmpty())
+            Drives::logLine(result->error); // the window has no other place to say it
+        Q_EMIT m_engine.OnFileVerifyComplete(result->filesCompared, result->filesMatched);
+        Q_EMIT m_engine.OnWriteComplete();
+    });
+    verifier->start();
 }
 
-void TDVDWriterPro2::setDriveLayer(std::unique_ptr<Drives::DriveLayer> layer)
+bool DriveSide::BurnImageFile(const QString &isoPath)
 {
-    registry().setLayer(std::move(layer));
-}
-
-bool TDVDWriterPro2::InitializeDrives(int)
-{
-    return registry().initialize();
-}
-
-int TDVDWriterPro2::DriveCount() const
-{
-    return registry().count();
-}
-
-QString TDVDWriterPro2::DriveLetter(int index) const
-{
-    if (!registry().entry(index))
-        return {};
-    return QString(QChar('D' + index));
-}
-
-QString TDVDWriterPro2::DriveVendor(int index) const
-{
-    const Entry *entry = registry().entry(index);
-    return entry ? entry->description.vendor : QString();
-}
-
-QString TDVDWriterPro2::DriveProduct(int index) const
-{
-    const Entry *entry = registry().entry(index);
-    return entry ? entry->description.product : QString();
-}
-
-bool TDVDWriterPro2::IsWriter(int index) const
-{
-    const Entry *entry = registry().entry(index);
-    return entry && entry->description.writer;
-}
-
-bool TDVDWriterPro2::SelectDrive(int index)
-{
+    requireOwnThread("BurnImageFile");
     DriveRegistry &r = registry();
-    m_drives->selectionMade = true;
-    m_drives->selectionGeneration = r.generation();
-    m_drives->selected = -1;
-    Entry *entry = r.entry(index);
-    if (!entry)
-        return false;
-    if (!entry->busy && !r.acquire(*entry))
-        return false;
-    m_drives->selected = index;
-    return true;
-}
-
-int TDVDWriterPro2::DriveSide::currentIndex() const
-{
-    if (selectionMade && selectionGeneration == registry().generation())
-        return selected;
-    return registry().defaultWriter();
-}
-
-Entry *TDVDWriterPro2::DriveSide::current() const
-{
-    return registry().entry(currentIndex());
-}
-
-int TDVDWriterPro2::DiscType()
-{
-    Entry *entry = m_drives->current();
-    if (entry && entry->isVirtual)
-        return Drives::DiscTypes::RandomAccess;
-    if (!entry || !refreshMedium(*entry))
-        return Drives::DiscTypes::NoWritableMedium;
-    return Drives::discTypeFor(entry->lastMedium.profile, entry->lastMedium.status);
-}
-
-MediumDetails TDVDWriterPro2::CurrentMedium()
-{
-    Entry *entry = m_drives->current();
-    if (entry && entry->isVirtual) {
-        MediumDetails details;
-        details.state = MediumDetails::State::Blank;
-        details.virtualDisc = true;
-        return details;
-    }
-    if (!entry || !refreshMedium(*entry))
-        return {};
-    return Drives::mediumDetailsFor(entry->lastMedium.profile, entry->lastMedium.status);
-}
-
-bool TDVDWriterPro2::HasCapability(int code)
-{
-    Entry *entry = m_drives->current();
-    if (!entry)
-        return false;
-    if (entry->isVirtual)
-        return code == Drives::Capabilities::FormatRandomAccess;
-    return refreshMedium(*entry) && Drives::driveHasCapability(code, entry->lastMedium.driveProfiles);
-}
-
-int TDVDWriterPro2::MaxWriteSpeed()
-{
-    Entry *entry = m_drives->current();
-    if (!entry || entry->isVirtual || !refreshMedium(*entry))
-        return 0;
-    return entry->lastMedium.maxWriteSpeed;
-}
-
-void TDVDWriterPro2::SetWriteSpeed(int multiple)
-{
-    m_drives->speedMultiple = multiple;
-}
-
-int64_t TDVDWriterPro2::FreeBlocks()
-{
-    Entry *entry = m_drives->current();
-    if (!entry)
-        return 0;
-    if (entry->isVirtual)
-        return entry->virtualSize / BlockBytes;
-    if (!refreshMedium(*entry))
-        return 0;
-    return entry->lastMedium.freeBytes / BlockBytes;
-}
-
-QString TDVDWriterPro2::LastVerifyError() const
-{
-    return m_drives->lastVerifyError;
-}
-
-QString TDVDWriterPro2::LastBurnRefusal() const
-{
-    return m_drives->lastRefusal;
-}
-
-bool TDVDWriterPro2::BurnImageFile(const QString &isoPath)
-{
-    DriveRegistry &r = registry();
-    m_drives->lastRefusal.clear();
+    m_lastRefusal.clear();
     const auto refuseEarly = [this](const QString &reason) {
-        m_drives->lastRefusal = reason;
+        m_lastRefusal = reason;
         Drives::logLine(QStringLiteral("Burn refused: ") + reason);
         return false;
     };
-    Entry *entry = m_drives->current();
+    Entry *entry = current();
     if (!entry)
         return refuseEarly(QStringLiteral("no drive is selected"));
-    if (m_drives->job || entry->busy)
+    if (m_job || entry->busy)
         return refuseEarly(QStringLiteral("drive %1 is busy").arg(entry->description.devicePath));
     const QFileInfo info(isoPath);
     QFile image(isoPath);
@@ -307,14 +158,14 @@ bool TDVDWriterPro2::BurnImageFile(const QString &isoPath)
         return refuseEarly(QStringLiteral("%1 is not a readable image file").arg(isoPath));
     image.close();
 
-    auto job = std::make_unique<DriveSide::Job>();
-    job->kind = DriveSide::Job::Kind::Burn;
-    job->drive = m_drives->currentIndex();
+    auto job = std::make_unique<Job>();
+    job->kind = Job::Kind::Burn;
+    job->drive = currentIndex();
     job->generation = r.generation();
     job->imagePath = info.absoluteFilePath();
     job->imageBytes = info.size();
     job->totalBlocks = (job->imageBytes + BlockBytes - 1) / BlockBytes;
-    job->simulate = m_testWrite;
+    job->simulate = m_engine.TestWrite();
     r.pumpMessages();
     r.addCollector(&job->messages);
     const auto refuse = [&](const QString &reason) {
@@ -335,9 +186,9 @@ bool TDVDWriterPro2::BurnImageFile(const QString &isoPath)
                     .arg(entry->virtualSize));
         if (!r.acquire(*entry)) {
             // The reason (a vanished folder, say) reaches the receivers as the burn's error.
-            job->kind = DriveSide::Job::Kind::FailedStart;
-            m_drives->job = std::move(job);
-            pollDriveJob();
+            job->kind = Job::Kind::FailedStart;
+            m_job = std::move(job);
+            pollJob();
             return true;
         }
     } else {
@@ -350,32 +201,33 @@ bool TDVDWriterPro2::BurnImageFile(const QString &isoPath)
             return refuse(QStringLiteral("the image (%1 bytes) is larger than the free space (%2 bytes)")
                               .arg(job->imageBytes)
                               .arg(medium.freeBytes));
-        if (m_drives->speedMultiple > 0)
-            speedKBs = m_drives->speedMultiple * Drives::baseSpeedFor(medium.profile);
+        if (m_speedMultiple > 0)
+            speedKBs = m_speedMultiple * Drives::baseSpeedFor(medium.profile);
     }
 
     Drives::WriteRequest request;
     request.imagePath = job->imagePath;
     request.imageBytes = job->imageBytes;
-    request.simulate = m_testWrite;
-    request.closeDisc = m_closeSession;
-    request.underrunProtection = m_burnFlag;
-    request.sessionAtOnce = m_writeType == 1;
+    request.simulate = m_engine.TestWrite();
+    request.closeDisc = m_engine.CloseSession();
+    request.underrunProtection = m_engine.BurnFlag();
+    request.sessionAtOnce = m_engine.WriteType() == 1;
     request.speedKBs = speedKBs;
     if (!entry->drive->startWrite(request))
         return refuse(QStringLiteral("the drive library did not start the burn"));
     entry->busy = true;
-    m_drives->job = std::move(job);
-    pollDriveJob();
+    m_job = std::move(job);
+    pollJob();
     return true;
 }
 
-void TDVDWriterPro2::CancelWrite()
+void DriveSide::CancelWrite()
 {
+    requireOwnThread("CancelWrite");
     // A read-back after the burn stops too, its loading of the image's folders included.
-    m_drives->stopVerifying = true;
-    DriveSide::Job *job = m_drives->job.get();
-    if (!job || job->kind != DriveSide::Job::Kind::Burn || job->cancelRequested)
+    m_stopVerifying = true;
+    Job *job = m_job.get();
+    if (!job || job->kind != Job::Kind::Burn || job->cancelRequested)
         return;
     job->cancelRequested = true;
     if (job->generation != registry().generation())
@@ -384,29 +236,20 @@ void TDVDWriterPro2::CancelWrite()
         entry->drive->cancel();
 }
 
-void TDVDWriterPro2::EjectTray(int)
+bool DriveSide::EraseDisc(bool quick)
 {
-    Entry *entry = m_drives->current();
-    if (!entry || entry->isVirtual || entry->busy)
-        return;
-    // Released with eject; the next use opens the drive again, closing the tray.
-    entry->drive->release(true);
-    registry().pumpMessages();
-}
-
-bool TDVDWriterPro2::EraseDisc(bool quick)
-{
+    requireOwnThread("EraseDisc");
     DriveRegistry &r = registry();
-    Entry *entry = m_drives->current();
-    if (!entry || entry->busy || m_drives->job)
+    Entry *entry = current();
+    if (!entry || entry->busy || m_job)
         return false;
-    auto job = std::make_unique<DriveSide::Job>();
-    job->drive = m_drives->currentIndex();
+    auto job = std::make_unique<Job>();
+    job->drive = currentIndex();
     job->generation = r.generation();
     if (entry->isVirtual) {
-        job->kind = DriveSide::Job::Kind::VirtualErase;
+        job->kind = Job::Kind::VirtualErase;
     } else {
-        job->kind = DriveSide::Job::Kind::Erase;
+        job->kind = Job::Kind::Erase;
         if (!r.acquire(*entry))
             return false;
         r.pumpMessages();
@@ -419,63 +262,54 @@ bool TDVDWriterPro2::EraseDisc(bool quick)
         }
     }
     entry->busy = true;
-    m_drives->job = std::move(job);
-    pollDriveJob();
+    m_job = std::move(job);
+    pollJob();
     return true;
 }
 
-void TDVDWriterPro2::pollDriveJob()
+void DriveSide::pollJob()
 {
-    if (m_drives->poll && m_drives->poll->thread() != QThread::currentThread()) {
-        // The drive side moved to another thread since the last job (a window's drive thread ended).
-        dropPollTimer(std::exchange(m_drives->poll, nullptr));
-    }
-    if (!m_drives->poll) {
-        m_drives->poll = new QTimer;
-        m_drives->poll->setInterval(PollMs);
-        connect(m_drives->poll, &QTimer::timeout, m_drives->poll, [this] { pollDriveJob(); });
-    }
-    DriveSide::Job *job = m_drives->job.get();
+    Job *job = m_job.get();
     if (!job) {
-        m_drives->poll->stop();
+        m_poll->stop();
         return;
     }
-    if (!m_drives->poll->isActive()) {
+    if (!m_poll->isActive()) {
         // Called from the call that started the job: its events come later, from the event loop.
-        m_drives->poll->start();
+        m_poll->start();
         return;
     }
     DriveRegistry &r = registry();
     r.pumpMessages();
     Entry *entry = job->generation == r.generation() ? r.entry(job->drive) : nullptr;
-    using Kind = DriveSide::Job::Kind;
+    using Kind = Job::Kind;
     if (!entry || job->kind == Kind::FailedStart || job->kind == Kind::VirtualErase) {
-        finishDriveJob();
+        finishJob();
         return;
     }
     if (job->kind == Kind::Erase && !job->started) {
         job->started = true;
-        Q_EMIT OnEraseDiscStart();
-        if (m_drives->job.get() != job)
+        Q_EMIT m_engine.OnEraseDiscStart();
+        if (m_job.get() != job)
             return;
     }
     const Drives::Progress progress = entry->drive->progress();
     if (!progress.busy) {
-        finishDriveJob();
+        finishJob();
         return;
     }
     if (job->kind == Kind::Burn) {
         // libburn's counter reads zero between phases: the events only ever go up.
         job->blocksWritten = std::clamp<int64_t>(progress.sector, job->blocksWritten, job->totalBlocks);
-        Q_EMIT OnTrackWriteStatus(1, job->blocksWritten, job->totalBlocks);
+        Q_EMIT m_engine.OnTrackWriteStatus(1, job->blocksWritten, job->totalBlocks);
     }
 }
 
-void TDVDWriterPro2::finishDriveJob()
+void DriveSide::finishJob()
 {
-    using Kind = DriveSide::Job::Kind;
-    std::unique_ptr<DriveSide::Job> job = std::move(m_drives->job);
-    m_drives->poll->stop();
+    using Kind = Job::Kind;
+    std::unique_ptr<Job> job = std::move(m_job);
+    m_poll->stop();
     DriveRegistry &r = registry();
     Entry *entry = job->generation == r.generation() ? r.entry(job->drive) : nullptr;
 
@@ -488,7 +322,7 @@ void TDVDWriterPro2::finishDriveJob()
         entry->busy = false;
     } else if (job->kind == Kind::VirtualErase) {
         entry->busy = false;
-        Q_EMIT OnEraseDiscStart();
+        Q_EMIT m_engine.OnEraseDiscStart();
         failure = emptyVirtualDrive(*entry);
         outcome.succeeded = failure.isEmpty();
     }
@@ -511,20 +345,20 @@ void TDVDWriterPro2::finishDriveJob()
     if (outcome.succeeded) {
         logJobMessages(job->messages);
         if (job->kind == Kind::Burn) {
-            Q_EMIT OnTrackWriteStatus(1, job->totalBlocks, job->totalBlocks);
-            if (m_autoVerify && !job->simulate && entry) {
+            Q_EMIT m_engine.OnTrackWriteStatus(1, job->totalBlocks, job->totalBlocks);
+            if (m_engine.AutoVerify() && !job->simulate && entry) {
                 startVerify(job->drive, job->generation, job->imagePath, outcome.trackStartSector);
                 return;
             }
-            Q_EMIT OnWriteComplete();
+            Q_EMIT m_engine.OnWriteComplete();
         } else {
-            Q_EMIT OnEraseDiscComplete();
+            Q_EMIT m_engine.OnEraseDiscComplete();
         }
         return;
     }
     if (job->kind == Kind::Burn && job->cancelRequested && failure.isEmpty()) {
         logJobMessages(job->messages);
-        Q_EMIT OnWriteCancelled();
+        Q_EMIT m_engine.OnWriteCancelled();
         return;
     }
     Drives::WriteErrorReport report;
@@ -538,5 +372,5 @@ void TDVDWriterPro2::finishDriveJob()
     if (entry && entry->drive && !entry->busy)
         entry->drive->release(false);
     r.pumpMessages();
-    Q_EMIT OnWriteError(report.writeError, report.driveError, report.errorInfo, report.senseInfo);
+    Q_EMIT m_engine.OnWriteError(report.writeError, report.driveError, report.errorInfo, report.senseInfo);
 }
