@@ -1,12 +1,12 @@
 #include "engine/ImageSide.h"
 
+#include "base/KestraneError.h"
 #include "engine/Libraries.h"
 #include "engine/image/DiscImporter.h"
 #include "engine/image/ImagePaths.h"
 #include "engine/image/IsoChildren.h"
 #include "engine/image/LocalSourceAdder.h"
 #include "engine/image/SizeSnapshot.h"
-#include "base/KestraneError.h"
 
 #include <cstdint>
 #include <libisofs/libisofs.h>

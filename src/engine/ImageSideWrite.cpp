@@ -1,8 +1,8 @@
+#include "base/KestraneError.h"
+#include "base/SystemError.h"
 #include "engine/FileDescriptor.h"
 #include "engine/ImageSide.h"
 #include "engine/Libraries.h"
-#include "base/KestraneError.h"
-#include "base/SystemError.h"
 
 #include "engine/drives/DriveRegistry.h"
 #include "engine/image/ChecksumVerifier.h"
