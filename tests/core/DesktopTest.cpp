@@ -297,14 +297,42 @@ TEST_F(SleepInhibitorTest, AJobThatEndsBeforeLogindAnswersLeavesNoLockBehind)
     EXPECT_EQ(held[0].why, SleepInhibitor::reasonFor(SleepInhibitor::Job::Erase));
 }
 
-TEST_F(SleepInhibitorTest, WithoutLogindThePortalHoldsTheLockUntilTheJobEnds)
+struct FallbackRow
 {
+    const char *name;
+    // Whether a logind runs that refuses every lock (as one whose policy denies us would).
+    bool refusingLogind;
+};
+
+class SleepInhibitorPortal : public DesktopFixture, public ::testing::WithParamInterface<FallbackRow>
+{
+};
+
+TEST_P(SleepInhibitorPortal, ThePortalHoldsTheLockUntilTheJobEnds)
+{
+    std::unique_ptr<MockService> logind;
+    if (GetParam().refusingLogind) {
+        logind = std::make_unique<MockService>(
+            QDBusConnection::systemBus(), Logind,
+            QStringList {QStringLiteral("--system"), Logind, QStringLiteral("/org/freedesktop/login1"),
+                         QStringLiteral("org.freedesktop.login1.Manager")});
+        ASSERT_TRUE(logind->up());
+        logind->call(QStringLiteral("/org/freedesktop/login1"), QStringLiteral("org.freedesktop.DBus.Mock"),
+                     QStringLiteral("AddMethod"),
+                     {QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"),
+                      QStringLiteral("ssss"), QStringLiteral("h"),
+                      QStringLiteral("raise dbus.exceptions.DBusException('Permission denied', "
+                                     "name='org.freedesktop.DBus.Error.AccessDenied')")});
+    }
     auto portal = startPortal();
     ASSERT_TRUE(portal->up());
     auto inhibitor = std::make_unique<SleepInhibitor>(SleepInhibitor::Job::StickWrite);
     Settled settled(*inhibitor);
     ASSERT_TRUE(settled.wait());
     EXPECT_EQ(inhibitor->hold(), SleepInhibitor::Hold::Portal);
+    if (logind) {
+        EXPECT_TRUE(logind->calls().value(0).startsWith(QLatin1String("Inhibit \"sleep:idle\"")));
+    }
     const QString reason = SleepInhibitor::reasonFor(SleepInhibitor::Job::StickWrite);
     EXPECT_EQ(portal->calls(),
               QStringList {QStringLiteral("Inhibit \"\" 12 {\"reason\": \"%1\"}").arg(reason)});
@@ -313,6 +341,13 @@ TEST_F(SleepInhibitorTest, WithoutLogindThePortalHoldsTheLockUntilTheJobEnds)
     EXPECT_TRUE(TestSupport::waitFor([&] { return portal->calls().size() == 2; }, 10000));
     EXPECT_EQ(portal->calls().value(1), QStringLiteral("Close"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Fallback, SleepInhibitorPortal,
+                         ::testing::Values(FallbackRow {"no_logind", false},
+                                           FallbackRow {"logind_refuses", true}),
+                         [](const ::testing::TestParamInfo<FallbackRow> &row) {
+                             return std::string(row.param.name);
+                         });
 
 TEST_F(SleepInhibitorTest, AJobThatEndsBeforeThePortalAnswersClosesItsRequest)
 {
@@ -386,6 +421,22 @@ TEST_F(DesktopFixture, WithoutANotificationServiceNothingWaits)
     // A safety bound against a blocking call, not a speed goal.
     EXPECT_LT(clock.elapsed(), 1000);
     QCoreApplication::processEvents(QEventLoop::AllEvents, 200);
+}
+
+// Run by the ctest entry core_desktop_tests_no_bus with both bus addresses pointing nowhere, as on a
+// machine without D-Bus: nothing is held, nothing is shown, and neither waits.
+TEST(NoBus, NeitherTheLockNorTheNotificationWaits)
+{
+    if (qEnvironmentVariableIsEmpty("KESTRANE_TEST_NO_BUS"))
+        GTEST_SKIP() << "runs under core_desktop_tests_no_bus";
+    QElapsedTimer clock;
+    clock.start();
+    auto inhibitor = std::make_unique<SleepInhibitor>(SleepInhibitor::Job::Burn);
+    DesktopNotifier::notify(QStringLiteral("Kestrane"), QStringLiteral("Writing is complete!"));
+    // A safety bound against a blocking call, not a speed goal.
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return inhibitor->hold() == SleepInhibitor::Hold::None; }, 10000));
+    inhibitor.reset();
 }
 
 } // namespace
