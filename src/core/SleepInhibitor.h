@@ -7,9 +7,10 @@
 
 // Keeps the machine awake while a job that a suspend would ruin runs: one object per job, taken when
 // the job starts and destroyed when it ends, whether it finished, failed or was cancelled. It asks
-// logind on the system bus and, where logind does not answer, the desktop portal on the session bus.
+// logind on the system bus and, where logind is absent or refuses, the desktop portal on the session bus.
 // Both are asked without waiting: the answer comes back through the event loop, so a slow or missing
-// service never stalls the thread that started the job. Without either, nothing is held.
+// service never stalls the thread that started the job (which must run an event loop: the UI thread,
+// kestrane-cli's loop). Without either service, nothing is held.
 class SleepInhibitor final : public QObject
 {
     Q_OBJECT
