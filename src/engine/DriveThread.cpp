@@ -1,5 +1,8 @@
 #include "engine/DriveThread.h"
 
+#include "base/ErrorText.h"
+#include "base/StdErr.h"
+
 #include "engine/DriveSide.h"
 #include "engine/Libraries.h"
 #include "engine/TDVDWriterPro2.h"
@@ -10,9 +13,9 @@
 #include <QTimer>
 
 #include <atomic>
-#include <cstdio>
 #include <exception>
 #include <mutex>
+#include <optional>
 
 namespace {
 
@@ -97,8 +100,8 @@ DriveThread::~DriveThread()
         return;
     }
     // A drive that hangs in the kernel cannot be interrupted: its thread is left to the process's end.
-    std::fprintf(stderr, "kestrane: the drive thread did not stop within %lld ms; left running\n",
-                 static_cast<long long>(m_bound.count()));
+    StdErr::line(QStringLiteral("kestrane: the drive thread did not stop within %1 ms; left running")
+                     .arg(qint64(m_bound.count())));
 }
 
 void DriveThread::post(std::function<void()> work)
@@ -108,11 +111,10 @@ void DriveThread::post(std::function<void()> work)
         [work = std::move(work)] {
             // Nobody waits for this work, so nobody can take its error: it is logged.
             try {
-                work();
-            } catch (const std::exception &error) {
-                std::fprintf(stderr, "kestrane: drive thread: %s\n", error.what());
+                if (const std::optional<QString> failure = FailureOf(work))
+                    StdErr::line(QStringLiteral("kestrane: drive thread: ") + *failure);
             } catch (...) {
-                std::fprintf(stderr, "kestrane: drive thread: an unknown error\n");
+                StdErr::line(QStringLiteral("kestrane: drive thread: an unknown error"));
             }
         },
         Qt::QueuedConnection);

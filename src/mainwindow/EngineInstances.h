@@ -21,7 +21,8 @@ class TDVDWriterPro2;
 //                                                            selected anew at every Erase
 //
 // Every drive-side call of the three (scanning, the drive lists, selecting, media, burning, erasing,
-// ejecting) is asked of the drive thread, whose answers come back to the user-interface thread. Image
+// ejecting) is asked of the drive thread, whose answers come back to the user-interface thread: the
+// drive thread adopts the three drive sides, which refuse a call from any other thread. Image
 // jobs run the instance's WriteImageFile on a worker thread; the image side is otherwise called on the
 // user-interface thread.
 struct EngineInstances
