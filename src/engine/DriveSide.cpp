@@ -14,29 +14,12 @@
 #include <QThread>
 #include <QTimer>
 
+using Drives::BlockBytes;
 using Drives::DriveRegistry;
+using Drives::registry;
 using Entry = Drives::DriveRegistry::Entry;
 
 namespace {
-
-constexpr int64_t BlockBytes = 2048;
-
-DriveRegistry &registry()
-{
-    return DriveRegistry::instance();
-}
-
-// Refreshes what the drive holds; false when the drive cannot be opened.
-bool refreshMedium(Entry &entry)
-{
-    if (entry.busy)
-        return true; // keep what was learnt before the job: the drive is not asked while it works
-    if (!registry().acquire(entry))
-        return false;
-    entry.lastMedium = entry.drive->medium();
-    registry().pumpMessages();
-    return true;
-}
 
 Drives::StickDrive *stickAt(int index)
 {
@@ -182,7 +165,7 @@ int DriveSide::DiscType()
     Entry *entry = current();
     if (entry && entry->isVirtual)
         return Drives::DiscTypes::RandomAccess;
-    if (!entry || !refreshMedium(*entry))
+    if (!entry || !registry().refreshMedium(*entry))
         return Drives::DiscTypes::NoWritableMedium;
     return Drives::discTypeFor(entry->lastMedium.profile, entry->lastMedium.status);
 }
@@ -197,7 +180,7 @@ MediumDetails DriveSide::CurrentMedium()
         details.virtualDisc = true;
         return details;
     }
-    if (!entry || !refreshMedium(*entry))
+    if (!entry || !registry().refreshMedium(*entry))
         return {};
     return Drives::mediumDetailsFor(entry->lastMedium.profile, entry->lastMedium.status);
 }
@@ -210,14 +193,15 @@ bool DriveSide::HasCapability(int code)
         return false;
     if (entry->isVirtual)
         return code == Drives::Capabilities::FormatRandomAccess;
-    return refreshMedium(*entry) && Drives::driveHasCapability(code, entry->lastMedium.driveProfiles);
+    return registry().refreshMedium(*entry) &&
+        Drives::driveHasCapability(code, entry->lastMedium.driveProfiles);
 }
 
 int DriveSide::MaxWriteSpeed()
 {
     requireOwnThread("MaxWriteSpeed");
     Entry *entry = current();
-    if (!entry || entry->isVirtual || !refreshMedium(*entry))
+    if (!entry || entry->isVirtual || !registry().refreshMedium(*entry))
         return 0;
     return entry->lastMedium.maxWriteSpeed;
 }
@@ -236,7 +220,7 @@ int64_t DriveSide::FreeBlocks()
         return 0;
     if (entry->isVirtual)
         return entry->virtualSize / BlockBytes;
-    if (!refreshMedium(*entry))
+    if (!registry().refreshMedium(*entry))
         return 0;
     return entry->lastMedium.freeBytes / BlockBytes;
 }

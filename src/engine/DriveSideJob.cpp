@@ -19,17 +19,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+using Drives::BlockBytes;
 using Drives::DriveRegistry;
+using Drives::registry;
 using Entry = Drives::DriveRegistry::Entry;
 
 namespace {
-
-constexpr int64_t BlockBytes = 2048;
-
-DriveRegistry &registry()
-{
-    return DriveRegistry::instance();
-}
 
 // Messages a job gathered and did not turn into its event.
 void logJobMessages(const std::vector<Drives::LibraryMessage> &messages, int except = -1)
@@ -38,18 +33,6 @@ void logJobMessages(const std::vector<Drives::LibraryMessage> &messages, int exc
         if (i != except && !Drives::isDebug(messages[size_t(i)]))
             Drives::logMessage(messages[size_t(i)]);
     }
-}
-
-// Refreshes what the drive holds; false when the drive cannot be opened.
-bool refreshMedium(Entry &entry)
-{
-    if (entry.busy)
-        return true; // keep what was learnt before the job: the drive is not asked while it works
-    if (!registry().acquire(entry))
-        return false;
-    entry.lastMedium = entry.drive->medium();
-    registry().pumpMessages();
-    return true;
 }
 
 // A virtual drive is erased by emptying its file; libburn cannot blank a plain file.
@@ -192,7 +175,7 @@ bool DriveSide::BurnImageFile(const QString &isoPath)
             return true;
         }
     } else {
-        if (!refreshMedium(*entry))
+        if (!registry().refreshMedium(*entry))
             return refuse(QStringLiteral("drive %1 cannot be opened").arg(entry->description.devicePath));
         const Drives::MediumInfo &medium = entry->lastMedium;
         if (Drives::discTypeFor(medium.profile, medium.status) == Drives::DiscTypes::NoWritableMedium)

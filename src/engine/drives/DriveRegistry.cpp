@@ -156,6 +156,17 @@ bool DriveRegistry::anyBusy() const
     return std::any_of(m_entries.begin(), m_entries.end(), [](const auto &e) { return e->busy; });
 }
 
+bool DriveRegistry::refreshMedium(Entry &entry)
+{
+    if (entry.busy)
+        return true;
+    if (!acquire(entry))
+        return false;
+    entry.lastMedium = entry.drive->medium();
+    pumpMessages();
+    return true;
+}
+
 bool DriveRegistry::acquire(Entry &entry)
 {
     const bool held = entry.drive && entry.drive->acquire();

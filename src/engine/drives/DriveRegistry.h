@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -46,6 +47,9 @@ public:
     bool refreshSticks();
     // Opens the drive of an entry; messages the library gave are handed on as usual.
     bool acquire(Entry &entry);
+    // Refreshes what the drive holds; false when the drive cannot be opened. A busy drive keeps what
+    // was learnt before its job: it is not asked while it works.
+    bool refreshMedium(Entry &entry);
 
     // Moves the library's queued messages to the running jobs' lists, or to stderr when none runs.
     void pumpMessages();
@@ -65,5 +69,14 @@ private:
     std::vector<std::vector<LibraryMessage> *> m_collectors;
     int m_generation = 0;
 };
+
+// The one registry of the process.
+inline DriveRegistry &registry()
+{
+    return DriveRegistry::instance();
+}
+
+// Bytes in a data block of a disc.
+constexpr int64_t BlockBytes = 2048;
 
 } // namespace Drives
