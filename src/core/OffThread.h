@@ -10,8 +10,8 @@
 #include <utility>
 
 // Runs `work` on a thread of `pool` and hands what it returns to `then` on `context`'s thread,
-// queued. Nothing is handed over once `context` is gone; its owner waits for the pool
-// (QThreadPool::waitForDone) before anything the work touches goes.
+// queued; an answer still queued when `context` goes is dropped. `context` must outlive the work:
+// its owner waits for the pool (QThreadPool::waitForDone) in its destructor.
 template<typename Work, typename Then>
 void OffThread(QThreadPool &pool, QObject *context, Work work, Then then)
 {

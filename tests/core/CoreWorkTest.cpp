@@ -98,30 +98,38 @@ TEST(DiscImageJob, ADriveThatIsNotThereFailsTheJobRatherThanWritingAnEmptyImage)
     EXPECT_FALSE(QFile::exists(params.isoPath));
 }
 
-TEST(OffThread, AnswersReachTheContextAndNothingReachesAContextThatIsGone)
+// An owner of work away from the UI thread: it waits for its pool before it goes.
+class PoolOwner : public QObject
 {
+public:
+    ~PoolOwner() override { pool.waitForDone(); }
     QThreadPool pool;
-    QObject context;
+};
+
+TEST(OffThread, AnswersReachTheOwnerAndNothingReachesAnOwnerThatHasGone)
+{
     int answer = 0;
-    OffThread(
-        pool, &context, [] { return 42; }, [&answer](int value) { answer = value; });
-    ASSERT_TRUE(TestSupport::waitFor([&] { return answer != 0; }, 10000));
+    {
+        PoolOwner owner;
+        OffThread(
+            owner.pool, &owner, [] { return 42; }, [&answer](int value) { answer = value; });
+        ASSERT_TRUE(TestSupport::waitFor([&] { return answer != 0; }, 10000));
+    }
     EXPECT_EQ(answer, 42);
 
+    // The work ends and its answer is queued; the owner goes before the event loop runs again.
     bool reached = false;
-    QSemaphore release;
     {
-        auto gone = std::make_unique<QObject>();
+        PoolOwner owner;
+        QSemaphore done;
         OffThread(
-            pool, gone.get(),
-            [&release] {
-                release.acquire();
+            owner.pool, &owner,
+            [&done] {
+                done.release();
                 return 1;
             },
             [&reached](int) { reached = true; });
-        gone.reset();
-        release.release();
-        pool.waitForDone();
+        done.acquire();
     }
     TestSupport::waitFor([] { return false; }, 200);
     EXPECT_FALSE(reached);
