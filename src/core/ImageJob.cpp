@@ -5,7 +5,12 @@
 
 ImageJob::ImageJob(ImageJobParams params)
     : m_params(std::move(params))
-{ }
+{
+    // Set on the thread that makes the job, where the engine's properties are read (the window shows
+    // the compilation's label), not on the thread that runs it.
+    if (m_params.label)
+        m_params.engine->setVolumeIdentifier(*m_params.label);
+}
 
 void ImageJob::cancel()
 {
@@ -19,8 +24,6 @@ ImageJob::Outcome ImageJob::run()
     Outcome outcome;
     bool written = false;
     const std::optional<QString> failure = FailureOf([&] {
-        if (m_params.label)
-            engine.setVolumeIdentifier(*m_params.label);
         if (m_params.kind == ImageJobParams::Kind::DiscToImage) {
             // A disc that cannot be read must not turn into an empty image reported as a success:
             // an error here fails the job.

@@ -7,9 +7,9 @@
 
 #include <atomic>
 
-// One image job, the same for the window's worker and the command line: the label is set, a disc is
-// read into an emptied image (disc to image only), then the image file is written. Runs on the
-// calling thread; `cancel` may come from any other.
+// One image job, the same for the window's worker and the command line: the label is set when the
+// job is made, a disc is read into an emptied image (disc to image only), then the image file is
+// written. `run` works on the calling thread; `cancel` may come from any other.
 class ImageJob final
 {
 public:

@@ -66,7 +66,6 @@ void ImageJobController::ActCDTOISOExecExecute()
     }
     QCoreApplication::processEvents();
     finishPrevious();
-    m_discEngine->ResetImage();
     ImageJobParams params;
     params.kind = ImageJobParams::Kind::DiscToImage;
     params.engine = m_discEngine;
@@ -125,8 +124,6 @@ void ImageJobController::StartImageJob(const ImageJobParams &params)
     // one that does not answer leaves those drive properties as they were: the image needs no drive.
     TDVDWriterPro2 *engine = params.engine;
     engine->setVolumeType(1);
-    if (params.label)
-        engine->setVolumeIdentifier(*params.label);
     m_cdPage.window()->setCursor(Qt::WaitCursor);
     const int start = ++m_startsAsked;
     m_drives->ask(
