@@ -2,6 +2,7 @@
 
 #include "app/FileDialogs.h"
 #include "app/MessageBox.h"
+#include "core/SleepInhibitor.h"
 #include "core/WriteErrors.h"
 #include "engine/DriveThread.h"
 #include "engine/EngineCodes.h"
@@ -10,6 +11,7 @@
 #include "jobs/CdToIsoPage.h"
 #include "jobs/DiscQuestions.h"
 #include "jobs/DriveAnswers.h"
+#include "jobs/JobEndNotice.h"
 #include "jobs/StickBurn.h"
 
 #include <QAction>
@@ -60,6 +62,8 @@ BurnController::BurnController(TDVDWriterPro2 *DVDWriterPro, TDVDWriterPro2 *DVD
     connect(m_eraseEngine, &TDVDWriterPro2::OnFileVerifyComplete, this,
             &BurnController::DVDWriterPro1FileVerifyComplete);
 }
+
+BurnController::~BurnController() = default;
 
 void BurnController::SpeedButton2Click()
 {
@@ -170,6 +174,8 @@ void BurnController::BeginBurn(const QString &path, const Medium &medium, int ca
         EndStart(); // cancelled while the question was open
         return;
     }
+    m_awake = std::make_unique<SleepInhibitor>(target.stick ? SleepInhibitor::Job::StickWrite
+                                                            : SleepInhibitor::Job::Burn);
     TDVDWriterPro2 *engine = m_engine;
     m_drives->ask(
         this,
@@ -192,8 +198,10 @@ void BurnController::BeginBurn(const QString &path, const Medium &medium, int ca
                 return;
             }
             if (!start->started) {
+                const QString text = QStringLiteral("Error Writing ISO File.");
+                EndBurn(text);
                 // The engine has written its reason to standard error; the box keeps it in its details.
-                ShowMessageBox(QStringLiteral("Error Writing ISO File."), 1, start->refusal);
+                ShowMessageBox(text, 1, start->refusal);
             }
             EndStart();
         });
@@ -207,7 +215,15 @@ void BurnController::EndStart()
 void BurnController::DriveNotAnswering()
 {
     EndStart();
+    // The user is told the burn did not start: nothing is held for it any more.
+    m_awake.reset();
     ShowMessageBox(DriveNotAnsweringText(m_drives->answerBound()), 1);
+}
+
+void BurnController::EndBurn(const QString &text)
+{
+    m_awake.reset();
+    notifyIfInactive(m_page.CboCDRWList->window(), text);
 }
 
 void BurnController::DVDWriterProTrackWriteStatus(int, qint64 lBlocksWritten, qint64 lBlocksToWrite)
@@ -220,8 +236,10 @@ void BurnController::DVDWriterProTrackWriteStatus(int, qint64 lBlocksWritten, qi
 
 void BurnController::DVDWriterProWriteComplete()
 {
+    const QString text = QStringLiteral("Writing is complete!");
+    EndBurn(text);
     if (!m_engine->AutoVerify())
-        ShowMessageBox(QStringLiteral("Writing is complete!"), 1);
+        ShowMessageBox(text, 1);
     if (!m_engine->TestWrite() && !m_engine->AutoVerify()) {
         TDVDWriterPro2 *engine = m_engine;
         m_drives->post([engine] { engine->EjectTray(0); });
@@ -232,6 +250,7 @@ void BurnController::DVDWriterProWriteComplete()
 
 void BurnController::DVDWriterProWriteCancelled()
 {
+    EndBurn(QStringLiteral("Writing Cancelled!"));
     m_page.PsBarWriteDisk->setValue(0);
     // Whether a stick was left partly written is the drive's to say; both boxes follow its answer.
     TDVDWriterPro2 *engine = m_engine;
@@ -248,7 +267,9 @@ void BurnController::DVDWriterProWriteCancelled()
 void BurnController::DVDWriterProWriteError(int WriteError, int DriveError, const QString &sErrorInfo,
                                             const QString &sSenseInfo)
 {
-    ShowMessageBox(ComposeWriteErrorText(WriteError, DriveError, sErrorInfo, sSenseInfo), 1);
+    const QString text = ComposeWriteErrorText(WriteError, DriveError, sErrorInfo, sSenseInfo);
+    EndBurn(text);
+    ShowMessageBox(text, 1);
 }
 
 void BurnController::DVDWriterPro1FileVerifyComplete(int, int)

@@ -3,11 +3,14 @@
 #include <QList>
 #include <QObject>
 
+#include <memory>
+
 struct StickTarget;
 class BurnIsoPage;
 class CdToIsoPage;
 class DriveThread;
 class QAction;
+class SleepInhibitor;
 class TDVDWriterPro2;
 
 // Burning an image file: the checks, the start, the progress and end events, cancel and the job lock.
@@ -22,6 +25,7 @@ public:
     BurnController(TDVDWriterPro2 *DVDWriterPro, TDVDWriterPro2 *DVDWriterPro1, DriveThread *drives,
                    BurnIsoPage &page, CdToIsoPage &cdPage, QList<QAction *> actions,
                    QObject *parent = nullptr);
+    ~BurnController() override;
 
     void SpeedButton2Click();
     void ActBURNISOExecExecute();
@@ -44,6 +48,8 @@ private:
     // The start has ended, however: the normal cursor again.
     void EndStart();
     void DriveNotAnswering();
+    // The burn has ended, however: the machine may sleep again; the user, when elsewhere, is told.
+    void EndBurn(const QString &text);
 
     void DVDWriterProTrackWriteStatus(int lTrackNumber, qint64 lBlocksWritten, qint64 lBlocksToWrite);
     void DVDWriterProWriteComplete();
@@ -59,4 +65,6 @@ private:
     CdToIsoPage &m_cdPage;
     QList<QAction *> m_actions;
     int m_cancels = 0;
+    // Held from the burn's start to its end.
+    std::unique_ptr<SleepInhibitor> m_awake;
 };

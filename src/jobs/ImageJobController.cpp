@@ -4,6 +4,7 @@
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
 #include "base/StdErr.h"
+#include "core/SleepInhibitor.h"
 #include "engine/DriveThread.h"
 #include "engine/EngineCodes.h"
 #include "engine/TDVDWriterPro2.h"
@@ -11,6 +12,7 @@
 #include "jobs/BurnIsoPage.h"
 #include "jobs/CdToIsoPage.h"
 #include "jobs/DriveLists.h"
+#include "jobs/JobEndNotice.h"
 #include "jobs/TFrmConvertProcess.h"
 #include "jobs/TNewThread.h"
 
@@ -148,6 +150,7 @@ void ImageJobController::startWorker(const ImageJobParams &params)
 {
     auto *job = new TNewThread(params, this);
     m_current = job;
+    m_awake = std::make_unique<SleepInhibitor>(SleepInhibitor::Job::ImageWrite);
     connect(
         job, &TNewThread::JobSucceeded, this, [this, job] { jobEnd(job, QString()); }, Qt::QueuedConnection);
     connect(
@@ -169,9 +172,14 @@ void ImageJobController::jobEnd(TNewThread *job, const QString &failure)
     const ImageJobParams params = job->params();
     job = nullptr;
     m_current.clear();
+    m_awake.reset();
+    // Asked before the progress window closes: while it is up, it is the window the user looks at.
+    const QString successText = QStringLiteral("ISO File Created successfully!");
+    const QString failureText = QStringLiteral("Error creating ISO File.");
+    notifyIfInactive(m_cdPage.window(), Succeeded ? successText : failureText);
     m_progressWindow->accept();
     if (Succeeded) {
-        ShowMessageBox(QStringLiteral("ISO File Created successfully!"), 1);
+        ShowMessageBox(successText, 1);
         if (ShowMessageBox(QStringLiteral("Do you want to burn the ISO file now?"), 2) == IDYES) {
             m_burnPage.EdtBurnISOPath->setText(params.isoPath);
             // The burn starts once the drives have answered the page's entry. Until then the job
@@ -194,9 +202,8 @@ void ImageJobController::jobEnd(TNewThread *job, const QString &failure)
         }
     } else {
         // The message stays as it is; the engine's reason goes into its details and onto stderr.
-        const QString text = QStringLiteral("Error creating ISO File.");
-        StdErr::line(QStringLiteral("kestrane: ") + text + QLatin1Char(' ') + failure);
-        ShowMessageBox(text, 1, failure);
+        StdErr::line(QStringLiteral("kestrane: ") + failureText + QLatin1Char(' ') + failure);
+        ShowMessageBox(failureText, 1, failure);
     }
     m_burn.SetJobControlsEnabled(true);
 }
@@ -208,6 +215,10 @@ void ImageJobController::cancelJob()
         job->cancel();
         m_previous = job;
         m_current.clear();
+        // The write stops within moments, and the machine stays awake until it has: the lock ends
+        // with the worker, which deletes itself once it has finished.
+        if (m_awake)
+            m_awake.release()->setParent(job);
     }
     m_progressWindow->accept();
 }

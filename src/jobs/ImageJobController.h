@@ -6,6 +6,7 @@
 #include "jobs/TNewThread.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class BurnController;
@@ -13,6 +14,7 @@ class BurnIsoPage;
 class CdToIsoPage;
 class DriveLists;
 class DriveThread;
+class SleepInhibitor;
 class TDVDWriterPro2;
 class TFrmConvertProcess;
 class TNewThread;
@@ -70,4 +72,6 @@ private:
     QPointer<TNewThread> m_previous;
     // Counts the jobs asked to start, so that a cancel before the drive's answer drops that start.
     int m_startsAsked = 0;
+    // Held while the current job writes; a cancelled job's goes with the job's worker.
+    std::unique_ptr<SleepInhibitor> m_awake;
 };

@@ -2,12 +2,14 @@
 
 #include "app/MessageBox.h"
 #include "core/EraseTable.h"
+#include "core/SleepInhibitor.h"
 #include "core/WriteErrors.h"
 #include "engine/DriveThread.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/DiscQuestions.h"
 #include "jobs/DriveAnswers.h"
 #include "jobs/DriveLists.h"
+#include "jobs/JobEndNotice.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -67,6 +69,8 @@ TfrmErase::TfrmErase(QWidget *parent)
     connect(cmdErase, &QPushButton::clicked, this, &TfrmErase::cmdEraseClick);
     connect(cmdCancel, &QPushButton::clicked, this, &TfrmErase::close);
 }
+
+TfrmErase::~TfrmErase() = default;
 
 void TfrmErase::attachEngine(TDVDWriterPro2 *engine, DriveThread *drives, const QString &recorderLetter)
 {
@@ -158,6 +162,7 @@ void TfrmErase::startErase()
     TDVDWriterPro2 *engine = m_engine;
     const QString letter = m_recorderLetter;
     const bool quick = chkQuikErase->isChecked();
+    m_awake = std::make_unique<SleepInhibitor>(SleepInhibitor::Job::Erase);
     m_drives->ask(
         this,
         [engine, letter, quick] {
@@ -168,12 +173,16 @@ void TfrmErase::startErase()
         [this](std::optional<bool> started) {
             setButtonsEnabled(true);
             if (!started) {
-                ShowPlainMessage(DriveNotAnsweringText(m_drives->answerBound()));
+                const QString text = DriveNotAnsweringText(m_drives->answerBound());
+                endErase(text);
+                ShowPlainMessage(text);
                 close();
                 return;
             }
             if (!*started) {
-                ShowPlainMessage(QStringLiteral("Error Erasing Disc!!!"));
+                const QString text = QStringLiteral("Error Erasing Disc!!!");
+                endErase(text);
+                ShowPlainMessage(text);
                 close();
             }
         });
@@ -188,13 +197,17 @@ void TfrmErase::EraseStarted()
 void TfrmErase::EraseWriteError(int WriteError, int DriveError, const QString &sErrorInfo,
                                 const QString &sSenseInfo)
 {
-    ShowPlainMessage(ComposeWriteErrorText(WriteError, DriveError, sErrorInfo, sSenseInfo));
+    const QString text = ComposeWriteErrorText(WriteError, DriveError, sErrorInfo, sSenseInfo);
+    endErase(text);
+    ShowPlainMessage(text);
     setButtonsEnabled(true);
 }
 
 void TfrmErase::eraseCompleted()
 {
-    lblStatus->setText(QStringLiteral("Erase operation complete!!!"));
+    const QString done = QStringLiteral("Erase operation complete!!!");
+    lblStatus->setText(done);
+    endErase(done);
     ShowPlainMessage(QStringLiteral(" Erase     Completed!!!"));
     setButtonsEnabled(true);
     close();
@@ -202,6 +215,12 @@ void TfrmErase::eraseCompleted()
         TDVDWriterPro2 *engine = m_engine;
         m_drives->post([engine] { engine->EjectTray(0); });
     }
+}
+
+void TfrmErase::endErase(const QString &text)
+{
+    m_awake.reset();
+    notifyIfInactive(this, text);
 }
 
 void TfrmErase::setButtonsEnabled(bool enabled)

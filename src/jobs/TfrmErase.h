@@ -3,10 +3,13 @@
 #include <QDialog>
 #include <QMetaObject>
 
+#include <memory>
+
 class DriveThread;
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class SleepInhibitor;
 class TDVDWriterPro2;
 
 // The erase window: a new one for every click on the Erase button.
@@ -15,6 +18,7 @@ class TfrmErase final : public QDialog
     Q_OBJECT
 public:
     explicit TfrmErase(QWidget *parent = nullptr);
+    ~TfrmErase() override;
 
     // Takes the erase engine, the drive thread that asks it, and the letter of the recorder to erase
     // (the one the burn page's recorder list shows; empty when it lists none). The handlers are
@@ -43,8 +47,12 @@ private:
     void EraseWriteError(int WriteError, int DriveError, const QString &sErrorInfo,
                          const QString &sSenseInfo);
     void setButtonsEnabled(bool enabled);
+    // The erase has ended, however: the machine may sleep again; the user, when elsewhere, is told.
+    void endErase(const QString &text);
 
     TDVDWriterPro2 *m_engine = nullptr;
     DriveThread *m_drives = nullptr;
     QString m_recorderLetter;
+    // Held from the erase's start to its end.
+    std::unique_ptr<SleepInhibitor> m_awake;
 };

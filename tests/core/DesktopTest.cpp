@@ -1,20 +1,14 @@
 // What the desktop hears from a job: the lock that keeps the machine awake and the notification at the
 // end. Every service is a python3-dbusmock stand-in on two private buses this program starts, so
 // nothing reaches the machine's own logind, portal or notification service.
+#include "DesktopBus.h"
 #include "TestSupport.h"
 #include "core/DesktopNotifier.h"
 #include "core/SleepInhibitor.h"
 
-#include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -22,128 +16,13 @@
 
 namespace {
 
-const QString Python = QStringLiteral("/usr/bin/python3");
 const QString Logind = QStringLiteral("org.freedesktop.login1");
 const QString Portal = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString Notifications = QStringLiteral("org.freedesktop.Notifications");
 
-// A system bus and a session bus of our own, started once: the buses' addresses are read once per
-// program, at the first connection.
-class PrivateBuses final
-{
-public:
-    static PrivateBuses &instance()
-    {
-        static PrivateBuses buses;
-        return buses;
-    }
-    bool running() const { return m_error.isEmpty(); }
-    QString error() const { return m_error; }
-    QString dir() const { return m_dir.path(); }
-
-    ~PrivateBuses()
-    {
-        for (QProcess &bus : m_buses) {
-            bus.kill();
-            bus.waitForFinished(5000);
-        }
-    }
-
-private:
-    PrivateBuses()
-    {
-        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()) {
-            m_error = QStringLiteral("dbus-daemon is missing");
-            return;
-        }
-        if (QProcess::execute(Python, {QStringLiteral("-c"), QStringLiteral("import dbusmock")}) != 0) {
-            m_error = QStringLiteral("python3-dbusmock is missing");
-            return;
-        }
-        const char *variables[] = {"DBUS_SYSTEM_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS"};
-        for (int i = 0; i < 2; ++i) {
-            QProcess &bus = m_buses[i];
-            bus.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                       QStringLiteral("--print-address=1"),
-                       QStringLiteral("--address=unix:dir=") + m_dir.path()});
-            if (!bus.waitForReadyRead(10000)) {
-                m_error = QStringLiteral("dbus-daemon did not start");
-                return;
-            }
-            qputenv(variables[i], bus.readLine().trimmed());
-        }
-    }
-
-    QTemporaryDir m_dir;
-    QProcess m_buses[2];
-    QString m_error;
-};
-
-// One python3-dbusmock stand-in, running while the object lives, its calls logged to a file.
-class MockService final
-{
-public:
-    MockService(QDBusConnection bus, const QString &name, const QStringList &arguments)
-        : m_bus(bus)
-        , m_name(name)
-        , m_log(PrivateBuses::instance().dir() + QStringLiteral("/") + name + QStringLiteral(".log"))
-    {
-        QFile::remove(m_log);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.start(
-            Python,
-            QStringList {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("-l"), m_log} +
-                arguments);
-        m_up = TestSupport::waitFor([this] { return registered(); }, 20000);
-    }
-    ~MockService()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-        // Gone from the bus before the next test looks for it.
-        TestSupport::waitFor([this] { return !registered(); }, 10000);
-    }
-    bool up() const { return m_up; }
-    // The calls the stand-in logged, without their time stamps; a text with a line break in it
-    // goes on over the log's next lines.
-    QStringList calls() const
-    {
-        QStringList calls;
-        if (!QFile::exists(m_log))
-            return calls;
-        static const QRegularExpression stamp(QStringLiteral("^[0-9]+\\.[0-9]+ "));
-        const QString log = QString::fromUtf8(TestSupport::readAll(m_log));
-        for (const QString &line : log.split(QLatin1Char('\n'))) {
-            const QRegularExpressionMatch match = stamp.match(line);
-            if (match.hasMatch())
-                calls << line.mid(match.capturedLength());
-            else if (!calls.isEmpty())
-                calls.last() += QLatin1Char('\n') + line;
-        }
-        // The line break that ends the last call.
-        if (!calls.isEmpty() && calls.last().endsWith(QLatin1Char('\n')))
-            calls.last().chop(1);
-        return calls;
-    }
-    QDBusMessage call(const QString &path, const QString &interface, const QString &method,
-                      const QVariantList &arguments = {}) const
-    {
-        QDBusMessage message = QDBusMessage::createMethodCall(m_name, path, interface, method);
-        message.setArguments(arguments);
-        return m_bus.call(message, QDBus::Block, 10000);
-    }
-
-private:
-    bool registered() const { return m_bus.interface()->isServiceRegistered(m_name).value(); }
-
-    QDBusConnection m_bus;
-    QString m_name;
-    QString m_log;
-    QProcess m_process;
-    bool m_up = false;
-};
+using DesktopBus::Inhibitor;
+using DesktopBus::logindInhibitors;
+using DesktopBus::MockService;
+using DesktopBus::PrivateBuses;
 
 // Counts the inhibitor's answers.
 struct Settled
@@ -159,33 +38,6 @@ struct Settled
     int count = 0;
 };
 
-struct Inhibitor
-{
-    QString what, who, why, mode;
-};
-
-QList<Inhibitor> logindInhibitors(const MockService &logind)
-{
-    const QDBusMessage reply =
-        logind.call(QStringLiteral("/org/freedesktop/login1"),
-                    QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("ListInhibitors"));
-    QList<Inhibitor> list;
-    if (reply.type() != QDBusMessage::ReplyMessage)
-        return list;
-    const QDBusArgument argument = reply.arguments().value(0).value<QDBusArgument>();
-    argument.beginArray();
-    while (!argument.atEnd()) {
-        Inhibitor inhibitor;
-        quint32 uid = 0, pid = 0;
-        argument.beginStructure();
-        argument >> inhibitor.what >> inhibitor.who >> inhibitor.why >> inhibitor.mode >> uid >> pid;
-        argument.endStructure();
-        list << inhibitor;
-    }
-    argument.endArray();
-    return list;
-}
-
 class DesktopFixture : public ::testing::Test
 {
 protected:
@@ -195,12 +47,7 @@ protected:
             GTEST_SKIP() << qPrintable(PrivateBuses::instance().error());
     }
 
-    static std::unique_ptr<MockService> startLogind()
-    {
-        return std::make_unique<MockService>(
-            QDBusConnection::systemBus(), Logind,
-            QStringList {QStringLiteral("--template"), QStringLiteral("logind")});
-    }
+    static std::unique_ptr<MockService> startLogind() { return DesktopBus::startLogind(); }
 
     // The portal's Inhibit answers a request handle, closed through org.freedesktop.portal.Request; it
     // may take its time to answer.
@@ -390,9 +237,8 @@ class DesktopNotifierTexts : public DesktopFixture, public ::testing::WithParamI
 
 TEST_P(DesktopNotifierTexts, SendsTheMessageBoxTextAsANotification)
 {
-    MockService daemon(
-        QDBusConnection::sessionBus(), Notifications,
-        {QStringLiteral("--session"), QStringLiteral("--template"), QStringLiteral("notification_daemon")});
+    const std::unique_ptr<MockService> notifications = DesktopBus::startNotificationDaemon();
+    const MockService &daemon = *notifications;
     ASSERT_TRUE(daemon.up());
     const QString title = QString::fromUtf8(GetParam().title);
     const QString body = QString::fromUtf8(GetParam().body);
