@@ -1,9 +1,11 @@
 #include "DamagedDiscs.h"
+#include "DesktopBus.h"
 #include "ImageTestSupport.h"
 #include "TestSupport.h"
 #include "app/FileDialogs.h"
 #include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
+#include "core/SleepInhibitor.h"
 #include "engine/DriveThread.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/BurnController.h"
@@ -15,6 +17,7 @@
 #include "widgets/TsuiImageButton.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,6 +29,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +39,15 @@
 using namespace ImageTest;
 
 namespace {
+
+// Every burn and image job holds a lock against sleep and may notify the desktop: the program talks to
+// buses of its own only, started before any test runs.
+class OwnBuses final : public ::testing::Environment
+{
+public:
+    void SetUp() override { DesktopBus::PrivateBuses::instance(); }
+};
+[[maybe_unused]] ::testing::Environment *const ownBuses = ::testing::AddGlobalTestEnvironment(new OwnBuses);
 
 QStringList shownTexts()
 {
@@ -429,5 +442,186 @@ TEST_P(DamagedDiscJob, ErrorBoxWithTheReasonAndNoImage)
 
 INSTANTIATE_TEST_SUITE_P(Damages, DamagedDiscJob, ::testing::ValuesIn(DamagedDiscs::Rows),
                          [](const auto &testInfo) { return std::string(testInfo.param.name); });
+
+// What the desktop hears of a job: logind's lock while it runs, and a notification of its end when the
+// user is elsewhere.
+class JobDesktop : public JobFlow
+{
+protected:
+    void SetUp() override
+    {
+        if (!DesktopBus::PrivateBuses::instance().running())
+            GTEST_SKIP() << qPrintable(DesktopBus::PrivateBuses::instance().error());
+        JobFlow::SetUp();
+    }
+
+    void TearDown() override
+    {
+        QObject::disconnect(m_keepActive);
+        QApplication::setActiveWindow(nullptr);
+        JobFlow::TearDown();
+    }
+
+    // An image file to burn: sparse, so that it costs no disk yet the burn takes a moment.
+    QString sparseImage(qint64 bytes)
+    {
+        const QString image = path("burn.iso");
+        QFile file(image);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(bytes));
+        return image;
+    }
+
+    // The main window active or not, however the window system moves the focus meanwhile (a shown
+    // progress window takes it): as a user who stays in the window, or who went to another program.
+    void keepWindowActive(bool active)
+    {
+        // The progress window belongs to the main window, as in the program.
+        m_progress.setParent(&m_window, m_progress.windowFlags());
+        m_window.show();
+        const auto apply = [this, active] {
+            QApplication::setActiveWindow(active ? &m_window : nullptr);
+        };
+        apply();
+        m_keepActive = QObject::connect(qApp, &QGuiApplication::focusWindowChanged, &m_window, apply,
+                                        Qt::QueuedConnection);
+    }
+
+    void burn(const QString &image, const QString &endText)
+    {
+        enterPage(&DriveLists::EnterBurnIsoPage);
+        m_burnPath.setText(image);
+        m_burn->ActBURNISOExecExecute();
+        ASSERT_TRUE(TestSupport::waitForMessage(endText));
+    }
+
+    QMetaObject::Connection m_keepActive;
+};
+
+struct LockRow
+{
+    const char *name;
+    bool burn; // else a files-to-image job
+    bool cancel; // cancelled at its first progress
+};
+
+class JobSleepLock : public JobDesktop, public ::testing::WithParamInterface<LockRow>
+{
+};
+
+TEST_P(JobSleepLock, HeldWhileTheJobRunsAndGoneAtItsEnd)
+{
+    const LockRow &row = GetParam();
+    const auto logind = DesktopBus::startLogind();
+    ASSERT_TRUE(logind->up());
+    useDrives({path("drive.iso")});
+
+    // The locks logind lists at the job's first progress, when it is cancelled if the row says so.
+    std::optional<QList<DesktopBus::Inhibitor>> whileRunning;
+    const auto look = [&](qint64 done, qint64 total) {
+        if (whileRunning || done <= 0 || done >= total)
+            return;
+        whileRunning = DesktopBus::logindInhibitors(*logind);
+        if (!row.cancel)
+            return;
+        if (row.burn)
+            m_burn->ActCancelBURNISOExecExecute();
+        else
+            m_progress.suiImageButton1->Click();
+    };
+    if (row.burn) {
+        QObject::connect(&m_engine, &TDVDWriterPro2::OnTrackWriteStatus, &m_window,
+                         [&](int, qint64 done, qint64 total) { look(done, total); });
+        burn(sparseImage(256LL << 20),
+             row.cancel ? QStringLiteral("Writing Cancelled!") : QStringLiteral("Writing is complete!"));
+    } else {
+        writeFile(m_sources + QStringLiteral("/big.bin"), patterned(96LL << 20, 5));
+        m_compilation.AddFolder(QStringLiteral("\\"), m_sources + QStringLiteral("/*.*"));
+        QObject::connect(&m_compilation, &TDVDWriterPro2::OnImageWriteProgress, &m_progress, look,
+                         Qt::QueuedConnection);
+        FileDialogSeam::setNextFileName(path("image.iso"));
+        MessageBoxSeam::setNextAnswer(IDOK);
+        MessageBoxSeam::setNextAnswer(IDNO);
+        m_job->ActFILETOISOExecExecute();
+        EXPECT_EQ(shownTexts().value(0),
+                  row.cancel ? QString() : QStringLiteral("ISO File Created successfully!"));
+    }
+
+    ASSERT_TRUE(whileRunning.has_value()) << "the job ended before its first progress";
+    ASSERT_EQ(whileRunning->size(), 1);
+    EXPECT_EQ(whileRunning->at(0).what, QStringLiteral("sleep:idle"));
+    EXPECT_EQ(whileRunning->at(0).mode, QStringLiteral("block"));
+    EXPECT_EQ(
+        whileRunning->at(0).why,
+        SleepInhibitor::reasonFor(row.burn ? SleepInhibitor::Job::Burn : SleepInhibitor::Job::ImageWrite));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return DesktopBus::logindInhibitors(*logind).isEmpty(); }, 10000));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Jobs, JobSleepLock,
+    ::testing::Values(LockRow {"burn_to_its_end", true, false}, LockRow {"burn_cancelled", true, true},
+                      LockRow {"image_to_its_end", false, false}, LockRow {"image_cancelled", false, true}),
+    [](const ::testing::TestParamInfo<LockRow> &row) { return std::string(row.param.name); });
+
+enum class NoticeJob { Burn, FilesToImage, BlankDiscToImage };
+
+struct NoticeRow
+{
+    const char *name;
+    NoticeJob job;
+    bool windowActive;
+    const char *box; // the box that tells the job's end
+};
+
+class JobEndNotification : public JobDesktop, public ::testing::WithParamInterface<NoticeRow>
+{
+};
+
+TEST_P(JobEndNotification, OnlyWhenTheWindowIsNotActive)
+{
+    const NoticeRow &row = GetParam();
+    const auto daemon = DesktopBus::startNotificationDaemon();
+    ASSERT_TRUE(daemon->up());
+    useDrives({path(row.job == NoticeJob::BlankDiscToImage ? "blank.iso" : "drive.iso")});
+    keepWindowActive(row.windowActive);
+    const QString box = QString::fromUtf8(row.box);
+    switch (row.job) {
+    case NoticeJob::Burn:
+        burn(sparseImage(8LL << 20), box);
+        break;
+    case NoticeJob::FilesToImage:
+        m_compilation.AddFolder(QStringLiteral("\\Src"), m_sources + QStringLiteral("/*.*"));
+        FileDialogSeam::setNextFileName(path("image.iso"));
+        MessageBoxSeam::setNextAnswer(IDOK);
+        MessageBoxSeam::setNextAnswer(IDNO);
+        m_job->ActFILETOISOExecExecute();
+        break;
+    case NoticeJob::BlankDiscToImage:
+        enterPage(&DriveLists::EnterCdToIsoPage);
+        m_savePath.setText(path("nothing.iso"));
+        m_job->ActCDTOISOExecExecute();
+        break;
+    }
+    EXPECT_EQ(shownTexts().value(0), box);
+    // The notification is sent, not called: a later turn of the loop sees it logged, or never.
+    if (row.windowActive) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 500);
+        EXPECT_EQ(DesktopBus::notifiedBodies(*daemon), QStringList());
+    } else {
+        EXPECT_TRUE(TestSupport::waitFor([&] { return !daemon->calls().isEmpty(); }, 10000));
+        EXPECT_EQ(DesktopBus::notifiedBodies(*daemon), QStringList {box});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, JobEndNotification,
+    ::testing::Values(
+        NoticeRow {"burn_elsewhere", NoticeJob::Burn, false, "Writing is complete!"},
+        NoticeRow {"burn_in_the_window", NoticeJob::Burn, true, "Writing is complete!"},
+        NoticeRow {"image_elsewhere", NoticeJob::FilesToImage, false, "ISO File Created successfully!"},
+        NoticeRow {"image_in_the_window", NoticeJob::FilesToImage, true, "ISO File Created successfully!"},
+        NoticeRow {"image_failed_elsewhere", NoticeJob::BlankDiscToImage, false, "Error creating ISO File."},
+        NoticeRow {"image_failed_in_the_window", NoticeJob::BlankDiscToImage, true,
+                   "Error creating ISO File."}),
+    [](const ::testing::TestParamInfo<NoticeRow> &row) { return std::string(row.param.name); });
 
 } // namespace
