@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QVariantList>
 
+#include <gtest/gtest.h>
+
 #include <memory>
 
 namespace DesktopBus {
@@ -33,6 +35,14 @@ private:
     QTemporaryDir m_dir;
     QProcess m_buses[2];
     QString m_error;
+};
+
+// For a program whose jobs talk to the desktop: the private buses start before any test runs, so that no
+// job of the program reaches the machine's own services.
+class OwnBuses final : public ::testing::Environment
+{
+public:
+    void SetUp() override { PrivateBuses::instance(); }
 };
 
 // One python3-dbusmock stand-in, running while the object lives, its calls logged to a file.

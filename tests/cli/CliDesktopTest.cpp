@@ -20,12 +20,8 @@ using namespace ImageTest;
 namespace {
 
 // Every kestrane-cli this program starts inherits the buses: it never reaches the machine's own logind.
-class OwnBuses final : public ::testing::Environment
-{
-public:
-    void SetUp() override { DesktopBus::PrivateBuses::instance(); }
-};
-[[maybe_unused]] ::testing::Environment *const ownBuses = ::testing::AddGlobalTestEnvironment(new OwnBuses);
+[[maybe_unused]] ::testing::Environment *const ownBuses =
+    ::testing::AddGlobalTestEnvironment(new DesktopBus::OwnBuses);
 
 // A sparse file of `bytes`: it costs no disk, yet reading and writing it take their time.
 void makeSparse(const QString &path, qint64 bytes)

@@ -42,12 +42,8 @@ namespace {
 
 // Every burn and image job holds a lock against sleep and may notify the desktop: the program talks to
 // buses of its own only, started before any test runs.
-class OwnBuses final : public ::testing::Environment
-{
-public:
-    void SetUp() override { DesktopBus::PrivateBuses::instance(); }
-};
-[[maybe_unused]] ::testing::Environment *const ownBuses = ::testing::AddGlobalTestEnvironment(new OwnBuses);
+[[maybe_unused]] ::testing::Environment *const ownBuses =
+    ::testing::AddGlobalTestEnvironment(new DesktopBus::OwnBuses);
 
 QStringList shownTexts()
 {

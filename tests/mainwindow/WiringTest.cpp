@@ -2,6 +2,7 @@
 // drive lists, the jobs and the erase window, on the real engine and a virtual drive.
 #include "MainFormFixture.h"
 
+#include "DesktopBus.h"
 #include "ImageTestSupport.h"
 #include "TestSupport.h"
 #include "app/FileDialogs.h"
@@ -9,6 +10,7 @@
 #include "compilation/CompilationPage.h"
 #include "compilation/TFrmFilesSelect.h"
 #include "compilation/TFrmSetVolume.h"
+#include "core/SleepInhibitor.h"
 #include "engine/DiscContents.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/BurnIsoPage.h"
@@ -34,8 +36,14 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWindow>
 
 namespace {
+
+// Burns and erases hold a lock against sleep and may notify the desktop: the program talks to buses of
+// its own only, started before any test runs.
+[[maybe_unused]] ::testing::Environment *const ownBuses =
+    ::testing::AddGlobalTestEnvironment(new DesktopBus::OwnBuses);
 
 // What a user's Space on a focused picture button does: its click.
 void press(TsuiImageButton *button)
@@ -299,6 +307,76 @@ TEST_F(WiredMainForm, EraseThroughTheWindowEmptiesTheVirtualDisc)
     EXPECT_FALSE(launcher->currentEraseWindow()->isVisible());
     EXPECT_EQ(QFileInfo(drivePath()).size(), 0);
 }
+
+// The erase keeps the machine awake while it runs, and tells the desktop its end when the user is
+// elsewhere; a window the user stays in is told nothing.
+class EraseAndTheDesktop : public WiredMainForm, public ::testing::WithParamInterface<bool>
+{
+protected:
+    void SetUp() override
+    {
+        if (!DesktopBus::PrivateBuses::instance().running())
+            GTEST_SKIP() << qPrintable(DesktopBus::PrivateBuses::instance().error());
+        WiredMainForm::SetUp();
+    }
+    void TearDown() override
+    {
+        QObject::disconnect(m_keepActive);
+        QApplication::setActiveWindow(nullptr);
+        WiredMainForm::TearDown();
+    }
+    QMetaObject::Connection m_keepActive;
+};
+
+TEST_P(EraseAndTheDesktop, LockWhileErasingAndANotificationOnlyFromElsewhere)
+{
+    const bool windowActive = GetParam();
+    const auto logind = DesktopBus::startLogind();
+    ASSERT_TRUE(logind->up());
+    const auto daemon = DesktopBus::startNotificationDaemon();
+    ASSERT_TRUE(daemon->up());
+    TMainForm &f = *m_form;
+    TestSupport::writeAll(drivePath(), QByteArray(64 * 2048, 'd'));
+    f.ActionList1->ActBURNISO->trigger();
+    ASSERT_TRUE(waitForEntries(f.burnPage()->CboCDRWList, 1));
+    // The erase window, shown modally, takes the focus; a user who went to another program leaves
+    // none of ours active.
+    f.show();
+    const auto apply = [&f, windowActive] {
+        QApplication::setActiveWindow(windowActive ? &f : nullptr);
+    };
+    apply();
+    m_keepActive =
+        QObject::connect(qApp, &QGuiApplication::focusWindowChanged, &f, apply, Qt::QueuedConnection);
+
+    std::optional<QList<DesktopBus::Inhibitor>> whileErasing;
+    QObject::connect(f.DVDWriterPro1, &TDVDWriterPro2::OnEraseDiscStart, &f,
+                     [&] { whileErasing = DesktopBus::logindInhibitors(*logind); });
+    EraseLauncher *launcher = f.subsystems()->Erase.get();
+    MessageBoxSeam::takeShown();
+    MessageBoxSeam::setNextAnswer(IDYES); // the question before erasing data
+    QTimer::singleShot(0, &f, [&] { launcher->currentEraseWindow()->cmdErase->click(); });
+    press(f.burnPage()->suiImageButton20);
+    ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral(" Erase     Completed!!!")));
+
+    ASSERT_TRUE(whileErasing.has_value());
+    ASSERT_EQ(whileErasing->size(), 1);
+    EXPECT_EQ(whileErasing->at(0).why, SleepInhibitor::reasonFor(SleepInhibitor::Job::Erase));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return DesktopBus::logindInhibitors(*logind).isEmpty(); }, 10000));
+    if (windowActive) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 500);
+        EXPECT_EQ(DesktopBus::notifiedBodies(*daemon), QStringList());
+    } else {
+        EXPECT_TRUE(TestSupport::waitFor([&] { return !daemon->calls().isEmpty(); }, 10000));
+        EXPECT_EQ(DesktopBus::notifiedBodies(*daemon),
+                  QStringList {QStringLiteral("Erase operation complete!!!")});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, EraseAndTheDesktop, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool> &row) {
+                             return std::string(row.param ? "in_the_window" : "elsewhere");
+                         });
 
 TEST_F(WiredMainForm, TheLabelReachesTheImageWholeWhateverItsBraces)
 {
