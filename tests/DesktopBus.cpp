@@ -1,6 +1,7 @@
 #include "DesktopBus.h"
 
 #include "TestSupport.h"
+#include "core/DesktopNotifier.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
@@ -166,6 +167,24 @@ QStringList notifiedBodies(const MockService &daemon)
         const QRegularExpressionMatch match = notify.match(call);
         bodies << (match.hasMatch() ? match.captured(1) : call);
     }
+    return bodies;
+}
+
+QStringList notifiedSoFar(const MockService &daemon)
+{
+    const QString marker = QStringLiteral("kestrane test marker");
+    DesktopNotifier::notify(QStringLiteral("Kestrane"), marker);
+    QStringList bodies;
+    TestSupport::waitFor(
+        [&] {
+            bodies = notifiedBodies(daemon);
+            return bodies.contains(marker);
+        },
+        10000);
+    if (!bodies.isEmpty() && bodies.last() == marker)
+        bodies.removeLast();
+    else
+        bodies << QStringLiteral("(the marker never came)");
     return bodies;
 }
 

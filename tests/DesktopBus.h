@@ -82,4 +82,9 @@ QList<Inhibitor> logindInhibitors(const MockService &logind);
 // The Notify calls' bodies, in order.
 QStringList notifiedBodies(const MockService &daemon);
 
+// The bodies of what the program has notified so far. A notification is sent, not called, so a marker
+// is sent after it: the bus keeps one connection's messages in order, so once the marker is logged,
+// everything sent before it is too. The marker is not among the bodies answered.
+QStringList notifiedSoFar(const MockService &daemon);
+
 } // namespace DesktopBus

@@ -346,8 +346,7 @@ TEST_P(EraseAndTheDesktop, LockWhileErasingAndANotificationOnlyFromElsewhere)
         QApplication::setActiveWindow(windowActive ? &f : nullptr);
     };
     apply();
-    m_keepActive =
-        QObject::connect(qApp, &QGuiApplication::focusWindowChanged, &f, apply, Qt::QueuedConnection);
+    m_keepActive = QObject::connect(qApp, &QGuiApplication::focusWindowChanged, &f, apply);
 
     std::optional<QList<DesktopBus::Inhibitor>> whileErasing;
     QObject::connect(f.DVDWriterPro1, &TDVDWriterPro2::OnEraseDiscStart, &f,
@@ -363,14 +362,8 @@ TEST_P(EraseAndTheDesktop, LockWhileErasingAndANotificationOnlyFromElsewhere)
     ASSERT_EQ(whileErasing->size(), 1);
     EXPECT_EQ(whileErasing->at(0).why, SleepInhibitor::reasonFor(SleepInhibitor::Job::Erase));
     EXPECT_TRUE(TestSupport::waitFor([&] { return DesktopBus::logindInhibitors(*logind).isEmpty(); }, 10000));
-    if (windowActive) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 500);
-        EXPECT_EQ(DesktopBus::notifiedBodies(*daemon), QStringList());
-    } else {
-        EXPECT_TRUE(TestSupport::waitFor([&] { return !daemon->calls().isEmpty(); }, 10000));
-        EXPECT_EQ(DesktopBus::notifiedBodies(*daemon),
-                  QStringList {QStringLiteral("Erase operation complete!!!")});
-    }
+    EXPECT_EQ(DesktopBus::notifiedSoFar(*daemon),
+              windowActive ? QStringList() : QStringList {QStringLiteral("Erase operation complete!!!")});
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, EraseAndTheDesktop, ::testing::Values(false, true),
