@@ -1,11 +1,11 @@
 #include "base/StdErr.h"
 #include "cli/CliInterrupt.h"
 #include "cli/CliProgress.h"
+#include "cli/CliSleepLock.h"
 #include "cli/Commands.h"
 #include "cli/DriveWords.h"
 
 #include "core/EraseTable.h"
-#include "core/SleepInhibitor.h"
 #include "core/WriteErrors.h"
 #include "engine/DiscContents.h"
 #include "engine/EngineCodes.h"
@@ -244,8 +244,8 @@ int runBurn(const Invocation &invocation)
                          loop.exit(fail(ComposeWriteErrorText(writeError, driveError, errorInfo, senseInfo)));
                      });
     // Held until the command returns, however the burn ended; the answers come through the loop below.
-    const SleepInhibitor awake(engine.StickDetails(engine.CurrentDrive()) ? SleepInhibitor::Job::StickWrite
-                                                                          : SleepInhibitor::Job::Burn);
+    const CliSleepLock awake(engine.StickDetails(engine.CurrentDrive()) ? SleepInhibitor::Job::StickWrite
+                                                                        : SleepInhibitor::Job::Burn);
     if (!engine.BurnImageFile(isoPath))
         return fail(QStringLiteral("Error Writing ISO File. %1").arg(engine.LastBurnRefusal()));
     // The engine's drive side lives on this thread: the cancel is asked for here, as the window's
@@ -288,7 +288,7 @@ int runErase(const Invocation &invocation)
                      [&](int writeError, int driveError, const QString &errorInfo, const QString &senseInfo) {
                          loop.exit(fail(ComposeWriteErrorText(writeError, driveError, errorInfo, senseInfo)));
                      });
-    const SleepInhibitor awake(SleepInhibitor::Job::Erase);
+    const CliSleepLock awake(SleepInhibitor::Job::Erase);
     if (!engine.EraseDisc(!invocation.flag("full")))
         return fail(QStringLiteral("Error Erasing Disc!!!"));
     // As in the window: once it runs, an erase cannot be cancelled; leaving now would leave the drive busy.

@@ -1,5 +1,6 @@
 #include "cli/CliInterrupt.h"
 #include "cli/CliProgress.h"
+#include "cli/CliSleepLock.h"
 #include "cli/Commands.h"
 
 #include "base/KestraneError.h"
@@ -7,11 +8,9 @@
 #include "core/ImageJob.h"
 #include "core/ListFile.h"
 #include "core/PickedItem.h"
-#include "core/SleepInhibitor.h"
 #include "engine/NativePath.h"
 #include "engine/TDVDWriterPro2.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,7 +18,6 @@
 #include <QStorageInfo>
 
 #include <functional>
-#include <memory>
 #include <optional>
 #include <sys/stat.h>
 
@@ -147,33 +145,11 @@ std::optional<int> buildCompilation(const Invocation &invocation, TDVDWriterPro2
     return std::nullopt;
 }
 
-// The lock against sleep for an image write, which runs on this thread without turning its event loop.
-// logind takes the lock when the request reaches it, so that lock holds while the write runs; the
-// portal, asked only once logind's refusal has been read in the loop, is not reached before the write
-// ends. At the end, one turn of the loop, which never waits, lets go of an answer that came meanwhile.
-class ImageWriteAwake final
-{
-public:
-    ImageWriteAwake()
-        : m_lock(std::make_unique<SleepInhibitor>(SleepInhibitor::Job::ImageWrite))
-    { }
-    ~ImageWriteAwake()
-    {
-        m_lock.reset();
-        QCoreApplication::processEvents();
-    }
-    ImageWriteAwake(const ImageWriteAwake &) = delete;
-    ImageWriteAwake &operator=(const ImageWriteAwake &) = delete;
-
-private:
-    std::unique_ptr<SleepInhibitor> m_lock;
-};
-
 // The image job the window runs too, here with progress, Ctrl+C and the window's words on failure.
 int writeImage(const Invocation &invocation, const ImageJobParams &params, const QString &what)
 {
     ImageJob job(params);
-    std::optional<ImageWriteAwake> awake(std::in_place);
+    std::optional<CliSleepLock> awake(std::in_place, SleepInhibitor::Job::ImageWrite);
     CliInterrupt::setHandler([&job] { job.cancel(); });
     CliProgress progress(what, invocation.quiet());
     QObject::connect(
@@ -209,7 +185,7 @@ int runRawCopy(const Invocation &invocation, TDVDWriterPro2 &engine, int index, 
     QObject::connect(
         &engine, &TDVDWriterPro2::OnImageWriteProgress, &engine,
         [&progress](qint64 written, qint64 total) { progress.update(written, total); }, Qt::DirectConnection);
-    std::optional<ImageWriteAwake> awake(std::in_place);
+    std::optional<CliSleepLock> awake(std::in_place, SleepInhibitor::Job::ImageWrite);
     const bool written = !CliInterrupt::interrupted() && engine.CopyDiscRaw(index, isoPath);
     awake.reset();
     progress.finish();

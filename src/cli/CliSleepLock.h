@@ -1,0 +1,27 @@
+#pragma once
+
+#include "core/SleepInhibitor.h"
+
+#include <memory>
+
+namespace Cli {
+
+// The lock against sleep for one write of a command, held while the object lives. The services are
+// asked without waiting; their answers come when the thread's loop turns (a burn's or an erase's loop),
+// and a write that runs without turning it (an image write) is still held by logind, which takes the
+// lock when the request reaches it; the portal, asked only once logind's refusal has been read, is not
+// reached before such a write ends. At the end, one turn of the loop, which never waits, lets go of an
+// answer that came meanwhile; an answer still on its way goes with the process.
+class CliSleepLock final
+{
+public:
+    explicit CliSleepLock(SleepInhibitor::Job job);
+    ~CliSleepLock();
+    CliSleepLock(const CliSleepLock &) = delete;
+    CliSleepLock &operator=(const CliSleepLock &) = delete;
+
+private:
+    std::unique_ptr<SleepInhibitor> m_lock;
+};
+
+} // namespace Cli
