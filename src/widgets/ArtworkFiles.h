@@ -42,6 +42,13 @@ inline constexpr std::array<Face, 4> PageLabels {{
     {"Recorder", 63, 23},
     {"IsoFile", 63, 23},
 }};
+// The words each label picture shows; the field it labels is named by them too.
+inline constexpr std::array<const char *, 4> PageLabelWords {
+    "Source CD/DVD-ROM:",
+    "Output ISO File:",
+    "Recorder:",
+    "ISO File:",
+};
 
 inline constexpr int SkinWidth = 718;
 inline constexpr int SkinHeight = 463;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -225,5 +226,72 @@ TEST_F(ImageButton, AClickCopiesItsModalResultIntoTheDialog)
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
+
+// How the focus reaches the button, step by step.
+enum class Step { Tab, Backtab, Mouse, Program, Space };
+
+struct FocusArrival
+{
+    const char *name;
+    std::vector<Step> steps;
+    bool drawFocused;
+    bool mark;
+};
+
+class FocusMark : public ImageButton, public ::testing::WithParamInterface<FocusArrival>
+{
+};
+
+// The mark shows where the keyboard is, and only then: a mouse click leaves no frame behind.
+TEST_P(FocusMark, IsDrawnOnlyWhenTheKeyboardBroughtOrUsedTheFocus)
+{
+    const FocusArrival &row = GetParam();
+    m_button->setDrawFocused(row.drawFocused);
+    auto *field = new QLineEdit(m_window.get()); // after the button in the Tab order
+    field->setGeometry(50, 80, 60, 20);
+    field->show();
+    for (Step step : row.steps) {
+        switch (step) {
+        case Step::Tab:
+        case Step::Backtab:
+            field->setFocus();
+            QTest::keyClick(field, step == Step::Tab ? Qt::Key_Tab : Qt::Key_Backtab);
+            break;
+        case Step::Mouse:
+            QTest::mouseMove(handle(), inside());
+            QTest::mouseClick(handle(), Qt::LeftButton, {}, inside());
+            break;
+        case Step::Program:
+            m_button->setFocus();
+            break;
+        case Step::Space:
+            QTest::keyClick(m_button, Qt::Key_Space);
+            break;
+        }
+    }
+    ASSERT_TRUE(m_button->hasFocus());
+    EXPECT_EQ(m_button->showsFocusMark(), row.mark);
+    const QImage focused = m_button->grab().toImage();
+    m_button->clearFocus();
+    const QImage unfocused = m_button->grab().toImage();
+    EXPECT_EQ(focused != unfocused, row.mark);
+    // The mark lies on the inset frame and leaves the middle of the picture alone.
+    EXPECT_EQ(focused.pixelColor(20, 10), unfocused.pixelColor(20, 10));
+    if (row.mark) {
+        const QColor edge = focused.pixelColor(m_button->FocusedRectMargin(), 10);
+        EXPECT_TRUE(edge == QColor(Qt::white) || edge.lightness() < 40) << edge.name().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arrivals, FocusMark,
+    ::testing::Values(FocusArrival {"Tab", {Step::Tab}, false, true},
+                      FocusArrival {"Backtab", {Step::Backtab}, false, true},
+                      FocusArrival {"MouseClick", {Step::Mouse}, false, false},
+                      FocusArrival {"SetByTheProgram", {Step::Program}, false, false},
+                      FocusArrival {"MouseClickThenSpace", {Step::Mouse, Step::Space}, false, true},
+                      FocusArrival {"TabThenMouseClick", {Step::Tab, Step::Mouse}, false, false},
+                      FocusArrival {"MouseClickWithDrawFocused", {Step::Mouse}, true, true}),
+    [](const ::testing::TestParamInfo<FocusArrival> &testInfo) { return std::string(testInfo.param.name); });
 
 } // namespace

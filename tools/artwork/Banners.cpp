@@ -81,8 +81,6 @@ QImage banner(const Banner &b)
     return image;
 }
 
-const char *const LabelTexts[] = {"Source CD/DVD-ROM:", "Output ISO File:", "Recorder:", "ISO File:"};
-
 } // namespace
 
 bool drawBanners(const QString &programFolder)
@@ -96,15 +94,15 @@ bool drawBanners(const QString &programFolder)
 
 bool drawPageLabels(const QString &programFolder)
 {
-    static_assert(std::size(LabelTexts) == ArtworkFiles::PageLabels.size());
+    static_assert(ArtworkFiles::PageLabelWords.size() == ArtworkFiles::PageLabels.size());
     bool ok = true;
-    for (std::size_t i = 0; i < std::size(LabelTexts); ++i) {
+    for (std::size_t i = 0; i < ArtworkFiles::PageLabels.size(); ++i) {
         const ArtworkFiles::Face &face = ArtworkFiles::PageLabels[i];
         QImage image(face.width, face.height, QImage::Format_RGB32);
         image.fill(Qt::white);
         QPainter p(&image);
         p.setRenderHint(QPainter::TextAntialiasing);
-        const QString text = QString::fromUtf8(LabelTexts[i]);
+        const QString text = QString::fromUtf8(ArtworkFiles::PageLabelWords[i]);
         p.setFont(fitted(text, face.width - 4, 12, true, true));
         p.setPen(Palette::Deep);
         p.drawText(QRectF(0, 0, face.width - 4, face.height), Qt::AlignRight | Qt::AlignVCenter, text);
