@@ -242,13 +242,13 @@ bool TsuiImageButton::showsFocusMark() const
 
 void TsuiImageButton::paintFocusMark(QPainter &p) const
 {
-    // A dotted dark line on a solid light one stays visible on the blue skin and on the white pages.
-    const int m = m_focusedRectMargin;
-    const QRect mark = rect().adjusted(m, m, -m - 1, -m - 1);
+    // Dark dots on a light line, two pixels wide: visible on the blue skin and on the light buttons alike.
+    const qreal m = m_focusedRectMargin + 1;
+    const QRectF mark = QRectF(rect()).adjusted(m, m, -m, -m);
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(Qt::white, 1));
+    p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     p.drawRect(mark);
-    p.setPen(QPen(QColor(0x10, 0x10, 0x10), 1, Qt::DotLine));
+    p.setPen(QPen(QColor(0x10, 0x10, 0x10), 2, Qt::DotLine, Qt::FlatCap, Qt::MiterJoin));
     p.drawRect(mark);
 }
 
