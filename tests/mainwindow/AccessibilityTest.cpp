@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -154,14 +155,15 @@ TEST_F(PictureButtonPress, PressActionRunsTheCommandUnlessItIsOff)
     {
         TsuiImageButton *TMainForm::*button;
         const char *name;
+        QLabel *PictureStrip::*banner; // says what the button does, to the eye and to the ear
         const char *page;
         bool commandOff;
     };
     const Row rows[] = {
-        {&TMainForm::suiImageButton6, "Data to ISO", "FILETOISO", false},
-        {&TMainForm::suiImageButton7, "Burn ISO page", "BURNISO", false},
-        {&TMainForm::suiImageButton5, "CD to ISO", "CDTOISO", false},
-        {&TMainForm::suiImageButton6, "Data to ISO", "CDTOISO", true},
+        {&TMainForm::suiImageButton6, "Data to ISO", &PictureStrip::ImgDATATOISO, "FILETOISO", false},
+        {&TMainForm::suiImageButton7, "Burn ISO page", &PictureStrip::ImgBURNISO, "BURNISO", false},
+        {&TMainForm::suiImageButton5, "CD to ISO", &PictureStrip::ImgCDTOISO, "CDTOISO", false},
+        {&TMainForm::suiImageButton6, "Data to ISO", &PictureStrip::ImgDATATOISO, "CDTOISO", true},
     };
     m_form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(m_form.get()));
@@ -174,6 +176,9 @@ TEST_F(PictureButtonPress, PressActionRunsTheCommandUnlessItIsOff)
         ASSERT_NE(iface, nullptr);
         EXPECT_EQ(iface->role(), QAccessible::Button);
         EXPECT_EQ(iface->text(QAccessible::Name), QLatin1String(row.name));
+        const QString banner = (m_form->pictureStrip()->*row.banner)->accessibleName();
+        EXPECT_FALSE(banner.isEmpty());
+        EXPECT_EQ(iface->text(QAccessible::Description), banner);
         QAccessibleActionInterface *actions = iface->actionInterface();
         ASSERT_NE(actions, nullptr);
         EXPECT_EQ(actions->actionNames().contains(QAccessibleActionInterface::pressAction()),
