@@ -1,5 +1,6 @@
 #include "widgets/TsuiImageButton.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QDialog>
 #include <QLineEdit>
@@ -293,5 +294,68 @@ INSTANTIATE_TEST_SUITE_P(
                       FocusArrival {"TabThenMouseClick", {Step::Tab, Step::Mouse}, false, false},
                       FocusArrival {"MouseClickWithDrawFocused", {Step::Mouse}, true, true}),
     [](const ::testing::TestParamInfo<FocusArrival> &testInfo) { return std::string(testInfo.param.name); });
+
+// A screen reader hears the name the button was given, else the caption drawn on it.
+struct NameSource
+{
+    const char *name;
+    const char *given;
+    const char *caption;
+    const char *heard;
+};
+
+class SpokenName : public ImageButton, public ::testing::WithParamInterface<NameSource>
+{
+};
+
+TEST_P(SpokenName, IsTheGivenNameElseTheCaption)
+{
+    const NameSource &row = GetParam();
+    QAction action;
+    action.setText(QLatin1String(row.caption));
+    m_button->setAction(&action);
+    m_button->setAccessibleName(QLatin1String(row.given));
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(m_button);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::Button);
+    EXPECT_EQ(iface->text(QAccessible::Name), QLatin1String(row.heard));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, SpokenName,
+                         ::testing::Values(NameSource {"Given", "Make ISO", "", "Make ISO"},
+                                           NameSource {"CaptionOfTheAction", "", " Go ", "Go"},
+                                           NameSource {"GivenOverCaption", "Stop", "Go", "Stop"},
+                                           NameSource {"None", "", "", ""}),
+                         [](const ::testing::TestParamInfo<NameSource> &testInfo) {
+                             return std::string(testInfo.param.name);
+                         });
+
+// The press action is a click of a button the user could click: not of a disabled or hidden one.
+TEST_F(ImageButton, PressActionClicksOnlyAButtonThatCanBeClicked)
+{
+    struct Row
+    {
+        const char *name;
+        bool enabled;
+        bool visible;
+        int clicks;
+    };
+    const Row rows[] = {
+        {"ShownAndEnabled", true, true, 1}, {"Disabled", false, true, 0}, {"Hidden", true, false, 0}};
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(m_button);
+    ASSERT_NE(iface, nullptr);
+    QAccessibleActionInterface *actions = iface->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        m_button->setEnabled(row.enabled);
+        m_button->setVisible(row.visible);
+        QSignalSpy clicks(m_button, &TsuiImageButton::OnClick);
+        EXPECT_EQ(actions->actionNames().contains(QAccessibleActionInterface::pressAction()), row.enabled);
+        actions->doAction(QAccessibleActionInterface::pressAction());
+        EXPECT_EQ(clicks.size(), row.clicks);
+        EXPECT_FALSE(m_button->isPressed());
+    }
+}
 
 } // namespace
