@@ -66,12 +66,12 @@ void TFrmFilesSelect::buildLocationBar()
     Label1 = new QLabel(QStringLiteral("Location"), this);
     Label1->move(8, 16);
     Label1->adjustSize();
-    Label1->setBuddy(ShellDeviceBox);
 
     ShellDeviceBox = new QComboBox(this);
     ShellDeviceBox->setObjectName(QStringLiteral("ShellDeviceBox"));
     ShellDeviceBox->setGeometry(59, 12, 350, 22);
     ShellDeviceBox->setMaxVisibleItems(8);
+    Label1->setBuddy(ShellDeviceBox);
     connect(ShellDeviceBox, &QComboBox::activated, this,
             [this](int index) { setCurrentFolder(ShellDeviceBox->itemData(index).toString()); });
 

@@ -190,4 +190,44 @@ TEST_F(PictureButtonPress, PressActionRunsTheCommandUnlessItIsOff)
     }
 }
 
+using LabelledFields = MainFormFixture;
+
+// A screen reader names a field by its label: the label is its buddy, and the field's interface says
+// which label labels it.
+TEST_F(LabelledFields, EachLabelNamesItsField)
+{
+    TMainForm &f = *m_form;
+    const struct
+    {
+        const char *name;
+        QLabel *label;
+        QWidget *field;
+    } rows[] = {
+        {"SourceDrive", f.cdPage()->ImgSourceDrive, f.cdPage()->CboCdList},
+        {"OutputIsoFile", f.cdPage()->ImgOutputIsoFile, f.cdPage()->EdtSavePath},
+        {"Recorder", f.burnPage()->ImgRecorder, f.burnPage()->CboCDRWList},
+        {"IsoFile", f.burnPage()->ImgIsoFile, f.burnPage()->EdtBurnISOPath},
+        {"PickerLocation", f.secondaryWindows().FrmFilesSelect->Label1,
+         f.secondaryWindows().FrmFilesSelect->ShellDeviceBox},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(row.label->buddy(), row.field);
+        QAccessibleInterface *label = QAccessible::queryAccessibleInterface(row.label);
+        QAccessibleInterface *field = QAccessible::queryAccessibleInterface(row.field);
+        ASSERT_NE(label, nullptr);
+        ASSERT_NE(field, nullptr);
+        const QString words = label->text(QAccessible::Name);
+        EXPECT_FALSE(words.isEmpty());
+        bool labelled = false;
+        for (const auto &[other, relation] : field->relations(QAccessible::Label))
+            labelled |= other->object() == row.label;
+        EXPECT_TRUE(labelled);
+        // A picture label has no text of its own to lend: the field carries the words too.
+        if (!row.label->pixmap().isNull()) {
+            EXPECT_EQ(field->text(QAccessible::Name), words);
+        }
+    }
+}
+
 } // namespace
