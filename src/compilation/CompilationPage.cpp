@@ -117,6 +117,8 @@ void CompilationPage::buildControls(const QList<QIcon> &pictures)
     TsListDir->setObjectName(QStringLiteral("TsListDir"));
     LsviewFile = new QTreeWidget(Splitter1);
     LsviewFile->setObjectName(QStringLiteral("LsviewFile"));
+    TsListDir->setAccessibleName(QStringLiteral("Folders of the image"));
+    LsviewFile->setAccessibleName(QStringLiteral("Files of the selected folder"));
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));

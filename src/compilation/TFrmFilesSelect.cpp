@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -70,6 +71,7 @@ void TFrmFilesSelect::buildLocationBar()
     ShellDeviceBox->setObjectName(QStringLiteral("ShellDeviceBox"));
     ShellDeviceBox->setGeometry(59, 12, 350, 22);
     ShellDeviceBox->setMaxVisibleItems(8);
+    Label1->setBuddy(ShellDeviceBox);
     connect(ShellDeviceBox, &QComboBox::activated, this,
             [this](int index) { setCurrentFolder(ShellDeviceBox->itemData(index).toString()); });
 
@@ -80,6 +82,7 @@ void TFrmFilesSelect::buildLocationBar()
     if (pictures.size() > 4)
         SpeedButton1->setIcon(pictures[4]);
     SpeedButton1->setToolTip(QStringLiteral("Up One Level"));
+    SpeedButton1->setAccessibleName(SpeedButton1->toolTip());
     connect(SpeedButton1, &QToolButton::clicked, this, &TFrmFilesSelect::SpeedButton1Click);
 
     PopupMenu1 = new QMenu(this);
@@ -106,6 +109,7 @@ void TFrmFilesSelect::buildLocationBar()
     if (pictures.size() > 5)
         ToolButton1->setIcon(pictures[5]);
     ToolButton1->setToolTip(QStringLiteral("View"));
+    ToolButton1->setAccessibleName(ToolButton1->toolTip());
 }
 
 void TFrmFilesSelect::buildViews()
@@ -143,6 +147,8 @@ void TFrmFilesSelect::buildViews()
         view->setAcceptDrops(false);
         view->setDragDropMode(QAbstractItemView::NoDragDrop);
         view->setContextMenuPolicy(Qt::CustomContextMenu);
+        view->setAccessibleName(QStringLiteral("Files and folders"));
+        view->installEventFilter(this);
         connect(view, &QAbstractItemView::doubleClicked, this, &TFrmFilesSelect::openItem);
         connect(view, &QWidget::customContextMenuRequested, this,
                 [this, view](const QPoint &pos) { showItemMenu(view, pos); });
@@ -199,6 +205,22 @@ void TFrmFilesSelect::openItem(const QModelIndex &index)
 {
     if (index.isValid() && m_model->isDir(index))
         setCurrentFolder(m_model->filePath(index));
+}
+
+bool TFrmFilesSelect::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter opens the current folder, as a double click does; on a file it does nothing.
+    if (event->type() == QEvent::KeyPress && (watched == m_listView || watched == m_detailsView)) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const QModelIndex current = static_cast<QAbstractItemView *>(watched)->currentIndex();
+        if (enter && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && current.isValid() &&
+            m_model->isDir(current)) {
+            openItem(current);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TFrmFilesSelect::showItemMenu(QAbstractItemView *view, const QPoint &pos)

@@ -61,6 +61,9 @@ public:
     // The items selected in the item view, in its order: folders first, then by name.
     QList<PickedItem> selectedItems() const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 Q_SIGNALS:
     // A folder's name is the one the view shows, a file's its file name.
     void addPressed(const QList<PickedItem> &items);

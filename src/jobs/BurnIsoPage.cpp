@@ -41,4 +41,9 @@ BurnIsoPage::BurnIsoPage(const QIcon &browse, QWidget *parent)
     suiImageButton20->resize(81, 33);
     suiImageButton16 = pageButton(this, "suiImageButton16", "BurnIso", {350, 238}, folder);
     suiImageButton17 = pageButton(this, "suiImageButton17", "Cancel", {429, 238}, folder);
+    labelField(ImgRecorder, CboCDRWList);
+    labelField(ImgIsoFile, EdtBurnISOPath);
+    SpeedButton2->setAccessibleName(QStringLiteral("Choose the ISO file"));
+    // The only picture button without an action to take its name from.
+    suiImageButton20->setAccessibleName(QStringLiteral("Erase"));
 }

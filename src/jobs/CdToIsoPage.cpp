@@ -25,4 +25,7 @@ CdToIsoPage::CdToIsoPage(const QIcon &browse, QWidget *parent)
     EdtSavePath = pathField(this, "EdtSavePath", QRect(149, 96, 309, FieldHeight));
     SbtnSelSavepath = browseButton(this, "SbtnSelSavepath", browse, QRect(458, 95, 23, 22));
     suiImageButton15 = pageButton(this, "suiImageButton15", "MakeIso", {432, 238}, folder);
+    labelField(ImgSourceDrive, CboCdList);
+    labelField(ImgOutputIsoFile, EdtSavePath);
+    SbtnSelSavepath->setAccessibleName(QStringLiteral("Choose the output ISO file"));
 }

@@ -35,6 +35,7 @@ TFrmConvertProcess::TFrmConvertProcess(QWidget *parent)
 
     suiImageButton1 = new TsuiImageButton(this);
     suiImageButton1->setObjectName(QStringLiteral("suiImageButton1"));
+    suiImageButton1->setAccessibleName(QStringLiteral("Cancel"));
     using ArtworkFiles::ButtonState;
     const auto picture = [](ButtonState state) {
         return TsuiPicture::fromFile(Globals().ExeFolder + ArtworkFiles::button("ProgressCancel", state));

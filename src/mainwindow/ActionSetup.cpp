@@ -22,6 +22,8 @@ struct Binding
     bool sys;
     TsuiImageButton *button;
     void (TMainForm::*handler)();
+    // The command's name as a screen reader says it: the pictures carry no text it can read.
+    const char *spoken;
 };
 
 } // namespace
@@ -34,27 +36,37 @@ void MainFormBuild::setUpActions(TMainForm &form)
     BurnIsoPage *burn = form.burnPage();
     // Actions whose handler is null are connected to their subsystem by MainFormSubsystems.
     const Binding bindings[] = {
-        {&TActionList::ActCDTOISO, "ActCDTOISO", false, form.suiImageButton5, &TMainForm::ActCDTOISOExecute},
+        {&TActionList::ActCDTOISO, "ActCDTOISO", false, form.suiImageButton5, &TMainForm::ActCDTOISOExecute,
+         "CD to ISO"},
         {&TActionList::ActFILETOISO, "ActFILETOISO", false, form.suiImageButton6,
-         &TMainForm::ActFILETOISOExecute},
-        {&TActionList::ActBURNISO, "ActBURNISO", false, form.suiImageButton7, &TMainForm::ActBURNISOExecute},
-        {&TActionList::ActFileAdd, "ActFileAdd", false, files->suiImageButton9, nullptr},
-        {&TActionList::ActFileDel, "ActFileDel", false, files->suiImageButton10, nullptr},
-        {&TActionList::ActFileClear, "ActFileClear", false, files->suiImageButton11, nullptr},
-        {&TActionList::ActCDTOISOExec, "ActCDTOISOExec", false, cd->suiImageButton15, nullptr},
-        {&TActionList::ActFILETOISOExec, "ActFILETOISOExec", false, files->suiImageButton12, nullptr},
-        {&TActionList::ActSaveFileList, "ActSaveFileList", false, files->suiImageButton13, nullptr},
-        {&TActionList::ActLoadFileList, "ActLoadFileList", false, files->suiImageButton14, nullptr},
-        {&TActionList::ActBURNISOExec, "ActBURNISOExec", false, burn->suiImageButton16, nullptr},
-        {&TActionList::ActCancelBURNISOExec, "ActCancelBURNISOExec", true, burn->suiImageButton17, nullptr},
+         &TMainForm::ActFILETOISOExecute, "Data to ISO"},
+        {&TActionList::ActBURNISO, "ActBURNISO", false, form.suiImageButton7, &TMainForm::ActBURNISOExecute,
+         "Burn ISO page"},
+        {&TActionList::ActFileAdd, "ActFileAdd", false, files->suiImageButton9, nullptr, "Add File"},
+        {&TActionList::ActFileDel, "ActFileDel", false, files->suiImageButton10, nullptr, "Remove File"},
+        {&TActionList::ActFileClear, "ActFileClear", false, files->suiImageButton11, nullptr, "Clear All"},
+        {&TActionList::ActCDTOISOExec, "ActCDTOISOExec", false, cd->suiImageButton15, nullptr, "Make ISO"},
+        {&TActionList::ActFILETOISOExec, "ActFILETOISOExec", false, files->suiImageButton12, nullptr,
+         "Make ISO"},
+        {&TActionList::ActSaveFileList, "ActSaveFileList", false, files->suiImageButton13, nullptr,
+         "Save List"},
+        {&TActionList::ActLoadFileList, "ActLoadFileList", false, files->suiImageButton14, nullptr,
+         "Load List"},
+        {&TActionList::ActBURNISOExec, "ActBURNISOExec", false, burn->suiImageButton16, nullptr, "Burn ISO"},
+        {&TActionList::ActCancelBURNISOExec, "ActCancelBURNISOExec", true, burn->suiImageButton17, nullptr,
+         "Cancel"},
         {&TActionList::ActApplicationClose, "ActApplicationClose", true, form.suiImageButton18,
-         &TMainForm::ActApplicationCloseExecute},
+         &TMainForm::ActApplicationCloseExecute, "Close"},
         {&TActionList::ActMainFormMinSize, "ActMainFormMinSize", true, form.suiImageButton19,
-         &TMainForm::ActMainFormMinSizeExecute},
-        {&TActionList::ActWebsite, "ActWebsite", true, form.suiImageButton1, &TMainForm::ActWebsiteExecute},
-        {&TActionList::ActEMail, "ActEMail", true, form.suiImageButton2, &TMainForm::ActEMailExecute},
-        {&TActionList::ActContent, "ActContent", true, form.suiImageButton4, &TMainForm::ActContentExecute},
-        {&TActionList::ActAbout, "ActAbout", true, form.suiImageButton8, &TMainForm::ActAboutExecute},
+         &TMainForm::ActMainFormMinSizeExecute, "Minimise"},
+        {&TActionList::ActWebsite, "ActWebsite", true, form.suiImageButton1, &TMainForm::ActWebsiteExecute,
+         "Website"},
+        {&TActionList::ActEMail, "ActEMail", true, form.suiImageButton2, &TMainForm::ActEMailExecute,
+         "E-Mail"},
+        {&TActionList::ActContent, "ActContent", true, form.suiImageButton4, &TMainForm::ActContentExecute,
+         "Help"},
+        {&TActionList::ActAbout, "ActAbout", true, form.suiImageButton8, &TMainForm::ActAboutExecute,
+         "About"},
     };
     for (const Binding &b : bindings) {
         QAction *action = form.ActionList1->add(QLatin1String(b.name), b.sys ? Sys : QString());
@@ -62,6 +74,7 @@ void MainFormBuild::setUpActions(TMainForm &form)
         if (b.handler)
             QObject::connect(action, &QAction::triggered, &form, b.handler);
         b.button->setAction(action);
+        b.button->setAccessibleName(QLatin1String(b.spoken));
     }
 
     PictureStrip *strip = form.pictureStrip();

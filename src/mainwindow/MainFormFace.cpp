@@ -56,6 +56,7 @@ void MainFormBuild::buildFace(TMainForm &form)
         const char *name = ArtworkFiles::Banners[i];
         QLabel *banner = PageParts::makePicture(&form, QLatin1String(name), ArtworkFiles::banner(name), place,
                                                 Globals().ExeFolder);
+        banner->setAccessibleName(QString::fromUtf8(ArtworkFiles::BannerWords[i]));
         banner->hide();
         *banners[i] = banner;
         strip->addBanner(banner);

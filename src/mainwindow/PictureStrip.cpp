@@ -16,6 +16,8 @@ void PictureStrip::addBanner(QLabel *banner)
 
 void PictureStrip::describe(TsuiImageButton *button, QLabel *banner)
 {
+    // What the banner shows to the eye, the button's description says to a screen reader.
+    button->setAccessibleDescription(banner->accessibleName());
     // Qt may hand an enter to a button on a page that has just been hidden (a job switching pages
     // under a still pointer); a button the user cannot see describes nothing.
     connect(button, &TsuiImageButton::OnMouseEnter, this, [this, button, banner] {

@@ -23,6 +23,7 @@
 #include "widgets/ImageList.h"
 #include "widgets/TsuiSkinForm.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -36,6 +37,19 @@
 #include <QScreen>
 #include <QTimer>
 
+namespace {
+
+// A plain QWidget reaches assistive technology as a nameless pane; the main window is the program's
+// frame, named by its title.
+QAccessibleInterface *mainFormAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("TMainForm") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    return nullptr;
+}
+
+} // namespace
+
 TMainForm::TMainForm(QWidget *parent)
     : TMainForm(DriveThread::DefaultAnswerBound, parent)
 { }
@@ -43,6 +57,11 @@ TMainForm::TMainForm(QWidget *parent)
 TMainForm::TMainForm(std::chrono::milliseconds driveAnswerBound, QWidget *parent)
     : QWidget(parent)
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(&mainFormAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setObjectName(QStringLiteral("MainForm"));
     setFixedSize(718, 463);
     // Positions are in pixels, so the text must not grow with the desktop's font settings.

@@ -32,6 +32,24 @@ inline constexpr std::array<const char *, 15> Banners {
     "ImgEmail",       "ImgHelp",        "ImgBtnAddFile", "ImgBtnRemoveFile", "ImgBtnClearAll",
     "ImgBtnSaveList", "ImgBtnLoadList", "ImgBtnMakeIso", "ImgBtnBurnIso",    "ImgBtnCancel",
 };
+// The line each banner shows, in the order above; a screen reader reads them as the descriptions.
+inline constexpr std::array<const char *, 15> BannerWords {
+    "Select the CD/DVD drive holding the disc, name the image file, then click Make ISO.",
+    "Create a new ISO image from the files and folders on your computer.",
+    "Select the recorder and the ISO image file, then click Burn ISO.",
+    "Show information about this software.",
+    "Visit the Varnholt web site for more information.",
+    "Write an e-mail to Varnholt.",
+    "Get help on using Kestrane.",
+    "Add files and folders to the list.",
+    "Remove the selected files and folders from the list.",
+    "Clear all files and folders from the list.",
+    "Save the list to your computer.",
+    "Load a saved list from your computer.",
+    "Start making the ISO image file.",
+    "Start burning the image to the disc.",
+    "Stop burning.",
+};
 inline constexpr int BannerWidth = 500;
 inline constexpr int BannerHeight = 59;
 
@@ -42,6 +60,13 @@ inline constexpr std::array<Face, 4> PageLabels {{
     {"Recorder", 63, 23},
     {"IsoFile", 63, 23},
 }};
+// The words each label picture shows; the field it labels is named by them too.
+inline constexpr std::array<const char *, 4> PageLabelWords {
+    "Source CD/DVD-ROM:",
+    "Output ISO File:",
+    "Recorder:",
+    "ISO File:",
+};
 
 inline constexpr int SkinWidth = 718;
 inline constexpr int SkinHeight = 463;

@@ -4,6 +4,7 @@
 #include "widgets/ButtonFaces.h"
 #include "widgets/TsuiImageButton.h"
 
+#include <QComboBox>
 #include <QIcon>
 #include <QImageReader>
 #include <QLabel>
@@ -56,7 +57,21 @@ QLabel *PageParts::pageLabel(QWidget *page, const char *name, int index, QPoint 
     QLabel *label = makePicture(page, QLatin1String(name), ArtworkFiles::pageLabel(face.name),
                                 QRect(pos, QSize(face.width, face.height)), exeFolder);
     label->setMouseTracking(true);
+    QString words = QString::fromUtf8(ArtworkFiles::PageLabelWords[index]);
+    if (words.endsWith(QLatin1Char(':')))
+        words.chop(1);
+    label->setAccessibleName(words);
     return label;
+}
+
+void PageParts::labelField(QLabel *label, QWidget *field)
+{
+    label->setBuddy(field);
+    // A picture label has no text for the field to take its name from.
+    field->setAccessibleName(label->accessibleName());
+    // An editable list is focused in its text field, which a screen reader names on its own.
+    if (auto *list = qobject_cast<QComboBox *>(field); list && list->lineEdit())
+        list->lineEdit()->setAccessibleName(label->accessibleName());
 }
 
 QToolButton *PageParts::browseButton(QWidget *page, const char *name, const QIcon &icon,

@@ -27,8 +27,11 @@ QLabel *makePicture(QWidget *parent, const QString &name, const QString &file, c
 // A picture button on a page: not transparent, its background the page's white.
 TsuiImageButton *pageButton(QWidget *page, const char *name, const char *face, QPoint pos,
                             const QString &exeFolder);
-// The picture of the page label `index`; moves over it count as moves over the page.
+// The picture of the page label `index`; moves over it count as moves over the page. Its words are its
+// accessible name, since a screen reader cannot read them off the picture.
 QLabel *pageLabel(QWidget *page, const char *name, int index, QPoint pos, const QString &exeFolder);
+// Ties a label picture to the field it labels: the field's buddy and accessible name.
+void labelField(QLabel *label, QWidget *field);
 // The "..." button beside a path field; its icon when there is one.
 QToolButton *browseButton(QWidget *page, const char *name, const QIcon &icon, const QRect &geometry);
 // A path field the user fills through its browse button only.

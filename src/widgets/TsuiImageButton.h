@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class QAction;
+class QPainter;
 class QShortcut;
 
 // The three-state picture button: draws the picture of its state (normal, pointer over it, pressed,
@@ -78,6 +79,8 @@ public:
     bool isHover() const { return m_hover; }
     bool isPressed() const { return m_pressed; }
     bool isRepeating() const { return m_repeat.isActive(); }
+    // The focus mark is up: the button has the focus and the keyboard brought it there or used it.
+    bool showsFocusMark() const;
     // The picture the next paint draws.
     QImage currentPicture() const;
 
@@ -102,6 +105,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
@@ -110,6 +114,7 @@ private:
     void leftPress();
     bool outside(const QPoint &pos) const;
     const TsuiPicture &pictureForState() const;
+    void paintFocusMark(QPainter &p) const;
 
     TsuiPicture m_picNormal;
     TsuiPicture m_picMouseOn;
@@ -132,5 +137,8 @@ private:
     bool m_pressed = false;
     // A left press began on the button and its release is still to come.
     bool m_leftDown = false;
+    // The keyboard moved to or used the button since the mouse last pressed it: only then is a focus
+    // mark drawn, so clicking with the mouse does not leave a frame behind.
+    bool m_keyboardFocus = false;
     QTimer m_repeat;
 };

@@ -330,6 +330,69 @@ INSTANTIATE_TEST_SUITE_P(
                       PickerAttempt {"RenameOrMoveThroughTheModel", &TFrmFilesSelect::Details1, 0}),
     [](const ::testing::TestParamInfo<PickerAttempt> &testInfo) { return std::string(testInfo.param.name); });
 
+// Enter on the current entry opens a folder as a double click does, in every view style; on a file,
+// or with a modifier held, it neither opens anything nor adds anything to the image.
+struct EnterPress
+{
+    const char *name;
+    QAction *TFrmFilesSelect::*style;
+    const char *current; // the entry under the cursor, below "Box"
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    const char *opened; // the folder shown afterwards, below the source folder
+};
+
+class PickerEnter : public PickerFixture, public ::testing::WithParamInterface<EnterPress>
+{
+};
+
+TEST_P(PickerEnter, OpensTheCurrentFolderOnly)
+{
+    const EnterPress &press = GetParam();
+    makeFile(QStringLiteral("Box/Inside/deeper.txt"), 1);
+    makeFile(QStringLiteral("Box/plain.txt"), 1);
+    openFolder(src(QStringLiteral("Box")), 2);
+    (m_picker->*press.style)->trigger();
+    m_picker->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_picker, 5000));
+    QAbstractItemView *view = m_picker->ShellListView();
+    const QModelIndex current = model()->index(src(QStringLiteral("Box/") + QLatin1String(press.current)));
+    ASSERT_TRUE(current.isValid());
+    view->setFocus();
+    view->setCurrentIndex(current);
+
+    QTest::keyClick(view, press.key, press.modifiers);
+    EXPECT_EQ(m_picker->currentFolder(), src(QLatin1String(press.opened)));
+    EXPECT_EQ(m_picker->ShellDeviceBox->currentData().toString(), src(QLatin1String(press.opened)));
+    EXPECT_TRUE(m_calls.isEmpty()) << m_calls.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(m_picker->isVisible());
+    m_picker->hide();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Presses, PickerEnter,
+    ::testing::Values(
+        EnterPress {"ReturnOnFolderInDetails",
+                    &TFrmFilesSelect::Details1,
+                    "Inside",
+                    Qt::Key_Return,
+                    {},
+                    "Box/Inside"},
+        EnterPress {"KeypadEnterOnFolderInDetails", &TFrmFilesSelect::Details1, "Inside", Qt::Key_Enter,
+                    Qt::KeypadModifier, "Box/Inside"},
+        EnterPress {"ReturnOnFolderInLargeIcons",
+                    &TFrmFilesSelect::LargeIcons1,
+                    "Inside",
+                    Qt::Key_Return,
+                    {},
+                    "Box/Inside"},
+        EnterPress {
+            "ReturnOnFolderInList", &TFrmFilesSelect::List1, "Inside", Qt::Key_Return, {}, "Box/Inside"},
+        EnterPress {"ReturnOnFile", &TFrmFilesSelect::Details1, "plain.txt", Qt::Key_Return, {}, "Box"},
+        EnterPress {"CtrlReturnOnFolder", &TFrmFilesSelect::Details1, "Inside", Qt::Key_Return,
+                    Qt::ControlModifier, "Box"}),
+    [](const ::testing::TestParamInfo<EnterPress> &testInfo) { return std::string(testInfo.param.name); });
+
 TEST_F(PickerFixture, AddButtonOfThePageOpensThePickerModally)
 {
     QTimer::singleShot(0, m_picker, [this] {

@@ -1,5 +1,6 @@
 #include "widgets/TsuiImageButton.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QDialog>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -224,6 +226,136 @@ TEST_F(ImageButton, AClickCopiesItsModalResultIntoTheDialog)
     button->Click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+// How the focus reaches the button, step by step.
+enum class Step { Tab, Backtab, Mouse, Program, Space };
+
+struct FocusArrival
+{
+    const char *name;
+    std::vector<Step> steps;
+    bool drawFocused;
+    bool mark;
+};
+
+class FocusMark : public ImageButton, public ::testing::WithParamInterface<FocusArrival>
+{
+};
+
+// The mark shows where the keyboard is, and only then: a mouse click leaves no frame behind.
+TEST_P(FocusMark, IsDrawnOnlyWhenTheKeyboardBroughtOrUsedTheFocus)
+{
+    const FocusArrival &row = GetParam();
+    m_button->setDrawFocused(row.drawFocused);
+    auto *field = new QLineEdit(m_window.get()); // after the button in the Tab order
+    field->setGeometry(50, 80, 60, 20);
+    field->show();
+    for (Step step : row.steps) {
+        switch (step) {
+        case Step::Tab:
+        case Step::Backtab:
+            field->setFocus();
+            QTest::keyClick(field, step == Step::Tab ? Qt::Key_Tab : Qt::Key_Backtab);
+            break;
+        case Step::Mouse:
+            QTest::mouseMove(handle(), inside());
+            QTest::mouseClick(handle(), Qt::LeftButton, {}, inside());
+            break;
+        case Step::Program:
+            m_button->setFocus();
+            break;
+        case Step::Space:
+            QTest::keyClick(m_button, Qt::Key_Space);
+            break;
+        }
+    }
+    ASSERT_TRUE(m_button->hasFocus());
+    EXPECT_EQ(m_button->showsFocusMark(), row.mark);
+    const QImage focused = m_button->grab().toImage();
+    m_button->clearFocus();
+    const QImage unfocused = m_button->grab().toImage();
+    EXPECT_EQ(focused != unfocused, row.mark);
+    // The mark lies on the inset frame and leaves the middle of the picture alone.
+    EXPECT_EQ(focused.pixelColor(20, 10), unfocused.pixelColor(20, 10));
+    if (row.mark) {
+        const QColor edge = focused.pixelColor(m_button->FocusedRectMargin(), 10);
+        EXPECT_TRUE(edge == QColor(Qt::white) || edge.lightness() < 40) << edge.name().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arrivals, FocusMark,
+    ::testing::Values(FocusArrival {"Tab", {Step::Tab}, false, true},
+                      FocusArrival {"Backtab", {Step::Backtab}, false, true},
+                      FocusArrival {"MouseClick", {Step::Mouse}, false, false},
+                      FocusArrival {"SetByTheProgram", {Step::Program}, false, false},
+                      FocusArrival {"MouseClickThenSpace", {Step::Mouse, Step::Space}, false, true},
+                      FocusArrival {"TabThenMouseClick", {Step::Tab, Step::Mouse}, false, false},
+                      FocusArrival {"MouseClickWithDrawFocused", {Step::Mouse}, true, true}),
+    [](const ::testing::TestParamInfo<FocusArrival> &testInfo) { return std::string(testInfo.param.name); });
+
+// A screen reader hears the name the button was given, else the caption drawn on it.
+struct NameSource
+{
+    const char *name;
+    const char *given;
+    const char *caption;
+    const char *heard;
+};
+
+class SpokenName : public ImageButton, public ::testing::WithParamInterface<NameSource>
+{
+};
+
+TEST_P(SpokenName, IsTheGivenNameElseTheCaption)
+{
+    const NameSource &row = GetParam();
+    QAction action;
+    action.setText(QLatin1String(row.caption));
+    m_button->setAction(&action);
+    m_button->setAccessibleName(QLatin1String(row.given));
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(m_button);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::Button);
+    EXPECT_EQ(iface->text(QAccessible::Name), QLatin1String(row.heard));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, SpokenName,
+                         ::testing::Values(NameSource {"Given", "Make ISO", "", "Make ISO"},
+                                           NameSource {"CaptionOfTheAction", "", " Go ", "Go"},
+                                           NameSource {"GivenOverCaption", "Stop", "Go", "Stop"},
+                                           NameSource {"None", "", "", ""}),
+                         [](const ::testing::TestParamInfo<NameSource> &testInfo) {
+                             return std::string(testInfo.param.name);
+                         });
+
+// The press action is a click of a button the user could click: not of a disabled or hidden one.
+TEST_F(ImageButton, PressActionClicksOnlyAButtonThatCanBeClicked)
+{
+    struct Row
+    {
+        const char *name;
+        bool enabled;
+        bool visible;
+        int clicks;
+    };
+    const Row rows[] = {
+        {"ShownAndEnabled", true, true, 1}, {"Disabled", false, true, 0}, {"Hidden", true, false, 0}};
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(m_button);
+    ASSERT_NE(iface, nullptr);
+    QAccessibleActionInterface *actions = iface->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        m_button->setEnabled(row.enabled);
+        m_button->setVisible(row.visible);
+        QSignalSpy clicks(m_button, &TsuiImageButton::OnClick);
+        EXPECT_EQ(actions->actionNames().contains(QAccessibleActionInterface::pressAction()), row.enabled);
+        actions->doAction(QAccessibleActionInterface::pressAction());
+        EXPECT_EQ(clicks.size(), row.clicks);
+        EXPECT_FALSE(m_button->isPressed());
+    }
 }
 
 } // namespace

@@ -7,34 +7,34 @@
 #include <QLinearGradient>
 #include <QPainter>
 
+#include <string_view>
+
 namespace {
 
 struct Banner
 {
     const char *name;
     Glyph glyph;
-    const char *text;
 };
 
-// One line each, saying what the button under the pointer (or the current page) is for.
-const Banner Banners[] = {
-    {"ImgCDTOISO", Glyph::DiscCopy,
-     "Select the CD/DVD drive holding the disc, name the image file, then click Make ISO."},
-    {"ImgDATATOISO", Glyph::Files, "Create a new ISO image from the files and folders on your computer."},
-    {"ImgBURNISO", Glyph::Flame, "Select the recorder and the ISO image file, then click Burn ISO."},
-    {"ImgAbout", Glyph::Info, "Show information about this software."},
-    {"ImgWEBSITE", Glyph::Flag, "Visit the Varnholt web site for more information."},
-    {"ImgEmail", Glyph::Envelope, "Write an e-mail to Varnholt."},
-    {"ImgHelp", Glyph::LifeRing, "Get help on using Kestrane."},
-    {"ImgBtnAddFile", Glyph::Plus, "Add files and folders to the list."},
-    {"ImgBtnRemoveFile", Glyph::Minus, "Remove the selected files and folders from the list."},
-    {"ImgBtnClearAll", Glyph::Trash, "Clear all files and folders from the list."},
-    {"ImgBtnSaveList", Glyph::SaveDown, "Save the list to your computer."},
-    {"ImgBtnLoadList", Glyph::LoadUp, "Load a saved list from your computer."},
-    {"ImgBtnMakeIso", Glyph::Disc, "Start making the ISO image file."},
-    {"ImgBtnBurnIso", Glyph::Flame, "Start burning the image to the disc."},
-    {"ImgBtnCancel", Glyph::Stop, "Stop burning."},
+// One line each, saying what the button under the pointer (or the current page) is for; the words are
+// in ArtworkFiles::BannerWords, in the same order.
+constexpr Banner Banners[] = {
+    {"ImgCDTOISO", Glyph::DiscCopy},  {"ImgDATATOISO", Glyph::Files},      {"ImgBURNISO", Glyph::Flame},
+    {"ImgAbout", Glyph::Info},        {"ImgWEBSITE", Glyph::Flag},         {"ImgEmail", Glyph::Envelope},
+    {"ImgHelp", Glyph::LifeRing},     {"ImgBtnAddFile", Glyph::Plus},      {"ImgBtnRemoveFile", Glyph::Minus},
+    {"ImgBtnClearAll", Glyph::Trash}, {"ImgBtnSaveList", Glyph::SaveDown}, {"ImgBtnLoadList", Glyph::LoadUp},
+    {"ImgBtnMakeIso", Glyph::Disc},   {"ImgBtnBurnIso", Glyph::Flame},     {"ImgBtnCancel", Glyph::Stop},
 };
+
+constexpr bool inTheWindowsOrder()
+{
+    for (std::size_t i = 0; i < std::size(Banners); ++i)
+        if (std::string_view(Banners[i].name) != ArtworkFiles::Banners[i])
+            return false;
+    return true;
+}
+static_assert(inTheWindowsOrder(), "the words would go on the wrong banners");
 
 // The largest font from `largest` down that fits the text into `width`.
 QFont fitted(const QString &text, qreal width, int largest, bool bold, bool narrow = false)
@@ -47,7 +47,7 @@ QFont fitted(const QString &text, qreal width, int largest, bool bold, bool narr
     return narrow ? Palette::condensed(8, bold) : Palette::font(8, bold);
 }
 
-QImage banner(const Banner &b)
+QImage banner(const Banner &b, const char *words)
 {
     QImage image(ArtworkFiles::BannerWidth, ArtworkFiles::BannerHeight, QImage::Format_RGB32);
     QPainter p(&image);
@@ -72,7 +72,7 @@ QImage banner(const Banner &b)
     p.setBrush(Palette::Amber);
     p.drawRoundedRect(QRectF(60, image.height() / 2.0 - 9, 3, 18), 1.5, 1.5);
 
-    const QString text = QString::fromUtf8(b.text);
+    const QString text = QString::fromUtf8(words);
     const QRectF area(72, 0, image.width() - 80, image.height());
     p.setFont(fitted(text, area.width(), 14, false));
     p.setPen(Palette::Ink);
@@ -81,30 +81,32 @@ QImage banner(const Banner &b)
     return image;
 }
 
-const char *const LabelTexts[] = {"Source CD/DVD-ROM:", "Output ISO File:", "Recorder:", "ISO File:"};
-
 } // namespace
 
 bool drawBanners(const QString &programFolder)
 {
     static_assert(std::size(Banners) == ArtworkFiles::Banners.size());
+    static_assert(ArtworkFiles::BannerWords.size() == ArtworkFiles::Banners.size());
     bool ok = true;
-    for (const Banner &b : Banners)
-        ok &= savePicture(banner(b), programFolder + QLatin1Char('/') + ArtworkFiles::banner(b.name));
+    for (std::size_t i = 0; i < std::size(Banners); ++i) {
+        const Banner &b = Banners[i];
+        ok &= savePicture(banner(b, ArtworkFiles::BannerWords[i]),
+                          programFolder + QLatin1Char('/') + ArtworkFiles::banner(b.name));
+    }
     return ok;
 }
 
 bool drawPageLabels(const QString &programFolder)
 {
-    static_assert(std::size(LabelTexts) == ArtworkFiles::PageLabels.size());
+    static_assert(ArtworkFiles::PageLabelWords.size() == ArtworkFiles::PageLabels.size());
     bool ok = true;
-    for (std::size_t i = 0; i < std::size(LabelTexts); ++i) {
+    for (std::size_t i = 0; i < ArtworkFiles::PageLabels.size(); ++i) {
         const ArtworkFiles::Face &face = ArtworkFiles::PageLabels[i];
         QImage image(face.width, face.height, QImage::Format_RGB32);
         image.fill(Qt::white);
         QPainter p(&image);
         p.setRenderHint(QPainter::TextAntialiasing);
-        const QString text = QString::fromUtf8(LabelTexts[i]);
+        const QString text = QString::fromUtf8(ArtworkFiles::PageLabelWords[i]);
         p.setFont(fitted(text, face.width - 4, 12, true, true));
         p.setPen(Palette::Deep);
         p.drawText(QRectF(0, 0, face.width - 4, face.height), Qt::AlignRight | Qt::AlignVCenter, text);
