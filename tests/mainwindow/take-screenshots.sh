@@ -33,15 +33,20 @@ eval "$(xdotool getwindowgeometry --shell "$win")"
 convert "$program/Image/Skin.png" -fill white +opaque black -fill black -draw "line 717,0 717,462" \
     -filter point -resize "${WIDTH}x${HEIGHT}!" "$scratch/shape.png"
 
-# The window's own points in the screen's pixels.
-at() { awk -v s="$scale" -v x="$1" -v y="$2" 'BEGIN { printf "%d %d", x * s, y * s }'; }
+# Moves the pointer to the window's point x y, in the screen's pixels.
+point() { # x y [xdotool arguments]
+    local x y
+    read -r x y < <(awk -v s="$scale" -v x="$1" -v y="$2" 'BEGIN { printf "%d %d\n", x * s, y * s }')
+    shift 2
+    xdotool mousemove --window "$win" "$x" "$y" "$@"
+}
 
 shoot() { # page button x y, hovered x y, name
-    xdotool mousemove --window "$win" $(at "$1" "$2") click 1
+    point "$1" "$2" click 1
     sleep 0.5
-    xdotool mousemove --window "$win" $(at 300 20)
+    point 300 20
     sleep 0.3
-    xdotool mousemove --window "$win" $(at "$3" "$4")
+    point "$3" "$4"
     sleep 0.8
     import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$scratch/shot.png"
     convert "$scratch/shot.png" "$scratch/shape.png" -alpha off -compose CopyOpacity -composite \

@@ -35,7 +35,7 @@ trap cleanup EXIT
 
 export XDG_RUNTIME_DIR=$scratch/runtime HOME=$scratch/home
 export XDG_CONFIG_HOME=$scratch/home/config XDG_DATA_HOME=$scratch/home/data
-mkdir -p -m 700 "$XDG_RUNTIME_DIR" && mkdir -p "$HOME" "$scratch/shots"
+mkdir -p "$XDG_RUNTIME_DIR" "$HOME" "$scratch/shots" && chmod 700 "$XDG_RUNTIME_DIR"
 cat > "$scratch/weston.ini" << INI
 [core]
 idle-time=0
@@ -66,7 +66,7 @@ for _ in $(seq 60); do
     sleep 0.5
     rm -f "$scratch"/shots/*.png
     (cd "$scratch/shots" && weston-screenshooter > /dev/null 2>&1) || continue
-    file=$(ls "$scratch"/shots/*.png 2> /dev/null | head -n1 || true)
+    file=$(find "$scratch/shots" -name "*.png" | head -n1)
     [ -n "$file" ] || continue
     mv "$file" "$shot"
     # Every pixel that is not the background white, the background black; the box around the white.
@@ -80,7 +80,9 @@ done
 [ -n "$box" ] || { cat "$scratch/kestrane.log" >&2; fail "the main window did not appear"; }
 IFS='x+' read -r w h x y <<< "$box"
 echo "window at ${w}x${h}+${x}+${y}"
-[ "$h" -ge $((460 * scale)) ] && [ "$h" -le $((463 * scale)) ] || fail "the window is ${w}x${h}, not the skin's size"
+if [ "$h" -lt $((460 * scale)) ] || [ "$h" -gt $((463 * scale)) ]; then
+    fail "the window is ${w}x${h}, not the skin's size"
+fi
 
 pixel() { convert "$shot" -format "%[hex:u.p{$1,$2}]" info: | cut -c1-6; }
 for corner in "$x $y" "$((x + w - 1)) $y" "$x $((y + h - 1))" "$((x + w - 1)) $((y + h - 1))"; do
