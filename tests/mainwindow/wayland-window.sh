@@ -3,7 +3,8 @@
 # renderer, a plain background, no panel) and weston's screenshooter takes the screen.
 #   - Each corner of the window must show the background behind it, not black: the rounded shape.
 #   - With --drag, weston runs nested in the X display (its X11 backend) so that xdotool can give it a
-#     pointer: a drag on the skin must move the window by as much as the pointer moved.
+#     pointer: a drag on the skin must move the window by as much as the pointer moved. The X screen
+#     must be larger than weston's (1024 x 768 times the scale).
 # Without --drag weston's headless backend needs no display. Exits 77 (skipped) when weston, Qt's
 # Wayland plugin (qt6-wayland) or, for --drag, an X display and xdotool are missing.
 #   tests/mainwindow/wayland-window.sh BUILD [--drag] [--shot FILE.png] [--scale N]
@@ -93,6 +94,12 @@ window_box() {
         -format %@ info: 2> /dev/null
 }
 
+# weston draws the pointer into its screenshots: it is kept outside weston's window until the drag,
+# which leaves it on the window.
+if [ -n "$drag" ]; then
+    read -r screen_w screen_h < <(xdotool getdisplaygeometry)
+    xdotool mousemove $((screen_w - 1)) $((screen_h - 1))
+fi
 # The window is on the screen once the area that is not background has the window's size.
 box=
 for _ in $(seq 60); do
