@@ -5,10 +5,10 @@
 #include "mainwindow/TNotebook.h"
 #include "widgets/ArtworkFiles.h"
 #include "widgets/PageParts.h"
+#include "widgets/RatioPicture.h"
 #include "widgets/TsuiImageButton.h"
 #include "widgets/TsuiSkinForm.h"
 
-#include <QImageReader>
 #include <QLabel>
 
 namespace {
@@ -27,8 +27,8 @@ void MainFormBuild::buildFace(TMainForm &form)
     form.suiSkinForm1 = new TsuiSkinForm(&form);
     form.suiSkinForm1->setObjectName(QStringLiteral("suiSkinForm1"));
     form.suiSkinForm1->setTransparentColor(Qt::black);
-    QImageReader skin(Globals().ExeFolder + ArtworkFiles::skin());
-    form.suiSkinForm1->setGlyph(skin.read());
+    form.suiSkinForm1->setGlyph(
+        RatioPicture::read(Globals().ExeFolder + ArtworkFiles::skin(), RatioPicture::screenRatio()));
 
     form.suiImageButton19 = frameButton(form, "suiImageButton19", "Minimise", {648, 8}, true);
     form.suiImageButton18 = frameButton(form, "suiImageButton18", "Close", {672, 8}, false);

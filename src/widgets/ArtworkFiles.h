@@ -100,4 +100,15 @@ inline QString imageList(int index)
     return QStringLiteral("Image/List/%1.png").arg(index);
 }
 
+// The same picture drawn at twice the size for screens of more than one pixel per point:
+// "Image/Skin.png" has "Image/Skin@2x.png" beside it.
+inline constexpr int HighRatio = 2;
+inline QString atHighRatio(const QString &file)
+{
+    const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));
+    const qsizetype slash = file.lastIndexOf(QLatin1Char('/'));
+    const qsizetype at = dot > slash ? dot : file.size();
+    return file.left(at) + QStringLiteral("@%1x").arg(HighRatio) + file.mid(at);
+}
+
 } // namespace ArtworkFiles

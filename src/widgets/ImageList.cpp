@@ -8,8 +8,9 @@ QList<QIcon> LoadImageList(const QString &exeFolder)
 {
     QList<QIcon> icons;
     for (int i = 0; i < ArtworkFiles::ImageListCount; ++i) {
-        const QPixmap picture(exeFolder + ArtworkFiles::imageList(i));
-        icons.append(picture.isNull() ? QIcon() : QIcon(picture));
+        const QString file = exeFolder + ArtworkFiles::imageList(i);
+        // Given the file's name, QIcon also takes the "@2x" drawing beside it on finer screens.
+        icons.append(QPixmap(file).isNull() ? QIcon() : QIcon(file));
     }
     return icons;
 }

@@ -2,11 +2,11 @@
 
 #include "widgets/ArtworkFiles.h"
 #include "widgets/ButtonFaces.h"
+#include "widgets/RatioPicture.h"
 #include "widgets/TsuiImageButton.h"
 
 #include <QComboBox>
 #include <QIcon>
-#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -36,8 +36,7 @@ QLabel *PageParts::makePicture(QWidget *parent, const QString &name, const QStri
     label->setObjectName(name);
     label->setGeometry(geometry);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    QImageReader reader(exeFolder + file);
-    const QImage image = reader.read();
+    const QImage image = RatioPicture::readFitted(exeFolder + file, RatioPicture::screenRatio());
     if (!image.isNull())
         label->setPixmap(QPixmap::fromImage(image));
     return label;

@@ -1,6 +1,6 @@
 #include "widgets/TsuiPicture.h"
 
-#include <QImageReader>
+#include "widgets/RatioPicture.h"
 
 namespace {
 
@@ -29,8 +29,18 @@ TsuiPicture::TsuiPicture(const QImage &image)
 
 TsuiPicture TsuiPicture::fromFile(const QString &path)
 {
-    QImageReader reader(path);
-    return TsuiPicture(reader.read());
+    return fromFile(path, RatioPicture::screenRatio());
+}
+
+TsuiPicture TsuiPicture::fromFile(const QString &path, qreal ratio)
+{
+    const QImage read = RatioPicture::read(path, ratio);
+    TsuiPicture picture(RatioPicture::fitted(read, ratio));
+    // The key colour is cut out before resampling: resampled, it would blend into the edge pixels
+    // beside it and leave a coloured fringe that no longer matches the key.
+    if (!read.isNull())
+        picture.m_keyed = RatioPicture::fitted(keyOut(read), ratio);
+    return picture;
 }
 
 QImage TsuiPicture::blankBitmap()

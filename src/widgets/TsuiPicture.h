@@ -10,14 +10,19 @@ class TsuiPicture final
 {
 public:
     TsuiPicture() = default;
-    // A null image counts as an assigned picture that cannot be drawn.
+    // A null image counts as an assigned picture that cannot be drawn. The image draws at its own
+    // pixel ratio.
     explicit TsuiPicture(const QImage &image);
+    // The picture file, or its drawing for finer screens, at `ratio` pixels per point (by default the
+    // screens' own).
     static TsuiPicture fromFile(const QString &path);
+    static TsuiPicture fromFile(const QString &path, qreal ratio);
 
     bool isEmpty() const { return !m_assigned; }
     // True when the picture holds a drawable image.
     bool isValid() const { return m_assigned && !m_image.isNull(); }
-    QSize size() const { return isValid() ? m_image.size() : QSize(); }
+    // In points, whatever the pixel ratio.
+    QSize size() const { return isValid() ? m_image.deviceIndependentSize().toSize() : QSize(); }
 
     // The image to draw: the picture itself, or the blank bitmap when it could not be read.
     QImage bitmap() const;

@@ -1,8 +1,13 @@
 #include "widgets/TsuiSkinForm.h"
 
+#include "widgets/RatioPicture.h"
+
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
+
+#include <cmath>
 
 TsuiSkinForm::TsuiSkinForm(QWidget *form)
     : QWidget(form)
@@ -11,6 +16,7 @@ TsuiSkinForm::TsuiSkinForm(QWidget *form)
         form->setWindowFlag(Qt::FramelessWindowHint, true);
     setMouseTracking(true);
     resize(200, 100);
+    setPaintsShape(QGuiApplication::platformName().startsWith(QLatin1String("wayland")));
 }
 
 TsuiSkinForm::~TsuiSkinForm() = default;
@@ -18,8 +24,10 @@ TsuiSkinForm::~TsuiSkinForm() = default;
 void TsuiSkinForm::setGlyph(const QImage &picture)
 {
     m_glyph = picture;
-    // The picture covers the whole control, so nothing beneath needs erasing.
-    setAttribute(Qt::WA_OpaquePaintEvent, !m_glyph.isNull());
+    m_paintedRatio = 0;
+    // The picture covers the whole control, so nothing beneath needs erasing; a painted shape leaves
+    // the corners to the translucent window beneath.
+    setAttribute(Qt::WA_OpaquePaintEvent, !m_glyph.isNull() && !m_paintsShape);
     rebuildRegion();
     update();
 }
@@ -27,7 +35,18 @@ void TsuiSkinForm::setGlyph(const QImage &picture)
 void TsuiSkinForm::setTransparentColor(const QColor &colour)
 {
     m_transparentColor = colour;
+    m_paintedRatio = 0;
     rebuildRegion();
+    update();
+}
+
+void TsuiSkinForm::setPaintsShape(bool value)
+{
+    m_paintsShape = value;
+    m_paintedRatio = 0;
+    if (QWidget *form = parentWidget())
+        form->setAttribute(Qt::WA_TranslucentBackground, value);
+    setAttribute(Qt::WA_OpaquePaintEvent, !m_glyph.isNull() && !m_paintsShape);
     update();
 }
 
@@ -55,20 +74,54 @@ QRegion TsuiSkinForm::regionFromPicture(const QImage &picture, const QColor &tra
     return region;
 }
 
+QImage TsuiSkinForm::shapedPicture(const QImage &picture, const QColor &transparent)
+{
+    if (picture.isNull())
+        return picture;
+    QImage shaped = picture.convertToFormat(QImage::Format_ARGB32);
+    const QRgb key = transparent.rgb() | 0xff000000u;
+    const int lastPoint = static_cast<int>(std::ceil(shaped.devicePixelRatio()));
+    const int inside = std::max(shaped.width() - lastPoint, 0);
+    for (int y = 0; y < shaped.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(shaped.scanLine(y));
+        for (int x = 0; x < shaped.width(); ++x) {
+            if (x >= inside || (line[x] | 0xff000000u) == key)
+                line[x] = 0;
+        }
+    }
+    return shaped;
+}
+
 void TsuiSkinForm::rebuildRegion()
 {
     if (m_glyph.isNull())
         return;
+    const QSize points = m_glyph.deviceIndependentSize().toSize();
     QWidget *form = parentWidget();
     if (form) {
-        form->setMask(regionFromPicture(m_glyph, m_transparentColor));
+        // The mask is in points: a finer picture is sampled once per point.
+        const QImage shape = m_glyph.size() == points
+            ? m_glyph
+            : m_glyph.scaled(points, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        form->setMask(regionFromPicture(shape, m_transparentColor));
         form->update();
     }
     move(0, 0);
-    resize(m_glyph.size());
+    resize(points);
     if (form)
-        form->setFixedSize(m_glyph.size());
+        form->setFixedSize(points);
     Q_EMIT OnRegionChanged();
+}
+
+const QImage &TsuiSkinForm::paintedPicture(qreal ratio)
+{
+    if (m_paintedRatio != ratio) {
+        // Cut out before resampling, so that no edge pixel keeps a trace of the transparent colour.
+        m_painted =
+            RatioPicture::fitted(m_paintsShape ? shapedPicture(m_glyph, m_transparentColor) : m_glyph, ratio);
+        m_paintedRatio = ratio;
+    }
+    return m_painted;
 }
 
 void TsuiSkinForm::paintEvent(QPaintEvent *)
@@ -79,7 +132,7 @@ void TsuiSkinForm::paintEvent(QPaintEvent *)
         p.setBrush(Qt::NoBrush);
         p.drawRect(rect().adjusted(0, 0, -1, -1));
     } else {
-        p.drawImage(0, 0, m_glyph);
+        p.drawImage(0, 0, paintedPicture(devicePixelRatioF()));
     }
     Q_EMIT OnPaint();
 }

@@ -14,13 +14,17 @@ bool drawAboutPicture(const QString &programFolder);
 inline constexpr int kDesktopIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 bool drawDesktopIcons(const QString &hicolorFolder);
 
-// The main window's skin; the buttons that lie on it are drawn over their part of it.
-QImage paintSkin();
-bool drawSkin(const QString &programFolder, const QImage &skin);
-bool drawButtons(const QString &programFolder, const QImage &skin);
-bool drawBanners(const QString &programFolder);
-bool drawPageLabels(const QString &programFolder);
-bool drawImageList(const QString &programFolder);
+// The main window's skin; the buttons that lie on it are drawn over their part of it. These pictures
+// are drawn at `scale` pixels per point (1, or ArtworkFiles::HighRatio for the "@2x" files): the
+// painter is scaled, not the finished picture, so edges and text stay sharp at every scale.
+QImage paintSkin(int scale);
+bool drawSkin(const QString &programFolder, const QImage &skin, int scale);
+bool drawButtons(const QString &programFolder, const QImage &skin, int scale);
+bool drawBanners(const QString &programFolder, int scale);
+bool drawPageLabels(const QString &programFolder, int scale);
+bool drawImageList(const QString &programFolder, int scale);
 
 // Writes a picture, creating its folder; false when it cannot be written.
 bool savePicture(const QImage &image, const QString &path);
+// Writes the picture drawn at `scale` under the program folder's `file`, or its "@2x" name.
+bool savePicture(const QImage &image, const QString &programFolder, const QString &file, int scale);

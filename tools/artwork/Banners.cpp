@@ -47,19 +47,21 @@ QFont fitted(const QString &text, qreal width, int largest, bool bold, bool narr
     return narrow ? Palette::condensed(8, bold) : Palette::font(8, bold);
 }
 
-QImage banner(const Banner &b, const char *words)
+QImage banner(const Banner &b, const char *words, int scale)
 {
-    QImage image(ArtworkFiles::BannerWidth, ArtworkFiles::BannerHeight, QImage::Format_RGB32);
+    const QRect area(0, 0, ArtworkFiles::BannerWidth, ArtworkFiles::BannerHeight);
+    QImage image(area.size() * scale, QImage::Format_RGB32);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    QLinearGradient wash(0, 0, image.width(), 0);
+    QLinearGradient wash(0, 0, area.width(), 0);
     wash.setColorAt(0.0, QColor(0xea, 0xf3, 0xfd));
     wash.setColorAt(0.35, Qt::white);
     wash.setColorAt(1.0, Qt::white);
-    p.fillRect(image.rect(), wash);
+    p.fillRect(area, wash);
 
-    const QPointF centre(31, image.height() / 2.0);
+    const QPointF centre(31, area.height() / 2.0);
     QLinearGradient badge(centre - QPointF(0, 19), centre + QPointF(0, 19));
     badge.setColorAt(0, Palette::Sky);
     badge.setColorAt(1, Palette::Deep);
@@ -70,48 +72,49 @@ QImage banner(const Banner &b, const char *words)
 
     // An amber tick ties the text to the badge.
     p.setBrush(Palette::Amber);
-    p.drawRoundedRect(QRectF(60, image.height() / 2.0 - 9, 3, 18), 1.5, 1.5);
+    p.drawRoundedRect(QRectF(60, area.height() / 2.0 - 9, 3, 18), 1.5, 1.5);
 
     const QString text = QString::fromUtf8(words);
-    const QRectF area(72, 0, image.width() - 80, image.height());
-    p.setFont(fitted(text, area.width(), 14, false));
+    const QRectF line(72, 0, area.width() - 80, area.height());
+    p.setFont(fitted(text, line.width(), 14, false));
     p.setPen(Palette::Ink);
-    p.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+    p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
     p.end();
     return image;
 }
 
 } // namespace
 
-bool drawBanners(const QString &programFolder)
+bool drawBanners(const QString &programFolder, int scale)
 {
     static_assert(std::size(Banners) == ArtworkFiles::Banners.size());
     static_assert(ArtworkFiles::BannerWords.size() == ArtworkFiles::Banners.size());
     bool ok = true;
     for (std::size_t i = 0; i < std::size(Banners); ++i) {
         const Banner &b = Banners[i];
-        ok &= savePicture(banner(b, ArtworkFiles::BannerWords[i]),
-                          programFolder + QLatin1Char('/') + ArtworkFiles::banner(b.name));
+        ok &= savePicture(banner(b, ArtworkFiles::BannerWords[i], scale), programFolder,
+                          ArtworkFiles::banner(b.name), scale);
     }
     return ok;
 }
 
-bool drawPageLabels(const QString &programFolder)
+bool drawPageLabels(const QString &programFolder, int scale)
 {
     static_assert(ArtworkFiles::PageLabelWords.size() == ArtworkFiles::PageLabels.size());
     bool ok = true;
     for (std::size_t i = 0; i < ArtworkFiles::PageLabels.size(); ++i) {
         const ArtworkFiles::Face &face = ArtworkFiles::PageLabels[i];
-        QImage image(face.width, face.height, QImage::Format_RGB32);
+        QImage image(face.width * scale, face.height * scale, QImage::Format_RGB32);
         image.fill(Qt::white);
         QPainter p(&image);
+        p.scale(scale, scale);
         p.setRenderHint(QPainter::TextAntialiasing);
         const QString text = QString::fromUtf8(ArtworkFiles::PageLabelWords[i]);
         p.setFont(fitted(text, face.width - 4, 12, true, true));
         p.setPen(Palette::Deep);
         p.drawText(QRectF(0, 0, face.width - 4, face.height), Qt::AlignRight | Qt::AlignVCenter, text);
         p.end();
-        ok &= savePicture(image, programFolder + QLatin1Char('/') + ArtworkFiles::pageLabel(face.name));
+        ok &= savePicture(image, programFolder, ArtworkFiles::pageLabel(face.name), scale);
     }
     return ok;
 }

@@ -32,20 +32,23 @@ QLinearGradient vertical(const QRectF &r, const QColor &top, const QColor &botto
     return g;
 }
 
+// `skin` is the skin drawn at the same scale; `at` and `size` are in points.
 QImage compose(const QImage &skin, QPoint at, QSize size, Backdrop backdrop, ButtonState state,
-               const Painter &paint)
+               const Painter &paint, int scale)
 {
-    QImage layer(size, QImage::Format_ARGB32_Premultiplied);
+    const QSize pixels = size * scale;
+    QImage layer(pixels, QImage::Format_ARGB32_Premultiplied);
     layer.fill(Qt::transparent);
     {
         QPainter p(&layer);
+        p.scale(scale, scale);
         p.setRenderHint(QPainter::Antialiasing);
         p.setRenderHint(QPainter::TextAntialiasing);
         paint(p, state, QSizeF(size));
     }
     QImage out = backdrop == Backdrop::White
-        ? QImage(size, QImage::Format_RGB32)
-        : skin.copy(QRect(at, size)).convertToFormat(QImage::Format_RGB32);
+        ? QImage(pixels, QImage::Format_RGB32)
+        : skin.copy(QRect(at * scale, pixels)).convertToFormat(QImage::Format_RGB32);
     if (backdrop == Backdrop::White)
         out.fill(Qt::white);
     {
@@ -53,8 +56,8 @@ QImage compose(const QImage &skin, QPoint at, QSize size, Backdrop backdrop, But
         p.drawImage(0, 0, layer);
     }
     if (backdrop == Backdrop::Skin) {
-        for (int y = 0; y < size.height(); ++y) {
-            for (int x = 0; x < size.width(); ++x) {
+        for (int y = 0; y < pixels.height(); ++y) {
+            for (int x = 0; x < pixels.width(); ++x) {
                 if (qAlpha(layer.pixel(x, y)) == 0)
                     out.setPixel(x, y, Key.rgb());
             }
@@ -276,7 +279,7 @@ QSize faceSize(const char *face)
 
 } // namespace
 
-bool drawButtons(const QString &programFolder, const QImage &skin)
+bool drawButtons(const QString &programFolder, const QImage &skin, int scale)
 {
     const Job jobs[] = {
         {"CdToIso", {17, 113}, Backdrop::Skin, largeButton(Glyph::DiscCopy, "CD \u2192 ISO", "Copy a disc")},
@@ -307,9 +310,8 @@ bool drawButtons(const QString &programFolder, const QImage &skin)
     for (const Job &job : jobs) {
         const QSize size = faceSize(job.face);
         for (ButtonState state : {ButtonState::Normal, ButtonState::MouseOn, ButtonState::MouseDown}) {
-            const QImage picture = compose(skin, job.at, size, job.backdrop, state, job.paint);
-            ok &= savePicture(picture,
-                              programFolder + QLatin1Char('/') + ArtworkFiles::button(job.face, state));
+            const QImage picture = compose(skin, job.at, size, job.backdrop, state, job.paint, scale);
+            ok &= savePicture(picture, programFolder, ArtworkFiles::button(job.face, state), scale);
         }
     }
     return ok;

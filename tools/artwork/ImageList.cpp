@@ -129,20 +129,22 @@ void tiledWindow(QPainter &p)
 
 } // namespace
 
-bool drawImageList(const QString &programFolder)
+bool drawImageList(const QString &programFolder, int scale)
 {
     const std::function<void(QPainter &)> pictures[] = {openFolder,    closedFolder, compactDisc,
                                                         blankDocument, folderUp,     tiledWindow};
     static_assert(std::size(pictures) == ArtworkFiles::ImageListCount);
     bool ok = true;
     for (int i = 0; i < ArtworkFiles::ImageListCount; ++i) {
-        QImage image(ArtworkFiles::ImageListSize, ArtworkFiles::ImageListSize, QImage::Format_ARGB32);
+        const int size = ArtworkFiles::ImageListSize * scale;
+        QImage image(size, size, QImage::Format_ARGB32);
         image.fill(Qt::transparent);
         QPainter p(&image);
+        p.scale(scale, scale);
         p.setRenderHint(QPainter::Antialiasing);
         pictures[i](p);
         p.end();
-        ok &= savePicture(image, programFolder + QLatin1Char('/') + ArtworkFiles::imageList(i));
+        ok &= savePicture(image, programFolder, ArtworkFiles::imageList(i), scale);
     }
     return ok;
 }

@@ -78,11 +78,12 @@ void sunkenField(QPainter &p, const QRectF &r, qreal radius)
 
 } // namespace
 
-QImage paintSkin()
+QImage paintSkin(int scale)
 {
-    QImage skin(ArtworkFiles::SkinWidth, ArtworkFiles::SkinHeight, QImage::Format_RGB32);
+    QImage skin(ArtworkFiles::SkinWidth * scale, ArtworkFiles::SkinHeight * scale, QImage::Format_RGB32);
     skin.fill(Qt::black);
     QPainter p(&skin);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
 
@@ -175,7 +176,13 @@ bool savePicture(const QImage &image, const QString &path)
     return image.save(path, "PNG");
 }
 
-bool drawSkin(const QString &programFolder, const QImage &skin)
+bool savePicture(const QImage &image, const QString &programFolder, const QString &file, int scale)
 {
-    return savePicture(skin, programFolder + QLatin1Char('/') + ArtworkFiles::skin());
+    const QString name = scale == 1 ? file : ArtworkFiles::atHighRatio(file);
+    return savePicture(image, programFolder + QLatin1Char('/') + name);
+}
+
+bool drawSkin(const QString &programFolder, const QImage &skin, int scale)
+{
+    return savePicture(skin, programFolder, ArtworkFiles::skin(), scale);
 }

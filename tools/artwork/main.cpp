@@ -1,4 +1,5 @@
 #include "Artwork.h"
+#include "widgets/ArtworkFiles.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -17,12 +18,14 @@ int main(int argc, char **argv)
     bool ok = true;
     ok &= drawSplash(folder);
     ok &= drawAppIcon(folder);
-    const QImage skin = paintSkin();
-    ok &= drawSkin(folder, skin);
-    ok &= drawButtons(folder, skin);
-    ok &= drawBanners(folder);
-    ok &= drawPageLabels(folder);
-    ok &= drawImageList(folder);
+    for (const int scale : {1, ArtworkFiles::HighRatio}) {
+        const QImage skin = paintSkin(scale);
+        ok &= drawSkin(folder, skin, scale);
+        ok &= drawButtons(folder, skin, scale);
+        ok &= drawBanners(folder, scale);
+        ok &= drawPageLabels(folder, scale);
+        ok &= drawImageList(folder, scale);
+    }
     ok &= drawAnimations(folder);
     ok &= drawAboutPicture(folder);
     if (argc == 3)
