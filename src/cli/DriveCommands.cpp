@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "cli/DriveWords.h"
 
+#include "core/BurnProgress.h"
 #include "core/EraseTable.h"
 #include "core/WriteErrors.h"
 #include "engine/DiscContents.h"
@@ -203,31 +204,23 @@ int runBurn(const Invocation &invocation)
 
     QEventLoop loop;
     CliProgress progress(QStringLiteral("burn"), invocation.quiet());
-    int compared = -1;
-    int matched = -1;
     QObject::connect(&engine, &TDVDWriterPro2::OnTrackWriteStatus, &loop,
                      [&progress](int, qint64 written, qint64 total) { progress.update(written, total); });
-    QObject::connect(&engine, &TDVDWriterPro2::OnFileVerifyComplete, &loop,
-                     [&](int filesCompared, int filesMatched) {
-                         compared = filesCompared;
-                         matched = filesMatched;
-                     });
     QObject::connect(&engine, &TDVDWriterPro2::OnWriteComplete, &loop, [&] {
         progress.finish();
         say(QStringLiteral("Writing is complete!"));
         if (!verify) {
             loop.exit(Success);
-        } else if (!engine.LastVerifyError().isEmpty()) {
-            // Nothing unchecked passes for good: a read-back that could not compare is a failure.
-            loop.exit(fail(QStringLiteral("Read back: %1").arg(engine.LastVerifyError())));
-        } else if (compared >= 0 && compared == matched) {
-            say(QStringLiteral("Read back: %1 files checked, none damaged.").arg(compared));
+            return;
+        }
+        const ReadBack readBack = engine.LastReadBack();
+        const ReadBackVerdict verdict = ReadBackVerdictOf(readBack);
+        if (verdict.intact) {
+            say(verdict.text);
             loop.exit(Success);
         } else {
-            loop.exit(fail(QStringLiteral("Read back: %1 files checked, %2 differ from the image.")
-                               .arg(std::max(compared, 0))
-                               .arg(std::max(compared - matched, 0)),
-                           Damaged));
+            // A read-back that could not compare is a failure; one that found damage says so in its status.
+            loop.exit(fail(verdict.text, readBack.error.isEmpty() ? Damaged : Failure));
         }
     });
     QObject::connect(&engine, &TDVDWriterPro2::OnWriteCancelled, &loop, [&] {

@@ -4,6 +4,7 @@
 #include "widgets/PageParts.h"
 #include "widgets/TsuiImageButton.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QIcon>
 #include <QLabel>
@@ -41,4 +42,16 @@ BurnIsoPage::BurnIsoPage(const QIcon &browse, QWidget *parent)
     suiImageButton20->resize(81, 33);
     suiImageButton16 = pageButton(this, "suiImageButton16", "BurnIso", {350, 238}, folder);
     suiImageButton17 = pageButton(this, "suiImageButton17", "Cancel", {429, 238}, folder);
+    // Disabled while a burn runs, Burn ISO stays pressed down: the page looks busy.
+    suiImageButton16->setPicDisabled(suiImageButton16->PicMouseDown());
+
+    LblBurnStatus = new QLabel(this);
+    LblBurnStatus->setObjectName(QStringLiteral("LblBurnStatus"));
+    LblBurnStatus->setAccessibleName(QStringLiteral("Burn progress"));
+    LblBurnStatus->setGeometry(20, 193, 489, 17);
+
+    ChkVerifyAfterBurn = new QCheckBox(QStringLiteral("Verify after burning"), this);
+    ChkVerifyAfterBurn->setObjectName(QStringLiteral("ChkVerifyAfterBurn"));
+    ChkVerifyAfterBurn->setAccessibleName(QStringLiteral("Verify after burning"));
+    ChkVerifyAfterBurn->setGeometry(20, 244, 240, 21);
 }
