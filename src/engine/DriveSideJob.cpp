@@ -112,7 +112,7 @@ void DriveSide::startVerify(int drive, int generation, const QString &imagePath,
     verifier->setParent(this); // a finished one whose end was not reported yet goes with this object
     m_verifier = verifier;
     // The end is reported here, on the drive side's thread, where the burn's events come from.
-    connect(verifier, &QThread::finished, this, [this, verifier, result, drive, generation] {
+    connect(verifier, &QThread::finished, this, [this, verifier, result, progress, drive, generation] {
         verifier->wait();
         if (m_verifier == verifier) {
             m_verifier = nullptr;
@@ -129,6 +129,8 @@ void DriveSide::startVerify(int drive, int generation, const QString &imagePath,
         m_lastReadBack.firstDifferenceOffset = result->firstDifferenceOffset;
         if (!result->error.isEmpty())
             Drives::logLine(result->error); // the window has no other place to say it
+        // Its last figures, however short the read-back was.
+        Q_EMIT m_engine.OnBurnProgress(EngineCodes::Verifying, progress->bytesDone, progress->bytesTotal);
         Q_EMIT m_engine.OnFileVerifyComplete(result->filesCompared, result->filesMatched);
         Q_EMIT m_engine.OnWriteComplete();
     });

@@ -65,7 +65,8 @@ void collectFiles(IsoDir *dir, const QString &folder, std::vector<FileExtents> &
     iso_dir_iter_free(iter);
 }
 
-bool readFully(int fd, char *buffer, size_t bytes, int64_t offset)
+// How many of `bytes` could be read, from the start: fewer at an error or the end of the file.
+size_t readFully(int fd, char *buffer, size_t bytes, int64_t offset)
 {
     size_t got = 0;
     while (got < bytes) {
@@ -74,10 +75,10 @@ bool readFully(int fd, char *buffer, size_t bytes, int64_t offset)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return false;
+            break;
         got += static_cast<size_t>(n);
     }
-    return true;
+    return got;
 }
 
 // Where the first byte that differs lies in two buffers of `bytes`.
@@ -113,6 +114,13 @@ VerifyResult verifyBurn(const QString &imagePath, const QString &mediumPath, int
         collectFiles(iso_image_get_root(read.image), QString(), files);
         iso_image_unref(read.image);
     }
+    // In the order of the disc: a drive reads on without seeking, and the first file that differs is
+    // the one nearest the start (where a disc cut short ends, say).
+    std::stable_sort(files.begin(), files.end(), [](const FileExtents &a, const FileExtents &b) {
+        const int64_t aAt = a.extents.empty() ? -1 : a.extents.front().offset;
+        const int64_t bAt = b.extents.empty() ? -1 : b.extents.front().offset;
+        return aAt < bAt;
+    });
 
     const int imageFd = DiscLoader::openMedium(QFile::encodeName(imagePath));
     const int mediumFd = DiscLoader::openMedium(QFile::encodeName(mediumPath));
@@ -147,12 +155,11 @@ VerifyResult verifyBurn(const QString &imagePath, const QString &mediumPath, int
         for (const Extent &extent : file.extents) {
             for (int64_t done = 0; same && done < extent.bytes;) {
                 const size_t n = static_cast<size_t>(std::min<int64_t>(extent.bytes - done, ChunkBytes));
-                if (!readFully(imageFd, expected.data(), n, extent.offset + done) ||
-                    !readFully(mediumFd, found.data(), n, trackOffset + extent.offset + done)) {
-                    // An unreadable stretch is named by where it starts.
-                    same = false;
-                    differsAt = inFile + done;
-                } else if (const size_t at = firstDifference(expected.data(), found.data(), n); at < n) {
+                const size_t wanted = readFully(imageFd, expected.data(), n, extent.offset + done);
+                const size_t got = readFully(mediumFd, found.data(), n, trackOffset + extent.offset + done);
+                // A byte that cannot be read differs: a medium cut short is named where it ends.
+                if (const size_t at = firstDifference(expected.data(), found.data(), std::min(wanted, got));
+                    at < n) {
                     same = false;
                     differsAt = inFile + done + int64_t(at);
                 }
