@@ -232,7 +232,8 @@ Q_SIGNALS:
     void OnWriteCancelled();
     void OnWriteError(int WriteError, int DriveError, const QString &sErrorInfo, const QString &sSenseInfo);
     // How far a burn, its read-back or an erase has come, beside OnTrackWriteStatus: `stage` is an
-    // EngineCodes::BurnStage, the counts are bytes (0 of 0 while the total is not known yet).
+    // EngineCodes::BurnStage, the counts are bytes (an erase's: the drive library's steps), 0 of 0 while
+    // the total is not known.
     void OnBurnProgress(int stage, qint64 bytesDone, qint64 bytesTotal);
     void OnEraseDiscStart();
     void OnEraseDiscComplete();
