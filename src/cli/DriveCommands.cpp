@@ -206,8 +206,18 @@ int runBurn(const Invocation &invocation)
     CliProgress progress(QStringLiteral("burn"), invocation.quiet());
     QObject::connect(&engine, &TDVDWriterPro2::OnTrackWriteStatus, &loop,
                      [&progress](int, qint64 written, qint64 total) { progress.update(written, total); });
+    // The read-back has a bar of its own once it knows how much it reads.
+    CliProgress readBackProgress(QStringLiteral("read back"), invocation.quiet());
+    QObject::connect(&engine, &TDVDWriterPro2::OnBurnProgress, &loop,
+                     [&](int stage, qint64 done, qint64 total) {
+                         if (stage != EngineCodes::Verifying || total <= 0)
+                             return;
+                         progress.finish();
+                         readBackProgress.update(done, total);
+                     });
     QObject::connect(&engine, &TDVDWriterPro2::OnWriteComplete, &loop, [&] {
         progress.finish();
+        readBackProgress.finish();
         say(QStringLiteral("Writing is complete!"));
         if (!verify) {
             loop.exit(Success);

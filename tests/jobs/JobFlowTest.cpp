@@ -525,6 +525,16 @@ TEST_F(JobFlow, SpeedAndTimeLeftFromTheEnginesFigures)
     Q_EMIT m_engine.OnWriteCancelled();
     EXPECT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing Cancelled!")));
     EXPECT_EQ(m_burnPage.LblBurnStatus->text(), QString());
+
+    // The erase window has no bar: the page behind it tells the erase, until it ends.
+    Q_EMIT m_eraseEngine.OnBurnProgress(EngineCodes::Erasing, 100, 400);
+    EXPECT_EQ(m_burnPage.LblBurnStatus->text(), QStringLiteral("Erasing 25%"));
+    Q_EMIT m_eraseEngine.OnEraseDiscComplete();
+    EXPECT_EQ(m_burnPage.LblBurnStatus->text(), QString());
+    Q_EMIT m_eraseEngine.OnBurnProgress(EngineCodes::Erasing, 0, 0);
+    EXPECT_EQ(m_burnPage.LblBurnStatus->text(), QStringLiteral("Erasing"));
+    Q_EMIT m_eraseEngine.OnWriteError(3, 1036, QStringLiteral("Blanking failed"), QStringLiteral("03/51/00"));
+    EXPECT_EQ(m_burnPage.LblBurnStatus->text(), QString());
 }
 
 // A burn with "Verify after burning" reads the disc back; a disc whose file was altered between the
