@@ -445,6 +445,8 @@ TEST_F(JobFlow, ThePageTellsStagePercentAndSpeedWhileABurnRuns)
     useDrives({path("drive.iso") + QStringLiteral("=1G")});
     // Burn ISO follows its action, as in the window; a sparse image takes a moment yet costs no disk.
     m_burnPage.suiImageButton16->setAction(m_actions.back());
+    ASSERT_FALSE(m_burnPage.suiImageButton16->PicMouseDown().isEmpty())
+        << "the program's pictures are missing";
     const QString image = path("big.iso");
     QFile file(image);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(qint64(512) << 20));
