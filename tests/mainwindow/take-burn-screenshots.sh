@@ -33,7 +33,7 @@ xdotool mousemove --window "$win" 300 20
 sleep 0.3
 shoot_main burn-page-verify-ticked
 click 565 349 0.1                 # Burn ISO
-sleep 2.5
+sleep 1.2
 shoot_main burn-in-progress
 # The read-back follows the write: frames until the end box, so that one shows it.
 for i in $(seq -w 80); do
