@@ -132,10 +132,10 @@ void BurnController::StartBurn(const QString &path)
             if (medium.discType != EngineCodes::NoWritableMedium)
                 medium.freeBlocks = engine->FreeBlocks();
             medium.target = StickTargetOf(*engine);
-            if (medium.discType != EngineCodes::NoWritableMedium && !medium.target.stick)
+            if (medium.discType != EngineCodes::NoWritableMedium && !medium.target.stick) {
                 medium.data = engine->DataOnDisc();
-            if (medium.discType != EngineCodes::NoWritableMedium && !medium.target.stick)
                 medium.oneTimes = OneTimesSpeed(engine->CurrentMedium());
+            }
             return medium;
         },
         [this, path, cancels](std::optional<Medium> medium) {
@@ -191,8 +191,8 @@ void BurnController::BeginBurn(const QString &path, const Medium &medium, int ca
     }
     m_awake = std::make_unique<SleepInhibitor>(target.stick ? SleepInhibitor::Job::StickWrite
                                                             : SleepInhibitor::Job::Burn);
-    // Read when the burn starts: a box ticked while it runs is for the next one.
-    // A stick's write reads itself back already.
+    // The box is locked with the job controls until the burn ends; a stick's write reads itself back
+    // already.
     const bool verify = m_page.ChkVerifyAfterBurn->isChecked() && !target.stick;
     m_readBack = verify;
     m_oneTimes = medium.oneTimes;
