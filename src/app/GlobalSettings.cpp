@@ -60,6 +60,8 @@ void ReadOptionFile()
 {
     const TIniFile32 ini(UserSettingsFilePath(QStringLiteral("option")));
     Globals().ShowToolbar = ini.ReadBool(QStringLiteral("option"), QStringLiteral("ShowToolbar"), true);
+    Globals().VerifyAfterBurning =
+        ini.ReadBool(QStringLiteral("option"), QStringLiteral("VerifyAfterBurning"), false);
 }
 
 void WriteOptionFile()
@@ -67,6 +69,11 @@ void WriteOptionFile()
     TIniFile32 ini(UserSettingsFilePath(QStringLiteral("option")));
     ini.WriteBool(QStringLiteral("option"), QStringLiteral("ShowToolbar"), Globals().ShowToolbar);
     ini.WriteBool(QStringLiteral("option"), QStringLiteral("ChangeSkin"), true);
+    // A file whose box was never ticked keeps the layout it always had.
+    if (Globals().VerifyAfterBurning ||
+        !ini.ReadString(QStringLiteral("option"), QStringLiteral("VerifyAfterBurning"), QString()).isEmpty())
+        ini.WriteBool(QStringLiteral("option"), QStringLiteral("VerifyAfterBurning"),
+                      Globals().VerifyAfterBurning);
 }
 
 void ReadSkinSetting()

@@ -25,6 +25,8 @@ struct GlobalSettings
     // keys from run to run; nothing else reads them (there is no toolbar and one skin).
     bool ShowToolbar = true;
     QString SkinFile = QStringLiteral("1");
+    // The burn page's "Verify after burning", kept in the option file.
+    bool VerifyAfterBurning = false;
 };
 
 GlobalSettings &Globals();

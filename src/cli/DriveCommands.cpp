@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "cli/DriveWords.h"
 
+#include "core/BurnProgress.h"
 #include "core/EraseTable.h"
 #include "core/WriteErrors.h"
 #include "engine/DiscContents.h"
@@ -203,31 +204,33 @@ int runBurn(const Invocation &invocation)
 
     QEventLoop loop;
     CliProgress progress(QStringLiteral("burn"), invocation.quiet());
-    int compared = -1;
-    int matched = -1;
     QObject::connect(&engine, &TDVDWriterPro2::OnTrackWriteStatus, &loop,
                      [&progress](int, qint64 written, qint64 total) { progress.update(written, total); });
-    QObject::connect(&engine, &TDVDWriterPro2::OnFileVerifyComplete, &loop,
-                     [&](int filesCompared, int filesMatched) {
-                         compared = filesCompared;
-                         matched = filesMatched;
+    // The read-back has a bar of its own once it knows how much it reads.
+    CliProgress readBackProgress(QStringLiteral("read back"), invocation.quiet());
+    QObject::connect(&engine, &TDVDWriterPro2::OnBurnProgress, &loop,
+                     [&](int stage, qint64 done, qint64 total) {
+                         if (stage != EngineCodes::Verifying || total <= 0)
+                             return;
+                         progress.finish();
+                         readBackProgress.update(done, total);
                      });
     QObject::connect(&engine, &TDVDWriterPro2::OnWriteComplete, &loop, [&] {
         progress.finish();
+        readBackProgress.finish();
         say(QStringLiteral("Writing is complete!"));
         if (!verify) {
             loop.exit(Success);
-        } else if (!engine.LastVerifyError().isEmpty()) {
-            // Nothing unchecked passes for good: a read-back that could not compare is a failure.
-            loop.exit(fail(QStringLiteral("Read back: %1").arg(engine.LastVerifyError())));
-        } else if (compared >= 0 && compared == matched) {
-            say(QStringLiteral("Read back: %1 files checked, none damaged.").arg(compared));
+            return;
+        }
+        const ReadBack readBack = engine.LastReadBack();
+        const ReadBackVerdict verdict = ReadBackVerdictOf(readBack);
+        if (verdict.intact) {
+            say(verdict.text);
             loop.exit(Success);
         } else {
-            loop.exit(fail(QStringLiteral("Read back: %1 files checked, %2 differ from the image.")
-                               .arg(std::max(compared, 0))
-                               .arg(std::max(compared - matched, 0)),
-                           Damaged));
+            // A read-back that could not compare is a failure; one that found damage says so in its status.
+            loop.exit(fail(verdict.text, readBack.error.isEmpty() ? Damaged : Failure));
         }
     });
     QObject::connect(&engine, &TDVDWriterPro2::OnWriteCancelled, &loop, [&] {

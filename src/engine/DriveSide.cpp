@@ -79,9 +79,11 @@ QByteArray readVirtualHead(const QString &path)
 DriveSide::DriveSide(TDVDWriterPro2 &engine)
     : m_engine(engine)
     , m_poll(new QTimer(this))
+    , m_verifyPoll(new QTimer(this))
 {
     m_poll->setInterval(100); // progress reaches the receivers ten times a second
     connect(m_poll, &QTimer::timeout, this, &DriveSide::pollJob);
+    m_verifyPoll->setInterval(100);
 }
 
 void DriveSide::requireOwnThread(const char *call) const
@@ -334,7 +336,13 @@ bool DriveSide::RefreshSticks()
 QString DriveSide::LastVerifyError() const
 {
     requireOwnThread("LastVerifyError");
-    return m_lastVerifyError;
+    return m_lastReadBack.error;
+}
+
+ReadBack DriveSide::LastReadBack() const
+{
+    requireOwnThread("LastReadBack");
+    return m_lastReadBack;
 }
 
 QString DriveSide::LastBurnRefusal() const

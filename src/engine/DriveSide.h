@@ -2,6 +2,7 @@
 
 #include "engine/DiscContents.h"
 #include "engine/MediumDetails.h"
+#include "engine/ReadBack.h"
 #include "engine/StickInfo.h"
 
 #include "engine/drives/DriveLayer.h"
@@ -56,6 +57,7 @@ public:
     bool BurnImageFile(const QString &isoPath);
     QString LastBurnRefusal() const;
     QString LastVerifyError() const;
+    ReadBack LastReadBack() const;
     void CancelWrite();
     void EjectTray();
     bool EraseDisc(bool quick);
@@ -74,6 +76,7 @@ private:
         bool simulate = false;
         bool cancelRequested = false;
         bool started = false; // OnEraseDiscStart sent
+        qint64 erased = 0; // the erase's progress, in the drive library's steps: it only ever goes up
         std::vector<Drives::LibraryMessage> messages;
     };
 
@@ -96,6 +99,7 @@ private:
     QTimer *m_poll; // child: polls the running job on this object's thread
     QThread *m_verifier = nullptr; // child: the read-back of the last burn, while AutoVerify runs it
     std::atomic<bool> m_stopVerifying {false};
-    QString m_lastVerifyError; // why the last read-back could not compare the burn with its image
+    QTimer *m_verifyPoll; // child: reports the read-back's progress while it runs
+    ReadBack m_lastReadBack; // what the last read-back found
     QString m_lastRefusal; // why the last BurnImageFile returned false
 };

@@ -1,6 +1,7 @@
 #include "base/SystemError.h"
 #include "engine/DriveSide.h"
 
+#include "engine/EngineCodes.h"
 #include "engine/FileSync.h"
 #include "engine/TDVDWriterPro2.h"
 
@@ -95,25 +96,41 @@ void DriveSide::startVerify(int drive, int generation, const QString &imagePath,
     if (m_verifier)
         m_verifier->wait(); // one read-back at a time; the earlier one still reports
     m_stopVerifying = false;
-    m_lastVerifyError.clear();
+    m_lastReadBack = {};
     auto result = std::make_shared<Drives::VerifyResult>();
-    QThread *verifier = QThread::create([this, result, imagePath, medium, trackStartSector] {
-        *result = Drives::verifyBurn(imagePath, medium, trackStartSector, m_stopVerifying);
+    auto progress = std::make_shared<Drives::VerifyProgress>();
+    QThread *verifier = QThread::create([this, result, progress, imagePath, medium, trackStartSector] {
+        *result = Drives::verifyBurn(imagePath, medium, trackStartSector, m_stopVerifying, progress.get());
     });
+    // The read-back's progress, polled like the burn's; until its folders are read the total is unknown.
+    Q_EMIT m_engine.OnBurnProgress(EngineCodes::Verifying, 0, 0);
+    m_verifyPoll->disconnect();
+    connect(m_verifyPoll, &QTimer::timeout, this, [this, progress] {
+        Q_EMIT m_engine.OnBurnProgress(EngineCodes::Verifying, progress->bytesDone, progress->bytesTotal);
+    });
+    m_verifyPoll->start();
     verifier->setParent(this); // a finished one whose end was not reported yet goes with this object
     m_verifier = verifier;
     // The end is reported here, on the drive side's thread, where the burn's events come from.
-    connect(verifier, &QThread::finished, this, [this, verifier, result, drive, generation] {
+    connect(verifier, &QThread::finished, this, [this, verifier, result, progress, drive, generation] {
         verifier->wait();
-        if (m_verifier == verifier)
+        if (m_verifier == verifier) {
             m_verifier = nullptr;
+            m_verifyPoll->stop();
+        }
         delete verifier;
         DriveRegistry &r = registry();
         if (Entry *done = generation == r.generation() ? r.entry(drive) : nullptr)
             done->busy = false;
-        m_lastVerifyError = result->error;
+        m_lastReadBack.filesCompared = result->filesCompared;
+        m_lastReadBack.filesMatched = result->filesMatched;
+        m_lastReadBack.error = result->error;
+        m_lastReadBack.firstDifferingFile = result->firstDifferingFile;
+        m_lastReadBack.firstDifferenceOffset = result->firstDifferenceOffset;
         if (!result->error.isEmpty())
             Drives::logLine(result->error); // the window has no other place to say it
+        // Its last figures, however short the read-back was.
+        Q_EMIT m_engine.OnBurnProgress(EngineCodes::Verifying, progress->bytesDone, progress->bytesTotal);
         Q_EMIT m_engine.OnFileVerifyComplete(result->filesCompared, result->filesMatched);
         Q_EMIT m_engine.OnWriteComplete();
     });
@@ -285,6 +302,17 @@ void DriveSide::pollJob()
         // libburn's counter reads zero between phases: the events only ever go up.
         job->blocksWritten = std::clamp<int64_t>(progress.sector, job->blocksWritten, job->totalBlocks);
         Q_EMIT m_engine.OnTrackWriteStatus(1, job->blocksWritten, job->totalBlocks);
+        if (m_job.get() != job)
+            return;
+        const int stage = progress.closing || job->blocksWritten >= job->totalBlocks ? EngineCodes::Closing
+            : job->blocksWritten > 0                                                 ? EngineCodes::Writing
+                                                                                     : EngineCodes::Preparing;
+        Q_EMIT m_engine.OnBurnProgress(stage, std::min(job->blocksWritten * BlockBytes, job->imageBytes),
+                                       job->imageBytes);
+    } else if (job->kind == Kind::Erase) {
+        job->erased = std::max<qint64>(job->erased, progress.sector);
+        const qint64 steps = progress.sectors > 0 ? std::max<qint64>(progress.sectors, job->erased) : 0;
+        Q_EMIT m_engine.OnBurnProgress(EngineCodes::Erasing, steps > 0 ? job->erased : 0, steps);
     }
 }
 

@@ -39,6 +39,15 @@ enum WriteErrorKind : int {
     DriveSenseError = 3, // the drive answered with sense data: DriveError and the sense text say why
 };
 
+// OnBurnProgress's first argument: what a running drive job is doing.
+enum BurnStage : int {
+    Preparing = 0, // the drive gets ready; nothing written yet
+    Writing = 1,
+    Closing = 2, // the data is written; the drive finishes the track, the session or its cache
+    Verifying = 3, // AutoVerify reads the burn back
+    Erasing = 4,
+};
+
 // One speed multiple ("1x") in kB/s, per medium class.
 enum BaseSpeed : int {
     CdBaseSpeed = 176,

@@ -293,6 +293,11 @@ QString TDVDWriterPro2::LastVerifyError() const
     return m_drives->LastVerifyError();
 }
 
+ReadBack TDVDWriterPro2::LastReadBack() const
+{
+    return m_drives->LastReadBack();
+}
+
 void TDVDWriterPro2::CancelWrite()
 {
     m_drives->CancelWrite();

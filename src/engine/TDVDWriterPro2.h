@@ -4,6 +4,7 @@
 #include "engine/ImageCheck.h"
 #include "engine/ImageItem.h"
 #include "engine/MediumDetails.h"
+#include "engine/ReadBack.h"
 #include "engine/StickInfo.h"
 
 #include <QDateTime>
@@ -186,6 +187,8 @@ public:
     // Why the read-back of the last burn (AutoVerify) could not compare it with its image, cancelled
     // included; empty when it compared every file. Set before OnFileVerifyComplete.
     QString LastVerifyError() const;
+    // All the read-back of the last burn found; set before OnFileVerifyComplete.
+    ReadBack LastReadBack() const;
     void CancelWrite();
     void EjectTray(int flags);
     bool EraseDisc(bool quick);
@@ -228,6 +231,10 @@ Q_SIGNALS:
     void OnWriteComplete();
     void OnWriteCancelled();
     void OnWriteError(int WriteError, int DriveError, const QString &sErrorInfo, const QString &sSenseInfo);
+    // How far a burn, its read-back or an erase has come, beside OnTrackWriteStatus: `stage` is an
+    // EngineCodes::BurnStage, the counts are bytes (an erase's: the drive library's steps), 0 of 0 while
+    // the total is not known.
+    void OnBurnProgress(int stage, qint64 bytesDone, qint64 bytesTotal);
     void OnEraseDiscStart();
     void OnEraseDiscComplete();
     void OnFileVerifyComplete(int lFilesCompared, int lFilesMatched);

@@ -1,6 +1,7 @@
 #include "jobs/BurnController.h"
 
 #include "app/FileDialogs.h"
+#include "app/GlobalSettings.h"
 #include "app/MessageBox.h"
 #include "core/SleepInhibitor.h"
 #include "core/WriteErrors.h"
@@ -15,8 +16,10 @@
 #include "jobs/StickBurn.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QProgressBar>
@@ -31,6 +34,7 @@ struct BurnController::Medium
     int64_t freeBlocks = 0;
     StickTarget target; // a stick is named in a question before it is written
     std::optional<DiscContents> data; // so is a disc whose data the burn would overwrite
+    qint64 oneTimes = 0; // the medium's 1x, for the speed the page shows
 };
 
 namespace {
@@ -61,6 +65,15 @@ BurnController::BurnController(TDVDWriterPro2 *DVDWriterPro, TDVDWriterPro2 *DVD
     connect(m_engine, &TDVDWriterPro2::OnWriteError, this, &BurnController::DVDWriterProWriteError);
     connect(m_eraseEngine, &TDVDWriterPro2::OnFileVerifyComplete, this,
             &BurnController::DVDWriterPro1FileVerifyComplete);
+    connect(m_engine, &TDVDWriterPro2::OnBurnProgress, this, &BurnController::ShowProgress);
+    // The erase window has no bar: its erase is told here, on the page behind it.
+    connect(m_eraseEngine, &TDVDWriterPro2::OnBurnProgress, this, &BurnController::ShowProgress);
+    connect(m_eraseEngine, &TDVDWriterPro2::OnEraseDiscComplete, this, &BurnController::ClearProgress);
+    connect(m_eraseEngine, &TDVDWriterPro2::OnWriteError, this, &BurnController::ClearProgress);
+
+    m_page.ChkVerifyAfterBurn->setChecked(Globals().VerifyAfterBurning);
+    connect(m_page.ChkVerifyAfterBurn, &QCheckBox::toggled, this,
+            [](bool checked) { Globals().VerifyAfterBurning = checked; });
 }
 
 BurnController::~BurnController() = default;
@@ -119,8 +132,10 @@ void BurnController::StartBurn(const QString &path)
             if (medium.discType != EngineCodes::NoWritableMedium)
                 medium.freeBlocks = engine->FreeBlocks();
             medium.target = StickTargetOf(*engine);
-            if (medium.discType != EngineCodes::NoWritableMedium && !medium.target.stick)
+            if (medium.discType != EngineCodes::NoWritableMedium && !medium.target.stick) {
                 medium.data = engine->DataOnDisc();
+                medium.oneTimes = OneTimesSpeed(engine->CurrentMedium());
+            }
             return medium;
         },
         [this, path, cancels](std::optional<Medium> medium) {
@@ -176,14 +191,20 @@ void BurnController::BeginBurn(const QString &path, const Medium &medium, int ca
     }
     m_awake = std::make_unique<SleepInhibitor>(target.stick ? SleepInhibitor::Job::StickWrite
                                                             : SleepInhibitor::Job::Burn);
+    // The box is locked with the job controls until the burn ends; a stick's write reads itself back
+    // already.
+    const bool verify = m_page.ChkVerifyAfterBurn->isChecked() && !target.stick;
+    m_readBack = verify;
+    m_oneTimes = medium.oneTimes;
+    ShowProgress(EngineCodes::Preparing, 0, 0);
     TDVDWriterPro2 *engine = m_engine;
     m_drives->ask(
         this,
-        [engine, path, target] {
+        [engine, path, target, verify] {
             // A stick the user did not confirm (or one listed afresh since) is refused by the engine.
             ConfirmStickBurn(*engine, target);
             // The job's properties are set right before the call that reads them, on the same thread.
-            engine->setAutoVerify(false);
+            engine->setAutoVerify(verify);
             engine->setCloseSession(true);
             engine->SetBurnFlag(true);
             BurnStart start;
@@ -198,6 +219,7 @@ void BurnController::BeginBurn(const QString &path, const Medium &medium, int ca
                 return;
             }
             if (!start->started) {
+                ClearProgress();
                 const QString text = QStringLiteral("Error Writing ISO File.");
                 EndBurn(text);
                 // The engine has written its reason to standard error; the box keeps it in its details.
@@ -215,6 +237,7 @@ void BurnController::EndStart()
 void BurnController::DriveNotAnswering()
 {
     EndStart();
+    ClearProgress();
     // The user is told the burn did not start: nothing is held for it any more.
     m_awake.reset();
     ShowMessageBox(DriveNotAnsweringText(m_drives->answerBound()), 1);
@@ -236,6 +259,12 @@ void BurnController::DVDWriterProTrackWriteStatus(int, qint64 lBlocksWritten, qi
 
 void BurnController::DVDWriterProWriteComplete()
 {
+    ClearProgress();
+    if (m_readBack) {
+        m_readBack = false;
+        EndReadBack();
+        return;
+    }
     const QString text = QStringLiteral("Writing is complete!");
     EndBurn(text);
     if (!m_engine->AutoVerify())
@@ -248,8 +277,62 @@ void BurnController::DVDWriterProWriteComplete()
     SetJobControlsEnabled(true);
 }
 
+void BurnController::EndReadBack()
+{
+    // The read-back's verdict is the drive side's; it is asked there, as every drive-side call is.
+    TDVDWriterPro2 *engine = m_engine;
+    m_drives->ask(
+        this,
+        [engine] {
+            const ReadBack readBack = engine->LastReadBack();
+            if (!engine->TestWrite())
+                engine->EjectTray(0);
+            return readBack;
+        },
+        [this](std::optional<ReadBack> readBack) {
+            if (!readBack) {
+                DriveNotAnswering();
+                SetJobControlsEnabled(true);
+                return;
+            }
+            const ReadBackVerdict verdict = ReadBackVerdictOf(*readBack);
+            // A disc that matches its image ends as any burn does; one that does not names where.
+            const QString text = verdict.intact ? QStringLiteral("Writing is complete!") : verdict.text;
+            EndBurn(text);
+            ShowMessageBox(text, 1);
+            m_page.PsBarWriteDisk->setValue(0);
+            SetJobControlsEnabled(true);
+        });
+}
+
+void BurnController::ShowProgress(int stage, qint64 bytesDone, qint64 bytesTotal)
+{
+    if (stage != m_stage || !m_clock.isValid()) {
+        m_stage = stage;
+        m_meter.restart();
+        m_clock.start();
+    }
+    BurnProgress progress;
+    progress.stage = static_cast<EngineCodes::BurnStage>(stage);
+    progress.bytesDone = bytesDone;
+    progress.bytesTotal = bytesTotal;
+    progress.bytesPerSecond = m_meter.add(m_clock.elapsed(), bytesDone);
+    progress.oneTimes = stage == EngineCodes::Erasing ? 0 : m_oneTimes;
+    m_page.LblBurnStatus->setText(BurnProgressText(progress));
+    // The bar follows the read-back too, rather than stand at 100 while the disc is read.
+    if (stage == EngineCodes::Verifying && bytesTotal > 0)
+        m_page.PsBarWriteDisk->setValue(BurnPercent(progress));
+}
+
+void BurnController::ClearProgress()
+{
+    m_page.LblBurnStatus->clear();
+    m_stage = -1;
+}
+
 void BurnController::DVDWriterProWriteCancelled()
 {
+    ClearProgress();
     EndBurn(QStringLiteral("Writing Cancelled!"));
     m_page.PsBarWriteDisk->setValue(0);
     // Whether a stick was left partly written is the drive's to say; both boxes follow its answer.
@@ -268,6 +351,7 @@ void BurnController::DVDWriterProWriteError(int WriteError, int DriveError, cons
                                             const QString &sSenseInfo)
 {
     const QString text = ComposeWriteErrorText(WriteError, DriveError, sErrorInfo, sSenseInfo);
+    ClearProgress();
     EndBurn(text);
     ShowMessageBox(text, 1);
 }
@@ -295,7 +379,8 @@ void BurnController::SetJobControlsEnabled(bool enabled)
     }
     for (QWidget *control :
          {static_cast<QWidget *>(m_page.CboCDRWList), static_cast<QWidget *>(m_page.EdtBurnISOPath),
-          static_cast<QWidget *>(m_page.SpeedButton2), static_cast<QWidget *>(m_cdPage.SbtnSelSavepath)}) {
+          static_cast<QWidget *>(m_page.SpeedButton2), static_cast<QWidget *>(m_cdPage.SbtnSelSavepath),
+          static_cast<QWidget *>(m_page.ChkVerifyAfterBurn)}) {
         if (control)
             control->setEnabled(enabled);
     }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/BurnProgress.h"
+
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 
@@ -57,6 +60,11 @@ private:
     void DVDWriterProWriteError(int WriteError, int DriveError, const QString &sErrorInfo,
                                 const QString &sSenseInfo);
     void DVDWriterPro1FileVerifyComplete(int lFilesCompared, int lFilesMatched);
+    // A burn's, its read-back's or an erase's progress in words on the page.
+    void ShowProgress(int stage, qint64 bytesDone, qint64 bytesTotal);
+    void ClearProgress();
+    // A burn read back has ended: the verdict's box, then the page is idle again.
+    void EndReadBack();
 
     TDVDWriterPro2 *m_engine;
     TDVDWriterPro2 *m_eraseEngine;
@@ -65,6 +73,11 @@ private:
     CdToIsoPage &m_cdPage;
     QList<QAction *> m_actions;
     int m_cancels = 0;
+    bool m_readBack = false; // the running burn is read back after it is written
+    qint64 m_oneTimes = 0; // the running burn's medium's 1x, in bytes per second
+    int m_stage = -1; // the stage shown; the speed is measured anew in each
+    QElapsedTimer m_clock;
+    BurnSpeedMeter m_meter;
     // Held from the burn's start to its end.
     std::unique_ptr<SleepInhibitor> m_awake;
 };

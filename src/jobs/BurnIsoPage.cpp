@@ -4,6 +4,7 @@
 #include "widgets/PageParts.h"
 #include "widgets/TsuiImageButton.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QIcon>
 #include <QLabel>
@@ -46,4 +47,17 @@ BurnIsoPage::BurnIsoPage(const QIcon &browse, QWidget *parent)
     SpeedButton2->setAccessibleName(QStringLiteral("Choose the ISO file"));
     // The only picture button without an action to take its name from.
     suiImageButton20->setAccessibleName(QStringLiteral("Erase"));
+
+    // Disabled while a burn runs, Burn ISO stays pressed down: the page looks busy.
+    suiImageButton16->setPicDisabled(suiImageButton16->PicMouseDown());
+
+    LblBurnStatus = new QLabel(this);
+    LblBurnStatus->setObjectName(QStringLiteral("LblBurnStatus"));
+    LblBurnStatus->setAccessibleName(QStringLiteral("Burn progress"));
+    LblBurnStatus->setGeometry(20, 193, 489, 17);
+
+    ChkVerifyAfterBurn = new QCheckBox(QStringLiteral("Verify after burning"), this);
+    ChkVerifyAfterBurn->setObjectName(QStringLiteral("ChkVerifyAfterBurn"));
+    ChkVerifyAfterBurn->setAccessibleName(QStringLiteral("Verify after burning"));
+    ChkVerifyAfterBurn->setGeometry(20, 244, 240, 21);
 }

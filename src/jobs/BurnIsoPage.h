@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QComboBox;
 class QIcon;
 class QLabel;
@@ -28,4 +29,8 @@ public:
     TsuiImageButton *suiImageButton20 = nullptr; // Erase
     TsuiImageButton *suiImageButton16 = nullptr; // Burn ISO
     TsuiImageButton *suiImageButton17 = nullptr; // Cancel
+    // The running job in words (stage, percent, speed, time left) above the bar; empty when idle.
+    QLabel *LblBurnStatus = nullptr;
+    // Whether a burn reads the disc back against its image; the option file keeps it.
+    QCheckBox *ChkVerifyAfterBurn = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "app/MessageBox.h"
 #include "core/SleepInhibitor.h"
 #include "engine/DriveThread.h"
+#include "engine/EngineCodes.h"
 #include "engine/TDVDWriterPro2.h"
 #include "jobs/BurnController.h"
 #include "jobs/BurnIsoPage.h"
@@ -18,14 +19,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -64,6 +68,7 @@ protected:
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         Globals().ExeFolder = QStringLiteral(KESTRANE_PROGRAM_DIR "/");
+        Globals().VerifyAfterBurning = false;
         FileDialogSeam::enable();
         MessageBoxSeam::takeShown();
         m_sources = m_dir.filePath(QStringLiteral("src"));
@@ -406,6 +411,279 @@ TEST_F(JobFlow, CancelDuringAnImageWriteAndDuringABurn)
     EXPECT_TRUE(jobControlsEnabled());
     EXPECT_EQ(m_bar.value(), 0);
 }
+
+// What the page says while a burn runs: each text it showed, in order, and whether Burn ISO looked busy.
+struct PageWatch
+{
+    QStringList texts;
+    bool burnButtonBusy = false;
+    // Texts shown while writing, with when they were shown (ms since the first of them).
+    QList<std::pair<qint64, QString>> writing;
+    QElapsedTimer sinceWriting;
+};
+
+// The burn page's status line follows the engine's progress: its texts are taken as they change.
+void watchPage(TDVDWriterPro2 &engine, BurnIsoPage &page, QWidget &context, PageWatch &watch)
+{
+    QObject::connect(&engine, &TDVDWriterPro2::OnBurnProgress, &context, [&page, &watch] {
+        const QString text = page.LblBurnStatus->text();
+        if (watch.texts.isEmpty() || watch.texts.last() != text)
+            watch.texts.append(text);
+        if (text.startsWith(QLatin1String("Writing "))) {
+            if (!watch.sinceWriting.isValid())
+                watch.sinceWriting.start();
+            watch.writing.append({watch.sinceWriting.elapsed(), text});
+        }
+        if (!page.suiImageButton16->isEnabled() &&
+            page.suiImageButton16->currentPicture() == page.suiImageButton16->PicMouseDown().bitmap())
+            watch.burnButtonBusy = true;
+    });
+}
+
+TEST_F(JobFlow, ThePageTellsStagePercentAndSpeedWhileABurnRuns)
+{
+    useDrives({path("drive.iso") + QStringLiteral("=1G")});
+    // Burn ISO follows its action, as in the window; a sparse image takes a moment yet costs no disk.
+    m_burnPage.suiImageButton16->setAction(m_actions.back());
+    ASSERT_FALSE(m_burnPage.suiImageButton16->PicMouseDown().isEmpty())
+        << "the program's pictures are missing";
+    const QString image = path("big.iso");
+    QFile file(image);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(qint64(512) << 20));
+    file.close();
+    PageWatch watch;
+    watchPage(m_engine, m_burnPage, m_window, watch);
+    enterPage(&DriveLists::EnterBurnIsoPage);
+    m_burnPath.setText(image);
+    m_burn->ActBURNISOExecExecute();
+    ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!"), 120000));
+
+    const QRegularExpression writing(
+        QStringLiteral("^Writing (\\d+)%(, [\\d.]+ MB/s(, \\d+:\\d\\d left)?)?$"));
+    QList<int> percents;
+    for (const QString &text : std::as_const(watch.texts)) {
+        if (const QRegularExpressionMatch match = writing.match(text); match.hasMatch())
+            percents.append(match.captured(1).toInt());
+    }
+    ASSERT_FALSE(percents.isEmpty()) << watch.texts.join(QLatin1Char('|')).toStdString();
+    // The stages come in their order, never back.
+    const QStringList stages {QStringLiteral("Preparing"), QStringLiteral("Writing"),
+                              QStringLiteral("Closing")};
+    qsizetype stage = 0;
+    for (const QString &text : std::as_const(watch.texts)) {
+        const qsizetype now = stages.indexOf(text.section(QLatin1Char(' '), 0, 0));
+        EXPECT_GE(now, stage) << text.toStdString();
+        stage = std::max(now, stage);
+    }
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()))
+        << watch.texts.join(QLatin1Char('|')).toStdString();
+    EXPECT_LT(percents.first(), 100);
+    // Once data has moved for a while the speed shows (how long the write takes is the machine's: the
+    // next test makes sure of it); a virtual drive is a file: MB/s, no multiple of a disc's.
+    for (const auto &[ms, text] : std::as_const(watch.writing)) {
+        if (ms >= 700) {
+            EXPECT_TRUE(text.contains(QLatin1String(" MB/s, ")) && text.endsWith(QLatin1String(" left")))
+                << ms << " ms: " << text.toStdString();
+        }
+    }
+    EXPECT_TRUE(watch.texts.filter(QStringLiteral("\u00d7")).isEmpty());
+    EXPECT_TRUE(watch.burnButtonBusy);
+    // Idle again: no words, the bar at 0, Burn ISO as it always looks.
+    EXPECT_EQ(m_burnPage.LblBurnStatus->text(), QString());
+    EXPECT_EQ(m_bar.value(), 0);
+    EXPECT_TRUE(m_burnPage.suiImageButton16->isEnabled());
+    EXPECT_TRUE(jobControlsEnabled());
+}
+
+// The engine's figures as they reach the page, at a pace of the test's: the speed is measured anew in
+// each stage, and the words go once the job has ended.
+TEST_F(JobFlow, SpeedAndTimeLeftFromTheEnginesFigures)
+{
+    useDrives({path("drive.iso")});
+    const qint64 total = qint64(100) << 20;
+    const auto at = [this](int stage, qint64 done, qint64 of) {
+        Q_EMIT m_engine.OnBurnProgress(stage, done, of);
+        return m_burnPage.LblBurnStatus->text();
+    };
+    const auto pause = [](int ms) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    };
+    EXPECT_EQ(at(EngineCodes::Writing, 0, total), QStringLiteral("Writing 0%"));
+    pause(600);
+    const QRegularExpression timed(QStringLiteral("^Writing 30%, (\\d+\\.\\d) MB/s, 0:0\\d left$"));
+    const QRegularExpressionMatch match = timed.match(at(EngineCodes::Writing, 30 << 20, total));
+    ASSERT_TRUE(match.hasMatch()) << m_burnPage.LblBurnStatus->text().toStdString();
+    // 30 MiB in a little more than the pause: at most 50 MB/s.
+    EXPECT_GT(match.captured(1).toDouble(), 0.0);
+    EXPECT_LE(match.captured(1).toDouble(), 50.0);
+    EXPECT_EQ(at(EngineCodes::Closing, total, total), QStringLiteral("Closing 100%"));
+    // The read-back starts from nothing: no speed carried over from the write.
+    EXPECT_EQ(at(EngineCodes::Verifying, 0, 0), QStringLiteral("Verifying"));
+    EXPECT_EQ(at(EngineCodes::Verifying, 1 << 20, total), QStringLiteral("Verifying 1%"));
+    EXPECT_EQ(m_bar.value(), 1) << "the bar follows the read-back";
+    Q_EMIT m_engine.OnWriteCancelled();
+    EXPECT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing Cancelled!")));
+    EXPECT_EQ(m_burnPage.LblBurnStatus->text(), QString());
+
+    // The erase window has no bar: the page behind it tells the erase, until it ends.
+    Q_EMIT m_eraseEngine.OnBurnProgress(EngineCodes::Erasing, 100, 400);
+    EXPECT_EQ(m_burnPage.LblBurnStatus->text(), QStringLiteral("Erasing 25%"));
+    Q_EMIT m_eraseEngine.OnEraseDiscComplete();
+    EXPECT_EQ(m_burnPage.LblBurnStatus->text(), QString());
+    Q_EMIT m_eraseEngine.OnBurnProgress(EngineCodes::Erasing, 0, 0);
+    EXPECT_EQ(m_burnPage.LblBurnStatus->text(), QStringLiteral("Erasing"));
+    Q_EMIT m_eraseEngine.OnWriteError(3, 1036, QStringLiteral("Blanking failed"), QStringLiteral("03/51/00"));
+    EXPECT_EQ(m_burnPage.LblBurnStatus->text(), QString());
+}
+
+// A burn with "Verify after burning" reads the disc back; a disc whose file was altered between the
+// write and the read-back ends in an error naming the file and where it first differs.
+struct ReadBackRow
+{
+    const char *name;
+    qint64 damageAt; // offset inside /Docs/b.bin of the byte changed before the read-back; -1 none
+    const char *box;
+};
+
+class BurnReadBack : public JobFlow, public ::testing::WithParamInterface<ReadBackRow>
+{
+};
+
+TEST_P(BurnReadBack, VerdictInTheEndBox)
+{
+    const ReadBackRow &row = GetParam();
+    const QString disc = path("drive.iso");
+    useDrives({disc + QStringLiteral("=64M")});
+    m_compilation.AddFolder(QStringLiteral("\\"), m_sources + QStringLiteral("/*.*"));
+    const QString image = path("image.iso");
+    ASSERT_TRUE(m_compilation.WriteImageFile(image));
+    const qsizetype fileAt = TestSupport::readAll(image).indexOf(patterned(300000, 7));
+    ASSERT_GT(fileAt, 0);
+
+    // The write has ended and the read-back not begun: the disc's byte is changed on the drive thread,
+    // between the two.
+    std::atomic<bool> damaged {false};
+    QObject::connect(
+        &m_engine, &TDVDWriterPro2::OnTrackWriteStatus, &m_window,
+        [&](int, qint64 done, qint64 total) {
+            if (row.damageAt < 0 || done != total || damaged.exchange(true))
+                return;
+            QFile file(disc);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            ASSERT_TRUE(file.seek(fileAt + row.damageAt));
+            char byte = 0;
+            ASSERT_TRUE(file.getChar(&byte));
+            ASSERT_TRUE(file.seek(fileAt + row.damageAt));
+            ASSERT_TRUE(file.putChar(char(byte ^ 0x40)));
+        },
+        Qt::DirectConnection);
+    PageWatch watch;
+    watchPage(m_engine, m_burnPage, m_window, watch);
+
+    m_burnPage.ChkVerifyAfterBurn->setChecked(true);
+    enterPage(&DriveLists::EnterBurnIsoPage);
+    m_burnPath.setText(image);
+    m_burn->ActBURNISOExecExecute();
+    const QString box = QString::fromUtf8(row.box);
+    ASSERT_TRUE(TestSupport::waitForMessage(box, 60000)) << shownTexts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(shownTexts(), QStringList {box});
+    EXPECT_EQ(damaged.load(), row.damageAt >= 0);
+    EXPECT_TRUE(onDrives([this] { return m_engine.AutoVerify(); })) << "the box did not reach the engine";
+    EXPECT_FALSE(watch.texts.filter(QRegularExpression(QStringLiteral("^Verifying"))).isEmpty())
+        << watch.texts.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(m_burnPage.LblBurnStatus->text(), QString());
+    EXPECT_EQ(m_bar.value(), 0);
+    EXPECT_TRUE(jobControlsEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Discs, BurnReadBack,
+    ::testing::Values(
+        ReadBackRow {"matching_disc", -1, "Writing is complete!"},
+        ReadBackRow {"byte_changed_in_a_file", 123456,
+                     "Read back: 3 files checked, 1 differs from the image: the first difference "
+                     "is in /Docs/b.bin at byte offset 123456."},
+        ReadBackRow {"first_byte_of_a_file_changed", 0,
+                     "Read back: 3 files checked, 1 differs from the image: the first difference "
+                     "is in /Docs/b.bin at byte offset 0."}),
+    [](const ::testing::TestParamInfo<ReadBackRow> &row) { return std::string(row.param.name); });
+
+// Without the box a burn is not read back: the engine is told so, whatever it was told before.
+TEST_F(JobFlow, BoxOffLeavesTheReadBackOff)
+{
+    useDrives({path("drive.iso") + QStringLiteral("=64M")});
+    onDrives([this] {
+        m_engine.setAutoVerify(true);
+        return true;
+    });
+    m_compilation.AddFolder(QStringLiteral("\\"), m_sources + QStringLiteral("/*.*"));
+    ASSERT_TRUE(m_compilation.WriteImageFile(path("image.iso")));
+    PageWatch watch;
+    watchPage(m_engine, m_burnPage, m_window, watch);
+    enterPage(&DriveLists::EnterBurnIsoPage);
+    m_burnPath.setText(path("image.iso"));
+    m_burn->ActBURNISOExecExecute();
+    ASSERT_TRUE(TestSupport::waitForMessage(QStringLiteral("Writing is complete!")));
+    EXPECT_FALSE(onDrives([this] { return m_engine.AutoVerify(); }));
+    EXPECT_TRUE(watch.texts.filter(QRegularExpression(QStringLiteral("^Verifying"))).isEmpty())
+        << watch.texts.join(QLatin1Char('|')).toStdString();
+}
+
+// The box's state lives in the option file: an old file without the key loads as off and keeps its
+// layout while the box stays off.
+struct OptionRow
+{
+    const char *name;
+    const char *before;
+    bool loaded; // the box's state after loading `before`
+    bool ticked; // the box's state at close
+    const char *after;
+};
+
+class VerifyOption : public JobFlow, public ::testing::WithParamInterface<OptionRow>
+{
+};
+
+TEST_P(VerifyOption, SavedAtCloseAndShownAtTheNextStart)
+{
+    const OptionRow &row = GetParam();
+    Globals().ProductFileStem = QStringLiteral("Kestrane");
+    Globals().SettingsFolder = m_dir.path() + QLatin1Char('/');
+    const QString file = m_dir.filePath(QStringLiteral("Kestrane_option.ini"));
+    if (*row.before)
+        TestSupport::writeAll(file, row.before);
+    ReadOptionFile();
+    useDrives({path("drive.iso")});
+    EXPECT_EQ(m_burnPage.ChkVerifyAfterBurn->isChecked(), row.loaded);
+    m_burnPage.ChkVerifyAfterBurn->setChecked(row.ticked);
+    WriteOptionFile();
+    EXPECT_EQ(TestSupport::readAll(file), QByteArray(row.after));
+
+    // The next start: the box as it was left.
+    Globals().VerifyAfterBurning = !row.ticked;
+    ReadOptionFile();
+    BurnIsoPage nextPage(QIcon(), &m_window);
+    BurnController next(&m_engine, &m_eraseEngine, m_drives.get(), nextPage, m_cdPage, {});
+    EXPECT_EQ(nextPage.ChkVerifyAfterBurn->isChecked(), row.ticked);
+    Globals().SettingsFolder.clear();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, VerifyOption,
+    ::testing::Values(OptionRow {"no_file_box_left_off", "", false, false,
+                                 "\r\n[option]\r\nShowToolbar=1\r\nChangeSkin=1\r\n"},
+                      OptionRow {"no_file_box_ticked", "", false, true,
+                                 "\r\n[option]\r\nShowToolbar=1\r\nChangeSkin=1\r\nVerifyAfterBurning=1\r\n"},
+                      OptionRow {"old_file_keeps_its_layout", "[option]\r\nShowToolbar=0\r\nChangeSkin=1\r\n",
+                                 false, false, "[option]\r\nShowToolbar=0\r\nChangeSkin=1\r\n"},
+                      OptionRow {"ticked_before_untick_now",
+                                 "[option]\r\nShowToolbar=1\r\nChangeSkin=1\r\nVerifyAfterBurning=1\r\n",
+                                 true, false,
+                                 "[option]\r\nShowToolbar=1\r\nChangeSkin=1\r\nVerifyAfterBurning=0\r\n"}),
+    [](const ::testing::TestParamInfo<OptionRow> &row) { return std::string(row.param.name); });
 
 // Through the window a damaged disc ends in the error box, with the engine's reason in its details.
 class DamagedDiscJob : public JobFlow, public ::testing::WithParamInterface<DamagedDiscs::Row>

@@ -46,7 +46,9 @@ struct WriteRequest
 struct Progress
 {
     bool busy = false;
-    int64_t sector = 0; // sectors done by the running write
+    int64_t sector = 0; // sectors done by the running write, or steps of an erase
+    int64_t sectors = 0; // of how many, where the library tells (an erase); 0 when it does not
+    bool closing = false; // the data is written; the drive closes the track or session, or syncs
 };
 
 // How the last job ended, asked once the drive is idle again.

@@ -357,6 +357,9 @@ public:
         const burn_drive_status status = burn_drive_get_status(m_drive, &p);
         result.busy = status != BURN_DRIVE_IDLE;
         result.sector = std::max(0, p.sector);
+        result.sectors = std::max(0, p.sectors);
+        result.closing = status == BURN_DRIVE_WRITING_LEADOUT || status == BURN_DRIVE_CLOSING_TRACK ||
+            status == BURN_DRIVE_CLOSING_SESSION || status == BURN_DRIVE_WRITING_SYNC;
         return result;
     }
 

@@ -41,20 +41,24 @@ TEST(BurnVerifier, CountsTheFilesWhoseBytesAreOnTheMediumWhereTheImagePutThem)
     QByteArray flipped = image;
     flipped[firstAt + 777] = char(flipped[firstAt + 777] ^ 0x55);
     const QByteArray junk(3 * 2048, 'j');
+    // The files lie on the disc as first.bin, then Sub/second.bin: the first that differs is named in
+    // that order, with the offset of its first differing or unreadable byte.
+    ASSERT_LT(firstAt, image.indexOf(pattern(5000, 2)));
     struct Row
     {
         const char *name;
         QByteArray medium; // empty: no medium file at all
         int64_t trackStart;
         int matched;
+        const char *firstDiffering;
+        int64_t at;
     };
     const Row rows[] = {
-        {"the same bytes", image, 0, 3},
-        {"one byte changed in the first file", flipped, 0, 2},
-        {"the medium ends inside the first file", image.left(firstAt + 50000), 0, 1},
-        {"the track after three sectors", junk + image, 3, 3},
-        {"the track looked for at the wrong place", junk + image, 0, 1},
-        {"no medium", QByteArray(), 0, 0},
+        {"the same bytes", image, 0, 3, "", -1},
+        {"one byte changed in the first file", flipped, 0, 2, "/first.bin", 777},
+        {"the medium ends inside the first file", image.left(firstAt + 50000), 0, 1, "/first.bin", 50000},
+        {"the track after three sectors", junk + image, 3, 3, "", -1},
+        {"the track looked for at the wrong place", junk + image, 0, 1, "/first.bin", 0},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -63,12 +67,27 @@ TEST(BurnVerifier, CountsTheFilesWhoseBytesAreOnTheMediumWhereTheImagePutThem)
         if (!row.medium.isEmpty())
             TestSupport::writeAll(medium, row.medium);
         const std::atomic<bool> stop {false};
-        const Drives::VerifyResult result = Drives::verifyBurn(iso, medium, row.trackStart, stop);
+        Drives::VerifyProgress progress;
+        const Drives::VerifyResult result = Drives::verifyBurn(iso, medium, row.trackStart, stop, &progress);
         EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
         EXPECT_EQ(result.filesCompared, 3);
         // The empty file has no bytes to differ: it matches wherever a medium can be read.
         EXPECT_EQ(result.filesMatched, row.matched);
+        EXPECT_EQ(result.firstDifferingFile, QString::fromUtf8(row.firstDiffering));
+        EXPECT_EQ(result.firstDifferenceOffset, row.at);
+        // Every file's bytes are counted, those of a file left at its first difference too.
+        EXPECT_EQ(progress.bytesTotal.load(), 105000);
+        EXPECT_EQ(progress.bytesDone.load(), 105000);
     }
+
+    // Without a medium nothing is compared: no file passes, and none is called damaged for it.
+    const std::atomic<bool> noStop {false};
+    const Drives::VerifyResult noMedium = Drives::verifyBurn(
+        iso, dir.filePath(QStringLiteral("medium.bin")) + QStringLiteral(".gone"), 0, noStop);
+    EXPECT_TRUE(noMedium.error.contains(QLatin1String("could not be opened for reading")))
+        << noMedium.error.toStdString();
+    EXPECT_EQ(noMedium.filesMatched, 0);
+    EXPECT_EQ(noMedium.firstDifferingFile, QString());
 
     const std::atomic<bool> stop {false};
     const Drives::VerifyResult unreadable =

@@ -10,6 +10,13 @@ EngineEvents::EngineEvents(TDVDWriterPro2 &engine)
         allOnOwnerThread = allOnOwnerThread && QThread::currentThread() == thread();
         progress.push_back({written, total});
     });
+    connect(&engine, &TDVDWriterPro2::OnBurnProgress, this, [this](int stage, qint64 done, qint64 total) {
+        static const char *const words[] = {"Preparing", "Writing", "Closing", "Verifying", "Erasing"};
+        stages.append(QStringLiteral("%1 %2/%3")
+                          .arg(QLatin1String(stage >= 0 && stage < 5 ? words[stage] : "?"))
+                          .arg(done)
+                          .arg(total));
+    });
     connect(&engine, &TDVDWriterPro2::OnWriteComplete, this, [this] { note(QStringLiteral("complete")); });
     connect(&engine, &TDVDWriterPro2::OnWriteCancelled, this, [this] { note(QStringLiteral("cancelled")); });
     connect(&engine, &TDVDWriterPro2::OnWriteError, this,
@@ -40,6 +47,7 @@ void EngineEvents::clear()
 {
     kinds.clear();
     progress.clear();
+    stages.clear();
     errors.clear();
     allOnOwnerThread = true;
 }

@@ -31,6 +31,8 @@ public:
 
     QStringList kinds; // "progress" excluded: "complete", "cancelled", "error", "eraseStart", ...
     std::vector<Progress> progress;
+    // OnBurnProgress: "Writing 3/10", stage word and counts, each as it came.
+    QStringList stages;
     std::vector<Error> errors;
     bool allOnOwnerThread = true;
 

@@ -79,8 +79,10 @@ public:
     {
         if (!m_running)
             return {};
-        if (m_step < m_script->progressSteps.size())
-            return {true, m_script->progressSteps[m_step++]};
+        if (m_step < m_script->progressSteps.size()) {
+            const bool closing = m_step >= m_script->closingFrom;
+            return {true, m_script->progressSteps[m_step++], m_script->progressOf, closing};
+        }
         m_running = false;
         for (const Drives::LibraryMessage &message : m_script->messagesAtEnd)
             m_layer->queued.push_back(message);

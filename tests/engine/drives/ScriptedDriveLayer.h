@@ -33,6 +33,8 @@ struct DriveScript
     bool canAcquire = true;
     bool startSucceeds = true;
     std::vector<int64_t> progressSteps {100, 200}; // sectors, one per poll, then the job ends
+    int64_t progressOf = 0; // of how many steps, as the library tells an erase's; 0 untold
+    size_t closingFrom = size_t(-1); // from this step on the drive says it closes the track
     bool jobSucceeds = true;
     QString sourceError;
     std::vector<Drives::LibraryMessage> messagesAtEnd; // queued when the job ends

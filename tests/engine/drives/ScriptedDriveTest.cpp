@@ -175,6 +175,56 @@ TEST_F(ScriptedDriveTest, WithoutSelectionTheFirstWriterIsUsed)
     EXPECT_TRUE(m_reader->erases.empty());
 }
 
+// What a running job is doing, from the drive's counts and state: in bytes for a burn, in the library's
+// steps for an erase, whose total only the library knows.
+TEST_F(ScriptedDriveTest, StagesOfABurnAndOfAnErase)
+{
+    struct Row
+    {
+        const char *name;
+        bool erase;
+        std::vector<int64_t> steps;
+        int64_t of;
+        size_t closingFrom;
+        QStringList stages;
+    };
+    const Row rows[] = {
+        {"burn",
+         false,
+         {0, 4, 9, 9},
+         0,
+         3,
+         {QStringLiteral("Preparing 0/20480"), QStringLiteral("Writing 8192/20480"),
+          QStringLiteral("Writing 18432/20480"), QStringLiteral("Closing 18432/20480")}},
+        // The drive's count reaching the image's end is closing, whatever the library's state says.
+        {"burn_whose_count_reaches_the_end",
+         false,
+         {5, 10},
+         0,
+         size_t(-1),
+         {QStringLiteral("Writing 10240/20480"), QStringLiteral("Closing 20480/20480")}},
+        {"erase_with_a_total",
+         true,
+         {100, 50, 300},
+         400,
+         size_t(-1),
+         {QStringLiteral("Erasing 100/400"), QStringLiteral("Erasing 100/400"),
+          QStringLiteral("Erasing 300/400")}},
+        {"erase_without_one", true, {100}, 0, size_t(-1), {QStringLiteral("Erasing 0/0")}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        m_writer->progressSteps = row.steps;
+        m_writer->progressOf = row.of;
+        m_writer->closingFrom = row.closingFrom;
+        start(row.erase ? TDVDWriterPro2::Instance::DVDWriterPro1 : TDVDWriterPro2::Instance::DVDWriterPro);
+        ASSERT_TRUE(m_engine->SelectDrive(1));
+        ASSERT_TRUE(row.erase ? m_engine->EraseDisc(true) : m_engine->BurnImageFile(m_iso));
+        ASSERT_TRUE(m_events->waitForEnd(5000));
+        EXPECT_EQ(m_events->stages, row.stages);
+    }
+}
+
 TEST_F(ScriptedDriveTest, DriveErrorDuringEraseCarriesTheSense)
 {
     m_writer->jobSucceeds = false;

@@ -1,6 +1,7 @@
 // Virtual drives through the real libburn layer: "stdio:" pseudo-drives on files in a temporary folder.
 #include "EngineEvents.h"
 #include "TestSupport.h"
+#include "engine/EngineCodes.h"
 #include "engine/Libraries.h"
 #include "engine/TDVDWriterPro2.h"
 #include "engine/drives/DriveLayer.h"
@@ -160,6 +161,88 @@ TEST_F(VirtualDriveTest, AutoVerifyReadsTheBurnBackBeforeTheBurnCompletes)
     m_engine->setAutoVerify(false);
     burnAndExpectComplete(iso);
 }
+
+// The read-back names the first file that differs, in the image's folder order, and the offset of
+// its first differing byte; the disc is changed after the write, before the read-back.
+enum class Damage { None, FlipByte, CutShort };
+
+struct ReadBackRow
+{
+    const char *name;
+    Damage damage;
+    qint64 at; // offset inside /Docs/a.bin
+    int matched;
+    const char *firstFile;
+    qint64 firstOffset;
+};
+
+class AutoVerifyDamage : public VirtualDriveTest, public ::testing::WithParamInterface<ReadBackRow>
+{
+};
+
+TEST_P(AutoVerifyDamage, FirstDifferingFileAndOffset)
+{
+    const ReadBackRow &row = GetParam();
+    const QString iso = makeIso(QStringLiteral("data.iso"));
+    const QString disc = path(QStringLiteral("drive.img"));
+    const int first = initDrives({disc});
+    ASSERT_TRUE(m_engine->SelectDrive(first));
+    const QByteArray image = TestSupport::readAll(iso);
+    // On the disc /readme.txt comes first, then /Docs/a.bin, then /Docs/Deep/b.txt.
+    const qsizetype aBin = image.indexOf(QByteArray::fromRawData("\x03\x0a\x11\x18", 4));
+    ASSERT_LT(image.indexOf("top\n"), aBin);
+    ASSERT_GT(image.indexOf("hello\n"), aBin);
+    bool damaged = false;
+    QObject::connect(m_engine.get(), &TDVDWriterPro2::OnTrackWriteStatus, m_events.get(),
+                     [&](int, qint64 written, qint64 total) {
+                         if (row.damage == Damage::None || written != total || damaged)
+                             return;
+                         damaged = true;
+                         QByteArray bytes = TestSupport::readAll(disc);
+                         if (row.damage == Damage::FlipByte)
+                             bytes[aBin + row.at] = char(bytes[aBin + row.at] ^ 0x01);
+                         else
+                             bytes.truncate(aBin + row.at);
+                         TestSupport::writeAll(disc, bytes);
+                     });
+    std::vector<std::pair<int, qint64>> verifying; // stage and bytes done, in the read-back
+    qint64 verifyTotal = 0;
+    QObject::connect(m_engine.get(), &TDVDWriterPro2::OnBurnProgress, m_events.get(),
+                     [&](int stage, qint64 done, qint64 total) {
+                         if (stage == EngineCodes::Verifying) {
+                             verifying.emplace_back(stage, done);
+                             verifyTotal = std::max(verifyTotal, total);
+                         } else {
+                             EXPECT_TRUE(verifying.empty()) << "a write stage after the read-back began";
+                         }
+                     });
+    m_engine->setAutoVerify(true);
+    ASSERT_TRUE(m_engine->BurnImageFile(iso));
+    ASSERT_TRUE(m_events->waitForEnd());
+    EXPECT_EQ(damaged, row.damage != Damage::None);
+    EXPECT_EQ(m_events->kinds.last(), QStringLiteral("complete"));
+    const ReadBack readBack = m_engine->LastReadBack();
+    EXPECT_EQ(readBack.error, QString());
+    EXPECT_EQ(readBack.filesCompared, 3);
+    EXPECT_EQ(readBack.filesMatched, row.matched);
+    EXPECT_EQ(readBack.firstDifferingFile, QString::fromUtf8(row.firstFile));
+    EXPECT_EQ(readBack.firstDifferenceOffset, row.firstOffset);
+    ASSERT_FALSE(verifying.empty());
+    EXPECT_EQ(verifying.front().second, 0);
+    // Every file's bytes count, the differing ones whole: 300 KiB, 6 and 4 bytes.
+    EXPECT_EQ(verifyTotal, 300 * 1024 + 6 + 4);
+    EXPECT_EQ(verifying.back().second, verifyTotal) << "the read-back ends at 100%";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Discs, AutoVerifyDamage,
+    ::testing::Values(
+        ReadBackRow {"intact", Damage::None, 0, 3, "", -1},
+        ReadBackRow {"byte_flipped", Damage::FlipByte, 200001, 2, "/Docs/a.bin", 200001},
+        ReadBackRow {"first_byte_flipped", Damage::FlipByte, 0, 2, "/Docs/a.bin", 0},
+        // The files after the cut cannot be read either; the first is named where the disc ends.
+        ReadBackRow {"cut_inside_the_file", Damage::CutShort, 100000, 1, "/Docs/a.bin", 100000}),
+    [](const ::testing::TestParamInfo<ReadBackRow> &row) { return std::string(row.param.name); });
 
 TEST_F(VirtualDriveTest, CancelStopsTheBurnAndTheDriveBurnsAgain)
 {
