@@ -7,6 +7,7 @@
 #include "app/Shell.h"
 #include "base/KestraneError.h"
 #include "compilation/CompilationPage.h"
+#include "core/OffThread.h"
 #include "dialogs/TAboutForm.h"
 #include "dialogs/TFormSplash.h"
 #include "engine/DriveThread.h"
@@ -34,6 +35,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QThreadPool>
 #include <QTimer>
 
 TMainForm::TMainForm(QWidget *parent)
@@ -42,6 +44,7 @@ TMainForm::TMainForm(QWidget *parent)
 
 TMainForm::TMainForm(std::chrono::milliseconds driveAnswerBound, QWidget *parent)
     : QWidget(parent)
+    , m_registration(std::make_unique<QThreadPool>())
 {
     setObjectName(QStringLiteral("MainForm"));
     setFixedSize(718, 463);
@@ -81,6 +84,7 @@ TMainForm::TMainForm(std::chrono::milliseconds driveAnswerBound, QWidget *parent
 
 TMainForm::~TMainForm()
 {
+    m_registration->waitForDone();
     // The subsystems go before the pages they act on, and the pages before the engines: the
     // compilation page joins its threads, which still call its engine.
     m_subsystems.reset();
@@ -137,18 +141,38 @@ void TMainForm::FormCreate()
             else if (!*initialized)
                 ShowMessageBox(QStringLiteral("Drives Cannot be initialized...Contact support!"), 1);
         });
-    try {
-        RegisterListFileType();
-    } catch (const KestraneError &error) {
-        ShowErrorBox(error.message());
-    }
+    // Recording the file type reads and writes files: it must not hold up the window's appearance.
+    OffThread(
+        *m_registration, this,
+        []() -> QString {
+            try {
+                RegisterListFileType();
+            } catch (const KestraneError &error) {
+                return error.message();
+            }
+            return {};
+        },
+        [](const QString &error) {
+            if (!error.isEmpty())
+                ShowErrorBox(error);
+        });
 }
 
 void TMainForm::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
+    if (event->spontaneous())
+        return;
+    // The first show's pause (with or without the splash) runs once the window is on screen, so that
+    // the window appears at once and the first page follows the pause.
+    if (Globals().FirstShow) {
+        if (!m_firstShowQueued) {
+            m_firstShowQueued = true;
+            QMetaObject::invokeMethod(this, &TMainForm::FormShow, Qt::QueuedConnection);
+        }
+        return;
+    }
+    FormShow();
 }
 
 void TMainForm::FormShow()
