@@ -194,12 +194,17 @@ void TMainForm::FormShow()
         }
         TimerSplash->start();
         setUpWindows();
+        // The file dialog takes a moment to make: made during the pause (once the window has had time to
+        // paint), it opens at once when Load List or Make ISO first asks for it.
+        QTimer::singleShot(100, this, [this] { PrepareFileDialogs(this); });
         // The one nested wait of the program: the start-up pause before the first page.
         while (TimerSplash->isActive())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     g.FirstShow = false;
-    ActionList1->ActCDTOISO->trigger();
+    // The window is on screen during the pause: a page the user chose meanwhile stays the current one.
+    if (!m_pageChosenDuringPause)
+        ActionList1->ActCDTOISO->trigger();
     Q_EMIT firstShowFinished();
 }
 
@@ -231,18 +236,21 @@ void TMainForm::setUpWindows()
 
 void TMainForm::ActCDTOISOExecute()
 {
+    m_pageChosenDuringPause = Globals().FirstShow;
     m_pageEntry->EnterCdToIsoPage();
     Notebook->setActivePage(QStringLiteral("CDTOISO"));
 }
 
 void TMainForm::ActFILETOISOExecute()
 {
+    m_pageChosenDuringPause = Globals().FirstShow;
     m_pageEntry->EnterFileToIsoPage();
     Notebook->setActivePage(QStringLiteral("FILETOISO"));
 }
 
 void TMainForm::ActBURNISOExecute()
 {
+    m_pageChosenDuringPause = Globals().FirstShow;
     m_pageEntry->EnterBurnIsoPage();
     Notebook->setActivePage(QStringLiteral("BURNISO"));
 }

@@ -133,4 +133,5 @@ private:
     // The file type's recording, away from the UI thread at start-up.
     std::unique_ptr<QThreadPool> m_registration;
     bool m_firstShowQueued = false;
+    bool m_pageChosenDuringPause = false;
 };

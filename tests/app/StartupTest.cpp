@@ -160,6 +160,24 @@ TEST_F(StartupRun, EmptyVersionValueAndSplashSwitchSpelling)
     EXPECT_LT(run.firstPageAfterMs, 3500);
 }
 
+TEST_F(StartupRun, APageChosenDuringThePauseStaysCurrent)
+{
+    QDir().mkpath(QFileInfo(RegistryFilePath()).absolutePath());
+    writeAll(RegistryFilePath(), "[HKEY_LOCAL_MACHINE\\Software\\Kestrane]\r\nFirstRun=false\r\n");
+    Startup startup(m_program, exePath(), {QStringLiteral("-nosplash")});
+    TMainForm *main = startup.run();
+    bool finished = false;
+    QObject::connect(main, &TMainForm::firstShowFinished, main, [&] { finished = true; });
+    // The window is on screen before the pause ends; a click on a page button then counts.
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return main->windowHandle() && main->windowHandle()->isVisible(); }, 10000));
+    ASSERT_FALSE(finished);
+    main->ActionList1->ActFILETOISO->trigger();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return finished; }, 10000));
+    EXPECT_EQ(main->currentPageName(), QStringLiteral("FILETOISO"));
+    main->close();
+}
+
 TEST(StartupArguments, OnlyTheExactSwitchSuppressesTheSplash)
 {
     const struct
