@@ -5,10 +5,16 @@
 # each runs with HOME and XDG folders that are new (a first run: no settings, nothing registered), the
 # later ones reuse them. Prints each run, the first run and the median of the later runs. xfburn's first
 # window on a machine without a burner is its notice that none is available, shown after its drive scan;
-# that is what is timed for it. Without xfburn (apt-get install xfburn) only Kestrane is timed.
+# that is what is timed for it. Without xfburn (apt-get install xfburn) only Kestrane is timed. Both run on
+# a session bus of their own (dbus-run-session) unless one is there already.
 # Needs python3-xlib; run it under Xvfb:
 #   xvfb-run -a -s "-screen 0 1024x768x24" bench/startup.sh [BUILD] [RUNS]
 set -euo pipefail
+# A desktop always has a session bus; without one, both toolkits' accessibility bridges would start
+# dbus-launch at every start, which is no desktop's start-up.
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] && command -v dbus-run-session >/dev/null; then
+    exec dbus-run-session -- "$0" "$@"
+fi
 build=${1:-build}
 runs=${2:-10}
 here=$(cd "$(dirname "$0")" && pwd)
