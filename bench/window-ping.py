@@ -2,7 +2,7 @@
 # Pings a window the way a desktop decides that a program "is not responding": a _NET_WM_PING
 # client message every 10 ms, answered by the program's UI thread to the root window. Runs until
 # SIGTERM, then prints the longest silence (the longest time without an answer while pings were
-# out) for each phase named in the marks file ("NAME EPOCH-SECONDS" lines, each phase lasting until
+# out, and when into the phase it began) for each phase named in the marks file ("NAME EPOCH-SECONDS" lines, each phase lasting until
 # the next mark).
 #   window-ping.py WINDOW-ID MARKS-FILE
 import select
@@ -62,5 +62,6 @@ marks.append(("end", end))
 for (name, begin), (_, finish) in zip(marks, marks[1:]):
     inside = [t for t in answers if begin <= t <= finish]
     edges = [begin] + inside + [finish]
-    longest = max(b - a for a, b in zip(edges, edges[1:]))
-    print(f"{name}: {finish - begin:.2f} s, {len(inside)} answers, longest silence {longest * 1000:.0f} ms (goal 100)")
+    longest, since = max((b - a, a) for a, b in zip(edges, edges[1:]))
+    print(f"{name}: {finish - begin:.2f} s, {len(inside)} answers, longest silence {longest * 1000:.0f} ms "
+          f"(goal 100) from +{since - begin:.2f} s")

@@ -2,8 +2,12 @@
 
 #include "app/TestSeam.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QPointer>
 #include <QQueue>
 #include <QStringList>
 
@@ -15,13 +19,31 @@ TestSeam<FileDialogSeam::Asked, QString> &seam()
     return state;
 }
 
+// One dialog for the whole run, made once and hidden between uses: making one looks up a dozen theme
+// icons and sets up a folder model, which would stall the window each time a dialog opens.
+QPointer<QFileDialog> &shared()
+{
+    static QPointer<QFileDialog> dialog;
+    return dialog;
+}
+
+QFileDialog &dialogFor(QWidget *owner)
+{
+    QPointer<QFileDialog> &dialog = shared();
+    if (!dialog)
+        dialog = new QFileDialog(owner);
+    else if (owner && dialog->parentWidget() != owner)
+        dialog->setParent(owner, dialog->windowFlags());
+    return *dialog;
+}
+
 void ask(bool save, const QString &filter, const QString &defaultExt, QString &fileName)
 {
     QString chosen;
     if (seam().enabled()) {
         chosen = seam().record({save, filter, defaultExt}, QString());
     } else {
-        QFileDialog dialog(QApplication::activeWindow());
+        QFileDialog &dialog = dialogFor(QApplication::activeWindow());
         dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         // An open dialog accepts any typed name: whether the file exists is the caller's business.
         dialog.setFileMode(QFileDialog::AnyFile);
@@ -31,8 +53,17 @@ void ask(bool save, const QString &filter, const QString &defaultExt, QString &f
         if (suffix.startsWith(QLatin1Char('.')))
             suffix.remove(0, 1);
         dialog.setDefaultSuffix(suffix);
+        // The name chosen last time is not offered again.
+        if (auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            name->clear();
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             chosen = dialog.selectedFiles().constFirst();
+        // The name completer's list may still be up when Return closes the dialog: a dialog made for
+        // one use took it along, the kept one must close it.
+        for (QCompleter *completer : dialog.findChildren<QCompleter *>()) {
+            if (completer->popup())
+                completer->popup()->hide();
+        }
     }
     if (!chosen.isEmpty())
         fileName = chosen;
@@ -55,6 +86,12 @@ QString QtFileDialogFilter(const QString &filter)
             entries.append(description + QStringLiteral(" (") + patterns + QLatin1Char(')'));
     }
     return entries.join(QStringLiteral(";;"));
+}
+
+void PrepareFileDialogs(QWidget *owner)
+{
+    if (!seam().enabled())
+        dialogFor(owner);
 }
 
 void AskSaveFileName(const QString &filter, const QString &defaultExt, QString &fileName)

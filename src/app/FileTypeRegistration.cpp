@@ -65,6 +65,41 @@ bool cacheNamesListType(const QString &globs)
     return file.open(QIODevice::ReadOnly) && file.readAll().contains("application/x-kestrane-filelist:*.mst");
 }
 
+// The system's data folders, as the desktop reads them after the user's own.
+QStringList systemDataFolders()
+{
+    QStringList folders;
+    const QString variable = qEnvironmentVariable("XDG_DATA_DIRS");
+    const QStringList listed = variable.isEmpty()
+        ? QStringList {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")}
+        : variable.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString &folder : listed) {
+        if (QDir::isAbsolutePath(folder))
+            folders.append(QDir::cleanPath(folder));
+    }
+    return folders;
+}
+
+// An installed package records the type and its icon for everyone: the user's own copies would only
+// be files left in the home.
+bool knownSystemWide()
+{
+    bool type = false;
+    bool icon = false;
+    for (const QString &folder : systemDataFolders()) {
+        const QString mime = folder + QStringLiteral("/mime/");
+        type = type ||
+            (QFileInfo::exists(mime + QStringLiteral("packages/kestrane-filelist.xml")) &&
+             cacheNamesListType(mime + QStringLiteral("globs2")));
+        const QString icons = folder + QStringLiteral("/icons/hicolor/");
+        icon = icon ||
+            QFileInfo::exists(icons +
+                              QStringLiteral("scalable/mimetypes/application-x-kestrane-filelist.svg")) ||
+            QFileInfo::exists(icons + QStringLiteral("32x32/mimetypes/application-x-kestrane-filelist.png"));
+    }
+    return type && icon;
+}
+
 } // namespace
 
 QString DataHomeFolder()
@@ -77,6 +112,8 @@ QString DataHomeFolder()
 
 void RegisterListFileType()
 {
+    if (knownSystemWide())
+        return;
     const QString dataHome = DataHomeFolder();
     const QString mimeFolder = dataHome + QStringLiteral("/mime");
     bool changed =

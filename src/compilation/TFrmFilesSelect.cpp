@@ -53,8 +53,17 @@ TFrmFilesSelect::TFrmFilesSelect(QWidget *parent)
     connect(BtnAdd, &QPushButton::clicked, this, &TFrmFilesSelect::BtnAddClick);
     connect(BtnFinished, &QPushButton::clicked, this, &TFrmFilesSelect::BtnFinishedClick);
 
-    setCurrentFolder(QDir::homePath());
+    // Reading the home folder and looking up its icons waits for the first show: made at start-up, the
+    // picker would otherwise hold up the main window's appearance.
+    m_folder = QDir::homePath();
     Details1Click();
+}
+
+void TFrmFilesSelect::showEvent(QShowEvent *event)
+{
+    if (!m_listed)
+        setCurrentFolder(m_folder);
+    QDialog::showEvent(event);
 }
 
 TFrmFilesSelect::~TFrmFilesSelect() = default;
@@ -154,8 +163,6 @@ void TFrmFilesSelect::buildViews()
                 [this, view](const QPoint &pos) { showItemMenu(view, pos); });
         m_stack->addWidget(view);
     }
-    // Folders first, then by name.
-    m_model->sort(0, Qt::AscendingOrder);
 }
 
 QAbstractItemView *TFrmFilesSelect::ShellListView() const
@@ -169,6 +176,11 @@ void TFrmFilesSelect::setCurrentFolder(const QString &path)
     if (!QFileInfo(folder).isDir())
         return;
     m_folder = folder;
+    if (!m_listed) {
+        m_listed = true;
+        // Folders first, then by name.
+        m_model->sort(0, Qt::AscendingOrder);
+    }
     const QModelIndex index = m_model->setRootPath(folder);
     m_listView->setRootIndex(index);
     m_detailsView->setRootIndex(index);

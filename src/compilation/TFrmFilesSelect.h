@@ -29,7 +29,7 @@ public:
     explicit TFrmFilesSelect(QWidget *parent = nullptr);
     ~TFrmFilesSelect() override;
 
-    // The folder the item view shows.
+    // The folder the item view shows (the home folder at first; read when the picker first shows).
     QString currentFolder() const { return m_folder; }
     void setCurrentFolder(const QString &path);
     // The item view of the current style.
@@ -69,6 +69,9 @@ Q_SIGNALS:
     void addPressed(const QList<PickedItem> &items);
     void finishedPressed(const QList<PickedItem> &items);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void buildViews();
     void buildLocationBar();
@@ -80,4 +83,5 @@ private:
     QListView *m_listView = nullptr;
     QTreeView *m_detailsView = nullptr;
     QString m_folder;
+    bool m_listed = false; // whether the model reads a folder yet
 };

@@ -11,6 +11,9 @@
 
 #include <QLabel>
 
+#include <future>
+#include <vector>
+
 namespace {
 
 TsuiImageButton *frameButton(TMainForm &form, const char *name, const char *face, QPoint pos,
@@ -27,8 +30,20 @@ void MainFormBuild::buildFace(TMainForm &form)
     form.suiSkinForm1 = new TsuiSkinForm(&form);
     form.suiSkinForm1->setObjectName(QStringLiteral("suiSkinForm1"));
     form.suiSkinForm1->setTransparentColor(Qt::black);
-    form.suiSkinForm1->setGlyph(
-        RatioPicture::read(Globals().ExeFolder + ArtworkFiles::skin(), RatioPicture::screenRatio()));
+    // The skin and the banners are read on other threads while this one makes the buttons: reading
+    // them is a good part of the time before the window can show. Only this thread may ask the screens
+    // for their ratio, so it asks for them.
+    const QString folder = Globals().ExeFolder;
+    const qreal ratio = RatioPicture::screenRatio();
+    std::future<QImage> skinPicture = std::async(std::launch::async, [folder, ratio] {
+        return RatioPicture::read(folder + ArtworkFiles::skin(), ratio);
+    });
+    std::future<std::vector<QImage>> bannerPictures = std::async(std::launch::async, [folder, ratio] {
+        std::vector<QImage> pictures;
+        for (const char *name : ArtworkFiles::Banners)
+            pictures.push_back(PageParts::readPicture(folder + ArtworkFiles::banner(name), ratio));
+        return pictures;
+    });
 
     form.suiImageButton19 = frameButton(form, "suiImageButton19", "Minimise", {648, 8}, true);
     form.suiImageButton18 = frameButton(form, "suiImageButton18", "Close", {672, 8}, false);
@@ -39,6 +54,8 @@ void MainFormBuild::buildFace(TMainForm &form)
     form.suiImageButton6 = frameButton(form, "suiImageButton6", "DataToIso", {17, 174}, true);
     form.suiImageButton7 = frameButton(form, "suiImageButton7", "BurnIsoPage", {17, 235}, true);
     form.suiImageButton8 = frameButton(form, "suiImageButton8", "About", {17, 299}, true);
+
+    form.suiSkinForm1->setGlyph(skinPicture.get());
 
     form.Notebook = new TNotebook(&form);
     form.Notebook->setGeometry(174, 93, 524, 277);
@@ -52,10 +69,10 @@ void MainFormBuild::buildFace(TMainForm &form)
         &strip->ImgBtnMakeIso,    &strip->ImgBtnBurnIso,  &strip->ImgBtnCancel,
     };
     static_assert(std::size(banners) == ArtworkFiles::Banners.size());
+    const std::vector<QImage> pictures = bannerPictures.get();
     for (std::size_t i = 0; i < std::size(banners); ++i) {
         const char *name = ArtworkFiles::Banners[i];
-        QLabel *banner = PageParts::makePicture(&form, QLatin1String(name), ArtworkFiles::banner(name), place,
-                                                Globals().ExeFolder);
+        QLabel *banner = PageParts::makePicture(&form, QLatin1String(name), pictures[i], place);
         banner->setAccessibleName(QString::fromUtf8(ArtworkFiles::BannerWords[i]));
         banner->hide();
         *banners[i] = banner;

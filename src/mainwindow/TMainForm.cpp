@@ -7,6 +7,7 @@
 #include "app/Shell.h"
 #include "base/KestraneError.h"
 #include "compilation/CompilationPage.h"
+#include "core/OffThread.h"
 #include "dialogs/TAboutForm.h"
 #include "dialogs/TFormSplash.h"
 #include "engine/DriveThread.h"
@@ -35,6 +36,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QThreadPool>
 #include <QTimer>
 
 namespace {
@@ -56,6 +58,7 @@ TMainForm::TMainForm(QWidget *parent)
 
 TMainForm::TMainForm(std::chrono::milliseconds driveAnswerBound, QWidget *parent)
     : QWidget(parent)
+    , m_registration(std::make_unique<QThreadPool>())
 {
     static const bool accessible = [] {
         QAccessible::installFactory(&mainFormAccessible);
@@ -100,6 +103,7 @@ TMainForm::TMainForm(std::chrono::milliseconds driveAnswerBound, QWidget *parent
 
 TMainForm::~TMainForm()
 {
+    m_registration->waitForDone();
     // The subsystems go before the pages they act on, and the pages before the engines: the
     // compilation page joins its threads, which still call its engine.
     m_subsystems.reset();
@@ -156,18 +160,38 @@ void TMainForm::FormCreate()
             else if (!*initialized)
                 ShowMessageBox(QStringLiteral("Drives Cannot be initialized...Contact support!"), 1);
         });
-    try {
-        RegisterListFileType();
-    } catch (const KestraneError &error) {
-        ShowErrorBox(error.message());
-    }
+    // Recording the file type reads and writes files: it must not hold up the window's appearance.
+    OffThread(
+        *m_registration, this,
+        []() -> QString {
+            try {
+                RegisterListFileType();
+            } catch (const KestraneError &error) {
+                return error.message();
+            }
+            return {};
+        },
+        [](const QString &error) {
+            if (!error.isEmpty())
+                ShowErrorBox(error);
+        });
 }
 
 void TMainForm::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
+    if (event->spontaneous())
+        return;
+    // The first show's pause (with or without the splash) runs once the window is on screen, so that
+    // the window appears at once and the first page follows the pause.
+    if (Globals().FirstShow) {
+        if (!m_firstShowQueued) {
+            m_firstShowQueued = true;
+            QMetaObject::invokeMethod(this, &TMainForm::FormShow, Qt::QueuedConnection);
+        }
+        return;
+    }
+    FormShow();
 }
 
 void TMainForm::FormShow()
@@ -189,12 +213,17 @@ void TMainForm::FormShow()
         }
         TimerSplash->start();
         setUpWindows();
+        // The file dialog takes a moment to make: made during the pause (once the window has had time to
+        // paint), it opens at once when Load List or Make ISO first asks for it.
+        QTimer::singleShot(100, this, [this] { PrepareFileDialogs(this); });
         // The one nested wait of the program: the start-up pause before the first page.
         while (TimerSplash->isActive())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     g.FirstShow = false;
-    ActionList1->ActCDTOISO->trigger();
+    // The window is on screen during the pause: a page the user chose meanwhile stays the current one.
+    if (!m_pageChosenDuringPause)
+        ActionList1->ActCDTOISO->trigger();
     Q_EMIT firstShowFinished();
 }
 
@@ -226,18 +255,21 @@ void TMainForm::setUpWindows()
 
 void TMainForm::ActCDTOISOExecute()
 {
+    m_pageChosenDuringPause = Globals().FirstShow;
     m_pageEntry->EnterCdToIsoPage();
     Notebook->setActivePage(QStringLiteral("CDTOISO"));
 }
 
 void TMainForm::ActFILETOISOExecute()
 {
+    m_pageChosenDuringPause = Globals().FirstShow;
     m_pageEntry->EnterFileToIsoPage();
     Notebook->setActivePage(QStringLiteral("FILETOISO"));
 }
 
 void TMainForm::ActBURNISOExecute()
 {
+    m_pageChosenDuringPause = Globals().FirstShow;
     m_pageEntry->EnterBurnIsoPage();
     Notebook->setActivePage(QStringLiteral("BURNISO"));
 }

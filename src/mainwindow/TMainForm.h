@@ -14,6 +14,7 @@ class CompilationPage;
 class DriveThread;
 class QAction;
 class QLabel;
+class QThreadPool;
 class QTimer;
 class MainFormSubsystems;
 class PageEntry;
@@ -129,4 +130,8 @@ private:
     PictureStrip *m_strip = nullptr;
     std::unique_ptr<PageEntry> m_pageEntry;
     std::unique_ptr<MainFormSubsystems> m_subsystems;
+    // The file type's recording, away from the UI thread at start-up.
+    std::unique_ptr<QThreadPool> m_registration;
+    bool m_firstShowQueued = false;
+    bool m_pageChosenDuringPause = false;
 };

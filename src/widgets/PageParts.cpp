@@ -32,14 +32,24 @@ TsuiImageButton *PageParts::makeButton(QWidget *parent, const QString &name, con
 QLabel *PageParts::makePicture(QWidget *parent, const QString &name, const QString &file,
                                const QRect &geometry, const QString &exeFolder)
 {
+    return makePicture(parent, name, readPicture(exeFolder + file, RatioPicture::screenRatio()), geometry);
+}
+
+QLabel *PageParts::makePicture(QWidget *parent, const QString &name, const QImage &image,
+                               const QRect &geometry)
+{
     auto *label = new QLabel(parent);
     label->setObjectName(name);
     label->setGeometry(geometry);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    const QImage image = RatioPicture::readFitted(exeFolder + file, RatioPicture::screenRatio());
     if (!image.isNull())
         label->setPixmap(QPixmap::fromImage(image));
     return label;
+}
+
+QImage PageParts::readPicture(const QString &path, qreal ratio)
+{
+    return RatioPicture::readFitted(path, ratio);
 }
 
 TsuiImageButton *PageParts::pageButton(QWidget *page, const char *name, const char *face, QPoint pos,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -24,6 +25,10 @@ TsuiImageButton *makeButton(QWidget *parent, const QString &name, const char *fa
 // A picture in a label of its own; a missing file leaves it empty.
 QLabel *makePicture(QWidget *parent, const QString &name, const QString &file, const QRect &geometry,
                     const QString &exeFolder);
+// The same with the picture already read (on another thread, say); a null picture leaves it empty.
+QLabel *makePicture(QWidget *parent, const QString &name, const QImage &image, const QRect &geometry);
+// A picture file fitted to `ratio` pixels per point, or a null picture; safe on any thread.
+QImage readPicture(const QString &path, qreal ratio);
 // A picture button on a page: not transparent, its background the page's white.
 TsuiImageButton *pageButton(QWidget *page, const char *name, const char *face, QPoint pos,
                             const QString &exeFolder);

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -56,6 +57,7 @@ protected:
     {
         qint64 firstPageAfterMs = -1;
         bool splashSeen = false;
+        bool windowShownDuringPause = false; // on screen before the first page
         QString version;
         bool thankVisible = false;
         QString caption;
@@ -79,6 +81,8 @@ protected:
         QObject::connect(&watch, &QTimer::timeout, &watch, [&] {
             if (main->secondaryWindows().FormSplash->isVisible())
                 outcome.splashSeen = true;
+            if (!finished && main->windowHandle() && main->windowHandle()->isVisible())
+                outcome.windowShownDuringPause = true;
         });
         watch.start(50);
         EXPECT_TRUE(TestSupport::waitFor([&] { return finished; }, 10000));
@@ -100,6 +104,8 @@ TEST_F(StartupRun, FirstRunWritesDefaultsAndRegistry)
     const Outcome first = runOnce({});
     EXPECT_GE(first.firstPageAfterMs, 3900);
     EXPECT_TRUE(first.splashSeen);
+    // The pause runs with the window already on screen, not before it appears.
+    EXPECT_TRUE(first.windowShownDuringPause);
     EXPECT_EQ(first.version, QStringLiteral("Version:1.5"));
     EXPECT_FALSE(first.thankVisible);
     EXPECT_EQ(first.caption, QStringLiteral("Varnholt Kestrane"));
@@ -132,6 +138,7 @@ TEST_F(StartupRun, HandEditedSettingsSurviveAndChangeSkinIsRewritten)
     const Outcome run = runOnce({QStringLiteral("-nosplash")});
     EXPECT_GE(run.firstPageAfterMs, 3900);
     EXPECT_FALSE(run.splashSeen);
+    EXPECT_TRUE(run.windowShownDuringPause);
     EXPECT_EQ(run.version, QStringLiteral("Version:2.0.1"));
     EXPECT_TRUE(run.thankVisible);
     EXPECT_EQ(readAll(programFile("Kestrane_option.ini")),
@@ -151,6 +158,32 @@ TEST_F(StartupRun, EmptyVersionValueAndSplashSwitchSpelling)
     EXPECT_TRUE(run.splashSeen);
     EXPECT_EQ(run.version, QStringLiteral("Version:1.5"));
     EXPECT_LT(run.firstPageAfterMs, 3500);
+}
+
+TEST_F(StartupRun, APageChosenDuringThePauseStaysCurrent)
+{
+    QDir().mkpath(QFileInfo(RegistryFilePath()).absolutePath());
+    writeAll(RegistryFilePath(), "[HKEY_LOCAL_MACHINE\\Software\\Kestrane]\r\nFirstRun=false\r\n");
+    Startup startup(m_program, exePath(), {QStringLiteral("-nosplash")});
+    TMainForm *main = startup.run();
+    bool finished = false;
+    QObject::connect(main, &TMainForm::firstShowFinished, main, [&] { finished = true; });
+    // The window is on screen before the pause ends (the pause runs its own loop, so the click comes
+    // from a timer inside it); a click on a page button then counts.
+    bool clickedDuringPause = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &watch, [&] {
+        if (main->windowHandle() && main->windowHandle()->isVisible()) {
+            watch.stop();
+            clickedDuringPause = !finished;
+            main->ActionList1->ActFILETOISO->trigger();
+        }
+    });
+    watch.start(10);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return finished; }, 10000));
+    EXPECT_TRUE(clickedDuringPause);
+    EXPECT_EQ(main->currentPageName(), QStringLiteral("FILETOISO"));
+    main->close();
 }
 
 TEST(StartupArguments, OnlyTheExactSwitchSuppressesTheSplash)

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
@@ -25,11 +26,14 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         Globals().ExeFolder = QStringLiteral(KESTRANE_PROGRAM_DIR "/");
         qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.path()));
+        // The machine's own folders might hold an installed copy's type: the system is ours too.
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(data("system")));
     }
     void TearDown() override
     {
         TestSupport::waitForMimeTool(m_dir.path());
         qunsetenv("XDG_DATA_HOME");
+        qunsetenv("XDG_DATA_DIRS");
     }
 
     QString data(const char *relative) const { return m_dir.filePath(QLatin1String(relative)); }
@@ -91,6 +95,71 @@ TEST_F(FileTypeFixture, ACacheWithoutTheTypeIsRebuiltAtTheNextStart)
     RegisterListFileType();
     EXPECT_TRUE(cacheKnowsTheType());
 }
+
+// What an installed package may have put into a system data folder.
+struct SystemRow
+{
+    const char *name;
+    bool package; // share/mime/packages/kestrane-filelist.xml
+    bool cache; // the MIME database built over it (update-mime-database)
+    const char *icon; // below share/icons/hicolor, or null
+    bool userWrites; // whether the user's data folder still gets its own registration
+};
+
+class FileTypeSystemWide : public FileTypeFixture, public ::testing::WithParamInterface<SystemRow>
+{
+};
+
+TEST_P(FileTypeSystemWide, TheHomeIsLeftAloneOnlyWhenTheSystemKnowsTypeAndIcon)
+{
+    const SystemRow &row = GetParam();
+    // A first folder without anything: the desktop looks through every listed folder.
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(data("empty") + QLatin1Char(':') + data("system")));
+    const QString system = data("system/");
+    ASSERT_TRUE(QDir().mkpath(system + QStringLiteral("mime/packages")));
+    if (row.package) {
+        QFile::copy(QStringLiteral(KESTRANE_MIME_PACKAGE),
+                    system + QStringLiteral("mime/packages/kestrane-filelist.xml"));
+        ASSERT_TRUE(QFileInfo::exists(system + QStringLiteral("mime/packages/kestrane-filelist.xml")));
+    }
+    if (row.cache) {
+        const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
+        ASSERT_FALSE(tool.isEmpty());
+        ASSERT_EQ(QProcess::execute(tool, {system + QStringLiteral("mime")}), 0);
+    }
+    if (row.icon) {
+        const QString icon = system + QStringLiteral("icons/hicolor/") + QLatin1String(row.icon);
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(icon).path()));
+        TestSupport::writeAll(icon, "icon");
+    }
+
+    RegisterListFileType();
+
+    const QString package = data("mime/packages/kestrane-filelist.xml");
+    const QString icon = data("icons/hicolor/32x32/mimetypes/application-x-kestrane-filelist.png");
+    EXPECT_EQ(QFileInfo::exists(package), row.userWrites);
+    EXPECT_EQ(QFileInfo::exists(icon), row.userWrites);
+    if (!row.userWrites) {
+        EXPECT_FALSE(QFileInfo::exists(data("mime")));
+        EXPECT_FALSE(QFileInfo::exists(data("icons")));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FileTypeSystemWide,
+    ::testing::Values(SystemRow {"InstalledWithScalableIcon", true, true,
+                                 "scalable/mimetypes/application-x-kestrane-filelist.svg", false},
+                      SystemRow {"InstalledWithSizedIcon", true, true,
+                                 "32x32/mimetypes/application-x-kestrane-filelist.png", false},
+                      SystemRow {"PackageWhoseDatabaseWasNeverBuilt", true, false,
+                                 "scalable/mimetypes/application-x-kestrane-filelist.svg", true},
+                      SystemRow {"TypeWithoutIcon", true, true, nullptr, true},
+                      SystemRow {"IconOfAnotherType", true, true,
+                                 "scalable/mimetypes/application-x-other.svg", true},
+                      SystemRow {"IconWithoutType", false, true,
+                                 "scalable/mimetypes/application-x-kestrane-filelist.svg", true},
+                      SystemRow {"NothingInstalled", false, false, nullptr, true}),
+    [](const ::testing::TestParamInfo<SystemRow> &row) { return std::string(row.param.name); });
 
 TEST_F(FileTypeFixture, AFolderThatCannotBeMadeIsAnError)
 {
