@@ -86,7 +86,8 @@ system_area() {
 says_hello() {
     timeout 30 qemu-system-x86_64 "$1" "$2" -nographic -display none -serial stdio -monitor none -net none \
         -no-reboot </dev/null >"$work/serial" 2>&1 || true
-    grep -q "ISOLINUX-SAYS" "$work/serial"
+    # The BIOS mirrors the screen onto the serial port, and its cursor moves can fall inside the word.
+    sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' "$work/serial" | grep -q "ISOLINUX-SAYS"
 }
 status=0
 bash "$make_disc" "$work/isohybrid.iso" isohybrid || status=$?
@@ -104,7 +105,6 @@ else
             fail "isohybrid: system area differs: $(system_area "$copy")"
         if $have_qemu; then
             says_hello -cdrom "$copy" || fail "isohybrid: the copy does not boot as a CD"
-            # What the machine printed goes with a failure: it failed once in a clean root and not again.
             says_hello -hda "$copy" ||
                 fail "isohybrid: the copy does not boot as a disk; the serial port said: $(tail -c 600 "$work/serial" | tr -c '[:print:]\n' '.')"
         fi
