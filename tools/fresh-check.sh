@@ -6,7 +6,7 @@
 #   2. the test command (installs what is missing, builds, runs every test).
 # Needs root (chroot and mounts). Usage: tools/fresh-check.sh [ROOT_FOLDER]; the folder is removed
 # afterwards unless KESTRANE_KEEP_ROOT=1. The root's screenshot of the started program is copied
-# to fresh-check-shot.png in the current folder.
+# to fresh-check-shot.png in the current folder, and the test command's log to fresh-check-tests.log.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 root="${1:-$(mktemp -d /var/tmp/kestrane-fresh.XXXXXX)}"
@@ -74,7 +74,11 @@ in_root '
 cp "$root/root/fresh-check-shot.png" ./fresh-check-shot.png 2>/dev/null || true
 
 stamp "command 2: bash tools/run-tests.sh"
-in_root 'cd /root/kestrane && bash tools/run-tests.sh' 2>&1 | tail -40
-status=${PIPESTATUS[0]}
+status=0
+in_root 'cd /root/kestrane && bash tools/run-tests.sh > /root/tests.log 2>&1' || status=$?
+tail -40 "$root/root/tests.log"
+# What a failing test printed, which the summary above leaves out; the whole log is kept beside the shot.
+awk '/\*\*\*(Failed|Timeout|Exception)/ {show = 1} /^ *Start +[0-9]+:/ {show = 0} show' "$root/root/tests.log" | head -300
+cp "$root/root/tests.log" ./fresh-check-tests.log 2>/dev/null || true
 stamp "done: test command exit status $status"
 exit "$status"
