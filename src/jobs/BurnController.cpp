@@ -265,11 +265,11 @@ void BurnController::DVDWriterProWriteComplete()
         EndReadBack();
         return;
     }
+    // A burn read back ends above; this one asked for no read-back.
     const QString text = QStringLiteral("Writing is complete!");
     EndBurn(text);
-    if (!m_engine->AutoVerify())
-        ShowMessageBox(text, 1);
-    if (!m_engine->TestWrite() && !m_engine->AutoVerify()) {
+    ShowMessageBox(text, 1);
+    if (!m_engine->TestWrite()) {
         TDVDWriterPro2 *engine = m_engine;
         m_drives->post([engine] { engine->EjectTray(0); });
     }
