@@ -86,8 +86,9 @@ system_area() {
 says_hello() {
     timeout 30 qemu-system-x86_64 "$1" "$2" -nographic -display none -serial stdio -monitor none -net none \
         -no-reboot </dev/null >"$work/serial" 2>&1 || true
-    # The BIOS mirrors the screen onto the serial port, and its cursor moves can fall inside the word.
-    sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' "$work/serial" | grep -q "ISOLINUX-SAYS"
+    # The BIOS mirrors the screen onto the serial port, and its cursor moves and carriage returns can
+    # fall inside the word.
+    sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' "$work/serial" | tr -d '\000-\011\013-\037' | grep -q "ISOLINUX-SAYS-HELLO"
 }
 status=0
 bash "$make_disc" "$work/isohybrid.iso" isohybrid || status=$?

@@ -10,8 +10,9 @@
 #   mbr         info-table plus an MBR whose one partition spans the image (protective msdos label)
 #   gpt         mbr plus an appended partition described by a GPT
 #   isohybrid   an ISOLINUX disc with SYSLINUX's isohybrid MBR, bootable as a CD and as a disk; its
-#               configuration prints ISOLINUX-SAYS-HELLO on the serial port (needs the isolinux and
-#               syslinux-common packages)
+#               configuration prints ISOLINUX-SAYS-HELLO on the serial port, then lines of dashes so
+#               that the power-off, which cuts off what the port has not sent yet, never cuts the word
+#               (needs the isolinux and syslinux-common packages)
 # Exits 77 when as, objcopy or xorriso is missing, or ISOLINUX for isohybrid.
 set -euo pipefail
 out=${1:?usage: make-boot-disc.sh OUT.iso [KIND]}
@@ -55,7 +56,7 @@ isohybrid)
     rm -rf "$work/tree/boot"
     mkdir -p "$work/tree/isolinux"
     cp "$isolinux/isolinux.bin" "$modules/ldlinux.c32" "$work/tree/isolinux/"
-    printf 'SERIAL 0 115200\nSAY ISOLINUX-SAYS-HELLO\nPROMPT 0\nDEFAULT stop\nLABEL stop\n  COM32 poweroff.c32\n' \
+    printf 'SERIAL 0 115200\nSAY ISOLINUX-SAYS-HELLO\nSAY ------------------------------------------------------------------------\nSAY ------------------------------------------------------------------------\nSAY ------------------------------------------------------------------------\nSAY ------------------------------------------------------------------------\nPROMPT 0\nDEFAULT stop\nLABEL stop\n  COM32 poweroff.c32\n' \
         >"$work/tree/isolinux/isolinux.cfg"
     for module in poweroff.c32 libcom32.c32 libutil.c32; do
         [ -f "$modules/$module" ] && cp "$modules/$module" "$work/tree/isolinux/"
