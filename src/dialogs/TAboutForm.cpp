@@ -4,6 +4,8 @@
 #include "app/MessageBox.h"
 #include "app/Shell.h"
 #include "dialogs/TThankForm.h"
+#include "widgets/ArtworkFiles.h"
+#include "widgets/RatioPicture.h"
 
 #include <QFile>
 #include <QFrame>
@@ -49,7 +51,8 @@ TAboutForm::TAboutForm(QWidget *parent)
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(9, 9, 223, 358);
-    const QPixmap picture(Globals().ExeFolder + QStringLiteral("Image/About.png"));
+    const QPixmap picture = QPixmap::fromImage(
+        RatioPicture::read(Globals().ExeFolder + ArtworkFiles::about(), RatioPicture::screenRatio()));
     if (!picture.isNull()) {
         Image1->setPixmap(picture);
         Image1->resize(picture.size());

@@ -30,15 +30,17 @@ void MainFormBuild::buildFace(TMainForm &form)
     form.suiSkinForm1 = new TsuiSkinForm(&form);
     form.suiSkinForm1->setObjectName(QStringLiteral("suiSkinForm1"));
     form.suiSkinForm1->setTransparentColor(Qt::black);
-    // The skin and the banners are read on other threads while this one makes the buttons: reading
-    // them is a good part of the time before the window can show. Only this thread may ask the screens
-    // for their ratio, so it asks for them.
+    // On finer screens the skin and the banners are read on other threads while this one makes the
+    // buttons: reading them is a good part of the time before the window can show. At one pixel per
+    // point they were read ahead before the application started (PictureReadAhead), and a thread of
+    // their own would only add its start and a fresh heap. Only this thread may ask the screens for
+    // their ratio, so it asks for them.
     const QString folder = Globals().ExeFolder;
     const qreal ratio = RatioPicture::screenRatio();
-    std::future<QImage> skinPicture = std::async(std::launch::async, [folder, ratio] {
-        return RatioPicture::read(folder + ArtworkFiles::skin(), ratio);
-    });
-    std::future<std::vector<QImage>> bannerPictures = std::async(std::launch::async, [folder, ratio] {
+    const std::launch reading = ratio > 1 ? std::launch::async : std::launch::deferred;
+    std::future<QImage> skinPicture = std::async(
+        reading, [folder, ratio] { return RatioPicture::read(folder + ArtworkFiles::skin(), ratio); });
+    std::future<std::vector<QImage>> bannerPictures = std::async(reading, [folder, ratio] {
         std::vector<QImage> pictures;
         for (const char *name : ArtworkFiles::Banners)
             pictures.push_back(PageParts::readPicture(folder + ArtworkFiles::banner(name), ratio));

@@ -95,6 +95,11 @@ inline QString pageLabel(const char *name)
     return QStringLiteral("Image/Label/%1.png").arg(QLatin1String(name));
 }
 
+inline QString about()
+{
+    return QStringLiteral("Image/About.png");
+}
+
 inline QString imageList(int index)
 {
     return QStringLiteral("Image/List/%1.png").arg(index);

@@ -1,21 +1,20 @@
 #include "widgets/RatioPicture.h"
 
 #include "widgets/ArtworkFiles.h"
+#include "widgets/PictureReadAhead.h"
 
 #include <QGuiApplication>
 #include <QImageReader>
 
 #include <cmath>
 
-namespace {
-
-QImage readFile(const QString &path)
+QImage RatioPicture::readFile(const QString &path)
 {
+    if (std::optional<QImage> readAhead = PictureReadAhead::take(path))
+        return *std::move(readAhead);
     QImageReader reader(path);
     return reader.read();
 }
-
-} // namespace
 
 qreal RatioPicture::screenRatio()
 {
@@ -25,6 +24,8 @@ qreal RatioPicture::screenRatio()
 QImage RatioPicture::read(const QString &path, qreal ratio)
 {
     if (ratio > 1) {
+        // What was read ahead is drawn for one pixel per point.
+        PictureReadAhead::discard();
         // A picture of another size would move everything laid out by the plain one's size.
         const QSize plain = QImageReader(path).size();
         QImage high = readFile(ArtworkFiles::atHighRatio(path));

@@ -10,6 +10,9 @@ namespace RatioPicture {
 // The ratio pictures are read for: the highest of the screens'.
 qreal screenRatio();
 
+// The file as it is, taken from the start-up read-ahead when it was read there (PictureReadAhead).
+QImage readFile(const QString &path);
+
 // Reads the picture `path`. Above one pixel per point, its "@2x" drawing beside it instead, when that
 // can be read and is exactly twice the plain picture's size; it is marked with its ratio, so that it
 // draws at the plain picture's size. A null image when nothing can be read.

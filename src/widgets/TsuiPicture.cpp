@@ -8,9 +8,10 @@ QImage keyOut(const QImage &source)
 {
     QImage keyed = source.convertToFormat(QImage::Format_ARGB32);
     const QRgb key = keyed.pixel(0, 0) | 0xff000000u;
+    const int width = keyed.width();
     for (int y = 0; y < keyed.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(keyed.scanLine(y));
-        for (int x = 0; x < keyed.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             if ((line[x] | 0xff000000u) == key)
                 line[x] = 0;
         }
@@ -23,9 +24,13 @@ QImage keyOut(const QImage &source)
 TsuiPicture::TsuiPicture(const QImage &image)
     : m_assigned(true)
     , m_image(image)
-{
-    m_keyed = keyOut(bitmap());
-}
+{ }
+
+TsuiPicture::TsuiPicture(const QImage &image, const QImage &keyed)
+    : m_assigned(true)
+    , m_image(image)
+    , m_keyed(keyed)
+{ }
 
 TsuiPicture TsuiPicture::fromFile(const QString &path)
 {
@@ -35,12 +40,12 @@ TsuiPicture TsuiPicture::fromFile(const QString &path)
 TsuiPicture TsuiPicture::fromFile(const QString &path, qreal ratio)
 {
     const QImage read = RatioPicture::read(path, ratio);
-    TsuiPicture picture(RatioPicture::fitted(read, ratio));
+    const QImage drawn = RatioPicture::fitted(read, ratio);
+    if (drawn.size() == read.size())
+        return TsuiPicture(drawn);
     // The key colour is cut out before resampling: resampled, it would blend into the edge pixels
     // beside it and leave a coloured fringe that no longer matches the key.
-    if (!read.isNull())
-        picture.m_keyed = RatioPicture::fitted(keyOut(read), ratio);
-    return picture;
+    return TsuiPicture(drawn, RatioPicture::fitted(keyOut(read), ratio));
 }
 
 QImage TsuiPicture::blankBitmap()
@@ -59,5 +64,8 @@ QImage TsuiPicture::bitmap() const
 
 QImage TsuiPicture::keyedBitmap() const
 {
-    return m_keyed;
+    // Made when first drawn: only the buttons drawn transparent draw it.
+    if (!m_keyed && m_assigned)
+        m_keyed = keyOut(bitmap());
+    return m_keyed.value_or(QImage());
 }

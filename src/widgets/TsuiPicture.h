@@ -4,6 +4,8 @@
 #include <QSize>
 #include <QString>
 
+#include <optional>
+
 // A picture property of an image button: empty, or assigned. An assigned picture that could not be
 // read draws as a blank 74 x 21 bitmap instead of failing.
 class TsuiPicture final
@@ -32,7 +34,9 @@ public:
     static QImage blankBitmap();
 
 private:
+    TsuiPicture(const QImage &image, const QImage &keyed);
+
     bool m_assigned = false;
     QImage m_image;
-    QImage m_keyed;
+    mutable std::optional<QImage> m_keyed;
 };
