@@ -92,6 +92,9 @@ TMainForm::TMainForm(std::chrono::milliseconds driveAnswerBound, QWidget *parent
     MainFormBuild::buildFace(*this);
     buildPages();
     MainFormBuild::setUpActions(*this);
+    // The keyboard starts in the first page's first field, not on the first button made: Minimise,
+    // which the first Space would press.
+    m_cdPage->CboCdList->setFocus(Qt::OtherFocusReason);
     connect(suiSkinForm1, &TsuiSkinForm::OnMouseMove, this, &TMainForm::suiSkinForm1MouseMove);
     connect(Notebook, &TNotebook::OnMouseMove, this, &TMainForm::NotebookMouseMove);
 

@@ -15,6 +15,7 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -228,6 +229,21 @@ TEST_F(LabelledFields, EachLabelNamesItsField)
             EXPECT_EQ(field->text(QAccessible::Name), words);
         }
     }
+}
+
+using KeyboardStart = MainFormFixture;
+
+// The keyboard starts in the source drive's field: Space and Enter right after the start reach the
+// page, not the window's Minimise button.
+TEST_F(KeyboardStart, FocusStartsInTheFirstField)
+{
+    m_form->show();
+    m_form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_form.get()));
+    EXPECT_EQ(QApplication::focusWidget(), m_form->cdPage()->CboCdList);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_FALSE(m_form->isMinimized());
+    EXPECT_TRUE(m_form->isVisible());
 }
 
 } // namespace
