@@ -5,6 +5,7 @@
 #include "app/Shell.h"
 #include "dialogs/TThankForm.h"
 #include "widgets/ArtworkFiles.h"
+#include "widgets/LinkLabel.h"
 #include "widgets/RatioPicture.h"
 
 #include <QFile>
@@ -16,9 +17,10 @@
 
 namespace {
 
-QLabel *placedLabel(QWidget *parent, const char *name, int left, int top)
+template<typename Label = QLabel>
+Label *placedLabel(QWidget *parent, const char *name, int left, int top)
 {
-    auto *label = new QLabel(parent);
+    auto *label = new Label(parent);
     label->setObjectName(QLatin1String(name));
     label->move(left, top);
     label->setAttribute(Qt::WA_TranslucentBackground);
@@ -75,21 +77,21 @@ TAboutForm::TAboutForm(QWidget *parent)
     styleLabel(ProductName2, QStringLiteral("Courier New"), 48, true, Qt::black);
     Version = placedLabel(this, "Version", 248, 107);
     styleLabel(Version, QStringLiteral("Sans Serif"), 13, false, Qt::black);
-    URL = placedLabel(this, "URL", 248, 181);
+    URL = placedLabel<LinkLabel>(this, "URL", 248, 181);
     styleLabel(URL, QStringLiteral("Sans Serif"), 11, false, Qt::blue);
     QFont underlined = URL->font();
     underlined.setUnderline(true);
     URL->setFont(underlined);
-    URL->setCursor(Qt::PointingHandCursor);
     Label1 = placedLabel(this, "Label1", 248, 200);
     styleLabel(Label1, QStringLiteral("Sans Serif"), 11, false, Qt::blue);
     Label1->setText(QStringLiteral("E-Mail:"));
     Label1->adjustSize();
-    EMAIL = placedLabel(this, "EMAIL", 288, 198);
+    EMAIL = placedLabel<LinkLabel>(this, "EMAIL", 288, 198);
     styleLabel(EMAIL, QStringLiteral("Sans Serif"), 11, false, Qt::blue);
-    EMAIL->setCursor(Qt::PointingHandCursor);
-    for (QLabel *clickable : {Company, URL, EMAIL})
-        clickable->installEventFilter(this);
+    // The links open by a click or, once Tab has reached them, by Enter or Space.
+    connect(URL, &LinkLabel::activated, this, &TAboutForm::URLClick);
+    connect(EMAIL, &LinkLabel::activated, this, &TAboutForm::EMAILClick);
+    Company->installEventFilter(this);
     Bevel2 = new QFrame(this);
     Bevel2->setObjectName(QStringLiteral("Bevel2"));
     Bevel2->setFrameStyle(QFrame::HLine | QFrame::Sunken);
@@ -107,6 +109,13 @@ TAboutForm::TAboutForm(QWidget *parent)
     connect(ThankButton, &QPushButton::clicked, this, &TAboutForm::ThankButtonClick);
 }
 
+void TAboutForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Enter closes the window, rather than opening a link the focus was left on the last time.
+    Button1->setFocus(Qt::OtherFocusReason);
+}
+
 bool TAboutForm::eventFilter(QObject *watched, QEvent *event)
 {
     const bool press = event->type() == QEvent::MouseButtonPress;
@@ -114,14 +123,8 @@ bool TAboutForm::eventFilter(QObject *watched, QEvent *event)
     if (!press && !release)
         return QDialog::eventFilter(watched, event);
     const auto *mouse = static_cast<QMouseEvent *>(event);
-    if (release && mouse->button() == Qt::LeftButton) {
-        if (watched == URL)
-            URLClick();
-        else if (watched == EMAIL)
-            EMAILClick();
-        else if (watched == Company)
-            CompanyTopClick();
-    }
+    if (release && mouse->button() == Qt::LeftButton && watched == Company)
+        CompanyTopClick();
     if (watched == Image1) {
         if (press)
             Image1MouseDown(mouse->position().toPoint(), mouse->modifiers());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/LinkLabel.h"
+
 #include <QDialog>
 
 class QFrame;
@@ -27,9 +29,9 @@ public:
     QLabel *ProductName3 = nullptr;
     QLabel *ProductName2 = nullptr;
     QLabel *Version = nullptr;
-    QLabel *URL = nullptr;
+    LinkLabel *URL = nullptr;
     QLabel *Label1 = nullptr;
-    QLabel *EMAIL = nullptr;
+    LinkLabel *EMAIL = nullptr;
     QFrame *Bevel2 = nullptr;
     QPushButton *ThankButton = nullptr;
     QPushButton *Button1 = nullptr;
@@ -47,6 +49,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     TThankForm *m_thankForm = nullptr;

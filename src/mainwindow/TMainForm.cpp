@@ -248,8 +248,9 @@ void TMainForm::setUpWindows()
         about->Version->setText(g.AboutVersionLine);
         about->URL->setText(g.HomePageAddress);
         about->EMAIL->setText(g.SupportMailAddress);
-        for (QLabel *label : {about->Company, about->ProductName1, about->ProductName2, about->ProductName3,
-                              about->Version, about->URL, about->EMAIL})
+        for (QLabel *label :
+             std::initializer_list<QLabel *> {about->Company, about->ProductName1, about->ProductName2,
+                                              about->ProductName3, about->Version, about->URL, about->EMAIL})
             label->adjustSize();
         about->ThankButton->setVisible(
             QFileInfo::exists(g.ExeFolder + g.ProductFileStem + QStringLiteral("_thank.txt")));

@@ -5,12 +5,17 @@
 #include "dialogs/TAboutForm.h"
 #include "dialogs/TThankForm.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -69,16 +74,69 @@ TEST_F(AboutWindow, VanishedThanksFileShowsTheErrorAndNoWindow)
     EXPECT_TRUE(m_thanks.Memo1->toPlainText().isEmpty());
 }
 
+// Each link opens through the desktop by the mouse, by the keyboard once Tab has reached it, and by a
+// screen reader's press; the window still opens with the focus on OK, so Enter closes it.
 TEST_F(AboutWindow, LinksOpenThroughTheDesktop)
 {
     ShellSeam::enable();
     m_about.URL->setText(QStringLiteral("https://www.varnholt.example/kestrane"));
     m_about.EMAIL->setText(QStringLiteral("support@varnholt.example"));
-    m_about.URLClick();
-    m_about.EMAILClick();
-    EXPECT_EQ(ShellSeam::takeOpened(),
-              QStringList({QStringLiteral("https://www.varnholt.example/kestrane"),
-                           QStringLiteral("mailto:support@varnholt.example")}));
+    m_about.URL->adjustSize();
+    m_about.EMAIL->adjustSize();
+    m_about.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_about));
+    EXPECT_EQ(m_about.focusWidget(), m_about.Button1);
+
+    const struct
+    {
+        const char *way;
+        std::function<void(LinkLabel *)> open;
+    } ways[] = {
+        {"click",
+         [](LinkLabel *link) {
+             QTest::mouseClick(link, Qt::LeftButton);
+         }},
+        {"Return",
+         [](LinkLabel *link) {
+             QTest::keyClick(link, Qt::Key_Return);
+         }},
+        {"keypad Enter",
+         [](LinkLabel *link) {
+             QTest::keyClick(link, Qt::Key_Enter, Qt::KeypadModifier);
+         }},
+        {"Space",
+         [](LinkLabel *link) {
+             QTest::keyClick(link, Qt::Key_Space);
+         }},
+        {"press action",
+         [](LinkLabel *link) {
+             QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(link);
+             ASSERT_NE(iface, nullptr);
+             EXPECT_EQ(iface->role(), QAccessible::Link);
+             EXPECT_EQ(iface->text(QAccessible::Name), link->text());
+             iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+         }},
+    };
+    for (const auto &way : ways) {
+        SCOPED_TRACE(way.way);
+        m_about.URL->setFocus(Qt::TabFocusReason);
+        EXPECT_TRUE(m_about.URL->hasFocus());
+        way.open(m_about.URL);
+        m_about.EMAIL->setFocus(Qt::TabFocusReason);
+        way.open(m_about.EMAIL);
+        EXPECT_EQ(ShellSeam::takeOpened(),
+                  QStringList({QStringLiteral("https://www.varnholt.example/kestrane"),
+                               QStringLiteral("mailto:support@varnholt.example")}));
+    }
+    QTest::keyClick(m_about.URL, Qt::Key_A);
+    EXPECT_TRUE(ShellSeam::takeOpened().isEmpty()) << "another key opened the link";
+
+    // Left on a link and shown again, the window starts on OK.
+    m_about.hide();
+    m_about.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_about));
+    EXPECT_EQ(m_about.focusWidget(), m_about.Button1);
+    m_about.hide();
     ShellSeam::disable();
 }
 
