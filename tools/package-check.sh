@@ -43,11 +43,12 @@ for path in ./usr/bin/kestrane ./usr/lib/kestrane/kestrane ./usr/lib/kestrane/Ke
         fail "the package lacks $path"
     }
 done
-# Every picture of the main window comes with its drawing for HiDPI screens beside it.
-awk '$6 ~ /^\.\/usr\/lib\/kestrane\/Image\/(Skin|Button\/|Strip\/|Label\/|List\/).*\.png$/ {
-        name = $6; if (name ~ /@2x\.png$/) high[name] = 1; else plain[name] = 1 }
+# Every picture of the main window, the splash and the About picture come with their drawing for HiDPI
+# screens beside them.
+awk '$6 ~ /^\.\/usr\/lib\/kestrane\/Image\/((Skin|Button\/|Strip\/|Label\/|List\/).*\.png|Kestrane(@2x)?\.jpg|About(@2x)?\.png)$/ {
+        name = $6; if (name ~ /@2x\.(png|jpg)$/) high[name] = 1; else plain[name] = 1 }
     END { if (length(plain) == 0) { print "no main window pictures"; bad = 1 }
-          for (name in plain) { h = name; sub(/\.png$/, "@2x.png", h)
+          for (name in plain) { h = name; sub(/\.(png|jpg)$/, "@2x&", h)
                                 if (!(h in high)) { print "no " h; bad = 1 } }
           exit bad }' "$build/deb-contents.txt" || fail "the package lacks HiDPI pictures"
 awk '$2 != "root/root" {print; bad=1} END {exit bad}' "$build/deb-contents.txt" || fail "files not owned by root"

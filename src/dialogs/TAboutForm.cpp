@@ -57,7 +57,7 @@ TAboutForm::TAboutForm(QWidget *parent)
         RatioPicture::read(Globals().ExeFolder + ArtworkFiles::about(), RatioPicture::screenRatio()));
     if (!picture.isNull()) {
         Image1->setPixmap(picture);
-        Image1->resize(picture.size());
+        Image1->resize(picture.deviceIndependentSize().toSize());
     }
     Image1->installEventFilter(this);
     Memo1 = new QPlainTextEdit(QStringLiteral("Date:06-09-2003"), this);

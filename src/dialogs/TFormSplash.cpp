@@ -1,7 +1,8 @@
 #include "dialogs/TFormSplash.h"
 
+#include "widgets/RatioPicture.h"
+
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QLabel>
 #include <QScreen>
 
@@ -17,13 +18,14 @@ TFormSplash::TFormSplash(QWidget *parent)
 
 bool TFormSplash::loadPicture(const QString &jpegPath)
 {
-    QImageReader reader(jpegPath, "jpeg");
-    const QImage picture = reader.read();
+    // On finer screens the drawing of twice the size beside it, shown at the plain picture's size.
+    const QImage picture = RatioPicture::read(jpegPath, RatioPicture::screenRatio());
     if (picture.isNull())
         return false;
     Image1->setPixmap(QPixmap::fromImage(picture));
-    Image1->resize(picture.size());
-    setFixedSize(picture.size());
+    const QSize size = picture.deviceIndependentSize().toSize();
+    Image1->resize(size);
+    setFixedSize(size);
     return true;
 }
 

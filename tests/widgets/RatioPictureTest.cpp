@@ -167,8 +167,8 @@ TEST(RatioPicture, AButtonsKeyColourLeavesNoFringeWhenResampled)
     EXPECT_EQ(keyed.pixelColor(7, 7), QColor(Qt::blue));
 }
 
-// The pictures the build drew: each finer drawing is twice its plain picture's size and drawn at that
-// size, not the plain picture blown up.
+// The pictures the build drew for the windows: each finer drawing is twice its plain picture's size and drawn
+// at that size, not the plain picture blown up.
 TEST(ShippedPictures, EachHasAFinerDrawingOfTwiceTheSize)
 {
     const QString folder = QStringLiteral(KESTRANE_PROGRAM_DIR "/");
@@ -183,6 +183,7 @@ TEST(ShippedPictures, EachHasAFinerDrawingOfTwiceTheSize)
         files << ArtworkFiles::pageLabel(face.name);
     for (int i = 0; i < ArtworkFiles::ImageListCount; ++i)
         files << ArtworkFiles::imageList(i);
+    files << ArtworkFiles::about() << QStringLiteral("Image/Kestrane.jpg");
 
     for (const QString &file : files) {
         SCOPED_TRACE(file.toStdString());

@@ -1,5 +1,6 @@
 #include "Artwork.h"
 #include "Palette.h"
+#include "widgets/ArtworkFiles.h"
 
 #include <QDir>
 #include <QImage>
@@ -26,11 +27,12 @@ QPainterPath ridge(qreal baseY, const QList<QPointF> &peaks, qreal width, qreal 
 } // namespace
 
 // The About window's picture: a quiet mountain lake at dusk, in the product's palette.
-bool drawAboutPicture(const QString &programFolder)
+bool drawAboutPicture(const QString &programFolder, int scale)
 {
     const int w = 223, h = 358;
-    QImage image(w, h, QImage::Format_RGB32);
+    QImage image(w * scale, h * scale, QImage::Format_RGB32);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
 
     QLinearGradient sky(0, 0, 0, 210);
@@ -87,5 +89,6 @@ bool drawAboutPicture(const QString &programFolder)
     }
     p.end();
     QDir().mkpath(programFolder + QStringLiteral("/Image"));
-    return image.save(programFolder + QStringLiteral("/Image/About.png"), "PNG");
+    const QString file = QLatin1Char('/') + ArtworkFiles::about();
+    return image.save(programFolder + (scale > 1 ? ArtworkFiles::atHighRatio(file) : file), "PNG");
 }

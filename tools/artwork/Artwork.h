@@ -3,11 +3,12 @@
 #include <QImage>
 #include <QString>
 
-// Each function draws its pictures into the program folder given; false on a write failure.
-bool drawSplash(const QString &programFolder);
+// Each function draws its pictures into the program folder given; false on a write failure. The splash
+// and About pictures are drawn at `scale` pixels per point, as the main window's are (below).
+bool drawSplash(const QString &programFolder, int scale);
 bool drawAppIcon(const QString &programFolder);
 bool drawAnimations(const QString &programFolder);
-bool drawAboutPicture(const QString &programFolder);
+bool drawAboutPicture(const QString &programFolder, int scale);
 
 // The application's and the list-file type's icons for the desktop's hicolor theme, drawn into the
 // theme folder given (SIZExSIZE/apps, SIZExSIZE/mimetypes, scalable/...).

@@ -1,5 +1,6 @@
 #include "Artwork.h"
 #include "Palette.h"
+#include "widgets/ArtworkFiles.h"
 
 #include <QDir>
 #include <QImage>
@@ -52,10 +53,12 @@ void drawDisc(QPainter &p, QPointF centre, qreal radius)
 
 } // namespace
 
-bool drawSplash(const QString &programFolder)
+bool drawSplash(const QString &programFolder, int scale)
 {
-    QImage image(403, 203, QImage::Format_RGB32);
+    const QRectF whole(0, 0, 403, 203);
+    QImage image(403 * scale, 203 * scale, QImage::Format_RGB32);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
 
@@ -63,13 +66,13 @@ bool drawSplash(const QString &programFolder)
     sky.setColorAt(0.0, Palette::Night);
     sky.setColorAt(0.6, Palette::Deep);
     sky.setColorAt(1.0, Palette::Sky);
-    p.fillRect(image.rect(), sky);
+    p.fillRect(whole, sky);
 
     // Soft light behind the disc.
     QRadialGradient glow(QPointF(92, 101), 120);
     glow.setColorAt(0.0, QColor(255, 255, 255, 60));
     glow.setColorAt(1.0, QColor(255, 255, 255, 0));
-    p.fillRect(image.rect(), glow);
+    p.fillRect(whole, glow);
 
     drawDisc(p, QPointF(92, 104), 66);
 
@@ -90,5 +93,6 @@ bool drawSplash(const QString &programFolder)
     p.end();
 
     QDir().mkpath(programFolder + QStringLiteral("/Image"));
-    return image.save(programFolder + QStringLiteral("/Image/Kestrane.jpg"), "JPEG", 92);
+    const QString file = QStringLiteral("/Image/Kestrane.jpg");
+    return image.save(programFolder + (scale > 1 ? ArtworkFiles::atHighRatio(file) : file), "JPEG", 92);
 }

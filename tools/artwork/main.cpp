@@ -16,9 +16,10 @@ int main(int argc, char **argv)
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
     bool ok = true;
-    ok &= drawSplash(folder);
     ok &= drawAppIcon(folder);
     for (const int scale : {1, ArtworkFiles::HighRatio}) {
+        ok &= drawSplash(folder, scale);
+        ok &= drawAboutPicture(folder, scale);
         const QImage skin = paintSkin(scale);
         ok &= drawSkin(folder, skin, scale);
         ok &= drawButtons(folder, skin, scale);
@@ -27,7 +28,6 @@ int main(int argc, char **argv)
         ok &= drawImageList(folder, scale);
     }
     ok &= drawAnimations(folder);
-    ok &= drawAboutPicture(folder);
     if (argc == 3)
         ok &= drawDesktopIcons(QString::fromLocal8Bit(argv[2]));
     if (!ok)
