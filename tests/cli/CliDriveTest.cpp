@@ -188,18 +188,22 @@ INSTANTIATE_TEST_SUITE_P(Discs, CliRawCopy,
                                            RawRow {"file_ends_inside_a_block", 1000}),
                          [](const auto &testInfo) { return std::string(testInfo.param.name); });
 
+// The command ends at once, while the sleep lock's services may still be answering: the error is all
+// it says. Repeated, because an answer arriving as the process ends is a matter of timing.
 TEST_F(CliVirtualDrive, RawCopyOfAnEmptyDiscWritesNothing)
 {
     TestSupport::writeAll(disc, QByteArray());
     const QString copy = work.filePath(QStringLiteral("raw.iso"));
-    const CliRunner::Result copied =
-        cli({QStringLiteral("copy-disc"), QStringLiteral("D"), copy, QStringLiteral("--raw")});
-    EXPECT_EQ(copied.exitCode, 1);
-    EXPECT_EQ(
-        copied.errLines(),
-        QStringList {QStringLiteral("kestrane-cli: Error creating ISO File. The disc in drive D: holds no "
-                                    "data to copy.")});
-    EXPECT_FALSE(QFileInfo::exists(copy));
+    for (int run = 0; run < 10; ++run) {
+        SCOPED_TRACE(run);
+        const CliRunner::Result copied =
+            cli({QStringLiteral("copy-disc"), QStringLiteral("D"), copy, QStringLiteral("--raw")});
+        EXPECT_EQ(copied.exitCode, 1);
+        EXPECT_EQ(copied.errLines(),
+                  QStringList {QStringLiteral(
+                      "kestrane-cli: Error creating ISO File. The disc in drive D: holds no data to copy.")});
+        EXPECT_FALSE(QFileInfo::exists(copy));
+    }
 }
 
 TEST_F(CliVirtualDrive, EraseEmptiesTheDrive)
